@@ -1,0 +1,1369 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="pt_BR" sourcelanguage="en">
+<context>
+    <name></name>
+    <message id="footer.quit">
+        <source>Quit ScrivelBar</source>
+        <extracomment>Main menu item (Ctrl+Q) and footer quit button tooltip. Arguments: none.</extracomment>
+        <translation>Sair do ScrivelBar</translation>
+    </message>
+    <message id="menu.edit">
+        <source>Edit</source>
+        <extracomment>Main menu: Edit menu title. Arguments: none.</extracomment>
+        <translation>Editar</translation>
+    </message>
+    <message id="menu.undo">
+        <source>Undo</source>
+        <extracomment>Main menu item. Arguments: none.</extracomment>
+        <translation>Desfazer</translation>
+    </message>
+    <message id="menu.redo">
+        <source>Redo</source>
+        <extracomment>Main menu item. Arguments: none.</extracomment>
+        <translation>Refazer</translation>
+    </message>
+    <message id="menu.cut">
+        <source>Cut</source>
+        <extracomment>Main menu item. Arguments: none.</extracomment>
+        <translation>Recortar</translation>
+    </message>
+    <message id="menu.copy">
+        <source>Copy</source>
+        <extracomment>Main menu item. Arguments: none.</extracomment>
+        <translation>Copiar</translation>
+    </message>
+    <message id="menu.paste">
+        <source>Paste</source>
+        <extracomment>Main menu item. Arguments: none.</extracomment>
+        <translation>Colar</translation>
+    </message>
+    <message id="menu.selectAll">
+        <source>Select All</source>
+        <extracomment>Main menu item. Arguments: none.</extracomment>
+        <translation>Selecionar tudo</translation>
+    </message>
+    <message id="common.ok">
+        <source>OK</source>
+        <extracomment>Button that dismisses a banner, problem or message. Arguments: none.</extracomment>
+        <translation>OK</translation>
+    </message>
+    <message id="common.cancel">
+        <source>Cancel</source>
+        <extracomment>Cancel button of dialogs and forms. Arguments: none.</extracomment>
+        <translation>Cancelar</translation>
+    </message>
+    <message id="common.delete">
+        <source>Delete</source>
+        <extracomment>Destructive button / context-menu entry: moves a note to the trash. Arguments: none.</extracomment>
+        <translation>Excluir</translation>
+    </message>
+    <message id="hotkey.off">
+        <source>None</source>
+        <extracomment>Hot-key picker entry: no global shortcut. Arguments: none.</extracomment>
+        <translation>Nenhum</translation>
+    </message>
+    <message id="hotkey.optionSpace">
+        <source>Alt+Space</source>
+        <extracomment>Hot-key picker entry. Arguments: none.</extracomment>
+        <translation>Alt+Espaço</translation>
+    </message>
+    <message id="hotkey.controlSpace">
+        <source>Ctrl+Space</source>
+        <extracomment>Hot-key picker entry. Arguments: none.</extracomment>
+        <translation>Ctrl+Espaço</translation>
+    </message>
+    <message id="hotkey.commandShiftSpace">
+        <source>Super+Shift+Space</source>
+        <extracomment>Hot-key picker entry. Arguments: none.</extracomment>
+        <translation>Super+Shift+Espaço</translation>
+    </message>
+    <message id="hotkey.controlOptionN">
+        <source>Ctrl+Alt+N</source>
+        <extracomment>Hot-key picker entry. Arguments: none.</extracomment>
+        <translation>Ctrl+Alt+N</translation>
+    </message>
+    <message id="note.untitled">
+        <source>Untitled</source>
+        <extracomment>Title of a note without text or media; also compared with the derived title before upload. Arguments: none.</extracomment>
+        <translation>Sem título</translation>
+    </message>
+    <message id="note.image.dated">
+        <source>Image %1</source>
+        <extracomment>Title of a note holding only an unlabelled image; %1 = creation time stamp. Arguments: %1 = stamp (text).</extracomment>
+        <translation>Imagem %1</translation>
+    </message>
+    <message id="note.audio.dated">
+        <source>Recording %1</source>
+        <extracomment>Title of a note holding only a recording; %1 = creation time stamp. Arguments: %1 = stamp (text).</extracomment>
+        <translation>Gravação %1</translation>
+    </message>
+    <message id="note.image">
+        <source>Image</source>
+        <extracomment>Word for an image, used in the suggested file name when exporting one. Arguments: none.</extracomment>
+        <translation>Imagem</translation>
+    </message>
+    <message id="note.audio">
+        <source>Recording</source>
+        <extracomment>Word for a recording, used in the suggested file name when exporting one. Arguments: none.</extracomment>
+        <translation>Gravação</translation>
+    </message>
+    <message id="store.error.save">
+        <source>The note “%1” could not be saved: %2</source>
+        <extracomment>Store error (lastError): a note file could not be written. Arguments: %1 = title (text), %2 = error (text).</extracomment>
+        <translation>Não foi possível salvar a nota “%1”: %2</translation>
+    </message>
+    <message id="store.error.index">
+        <source>The notes index could not be saved: %1</source>
+        <extracomment>Store error (lastError): the index file could not be written. Arguments: %1 = error (text).</extracomment>
+        <translation>Não foi possível salvar o índice de notas: %1</translation>
+    </message>
+    <message id="store.error.folder">
+        <source>The notes folder could not be created: %1</source>
+        <extracomment>Store error (lastError): the notes folder could not be created. Arguments: %1 = error (text).</extracomment>
+        <translation>Não foi possível criar a pasta de notas: %1</translation>
+    </message>
+    <message id="store.error.attachment">
+        <source>The attachment could not be saved: %1</source>
+        <extracomment>Store error (lastError): an image or recording could not be imported or saved. Arguments: %1 = error (text).</extracomment>
+        <translation>Não foi possível salvar o anexo: %1</translation>
+    </message>
+    <message id="store.warning.massDeletion">
+        <source>%1 of your %2 note files disappeared from the notes folder at once, so none of them was moved to the trash. Check the folder: a disconnected drive or a sync tool may be the cause.</source>
+        <extracomment>Store warning (massDeletionWarning); %1 = files missing (always more than 5), %2 = live notes. Arguments: %1 = m (number), %2 = n (number).</extracomment>
+        <translation>%1 dos seus %2 arquivos de notas sumiram de uma vez da pasta de notas, por isso nenhum foi movido para a lixeira. Verifique a pasta: um disco desconectado ou uma ferramenta de sincronização pode ser a causa.</translation>
+    </message>
+    <message id="store.conflictCopy">
+        <source>Conflict copy: this version was edited on this device (%1) while another one arrived from the server.</source>
+        <extracomment>Caption appended (after a rule) to a conflict copy's body; %1 = time of the local edit. Arguments: %1 = time (text).</extracomment>
+        <translation>Cópia de conflito: esta versão foi editada neste dispositivo (%1) enquanto outra chegava do servidor.</translation>
+    </message>
+    <message id="store.undo.editNote">
+        <source>Edit Note</source>
+        <extracomment>Name of the undo step of a body edit (QUndoCommand text). Arguments: none.</extracomment>
+        <translation>Editar nota</translation>
+    </message>
+    <message id="error.transport">
+        <source>The server could not be reached: %1</source>
+        <extracomment>Error description: the request did not complete; %1 = the network library's description. Arguments: %1 = message (text).</extracomment>
+        <translation>Não foi possível conectar ao servidor: %1</translation>
+    </message>
+    <message id="error.noServer">
+        <source>No server address is configured.</source>
+        <extracomment>Error description: no server address configured. Arguments: none.</extracomment>
+        <translation>Nenhum endereço de servidor está configurado.</translation>
+    </message>
+    <message id="error.unauthorized">
+        <source>You are not signed in, or your session has expired. Please sign in again.</source>
+        <extracomment>Error description: no or rejected session token. Arguments: none.</extracomment>
+        <translation>Você não está conectado ou sua sessão expirou. Entre novamente.</translation>
+    </message>
+    <message id="error.syncNotIncluded">
+        <source>Sync is not included in your account.</source>
+        <extracomment>Error description: HTTP 402. Arguments: none.</extracomment>
+        <translation>A sincronização não está incluída na sua conta.</translation>
+    </message>
+    <message id="error.tooManyRequests">
+        <source>Too many requests. Please try again in a moment.</source>
+        <extracomment>Error description: HTTP 429. Arguments: none.</extracomment>
+        <translation>Solicitações demais. Tente novamente daqui a pouco.</translation>
+    </message>
+    <message id="error.notesFull">
+        <source>Your account's storage for notes is full.</source>
+        <extracomment>Error description: HTTP 507, note storage full. Arguments: none.</extracomment>
+        <translation>O armazenamento de notas da sua conta está cheio.</translation>
+    </message>
+    <message id="error.mediaFull">
+        <source>Your account's storage for images and recordings is full.</source>
+        <extracomment>Error description: HTTP 507, media storage full. Arguments: none.</extracomment>
+        <translation>O armazenamento de imagens e gravações da sua conta está cheio.</translation>
+    </message>
+    <message id="error.server">
+        <source>The server reported an error (HTTP %1).</source>
+        <extracomment>Error description: other HTTP status without a message; %1 = status code. Arguments: %1 = status (number).</extracomment>
+        <translation>O servidor retornou um erro (HTTP %1).</translation>
+    </message>
+    <message id="error.invalidResponse">
+        <source>The server sent an invalid response.</source>
+        <extracomment>Error description: the answer was not valid HTTP or held no valid address. Arguments: none.</extracomment>
+        <translation>O servidor enviou uma resposta inválida.</translation>
+    </message>
+    <message id="account.google.failed">
+        <source>Google sign-in failed: %1</source>
+        <extracomment>Sign-in failure: listener error or error returned by Google. Arguments: %1 = message (text).</extracomment>
+        <translation>Falha ao entrar com o Google: %1</translation>
+    </message>
+    <message id="account.google.cancelled">
+        <source>Google sign-in was cancelled or took too long.</source>
+        <extracomment>Sign-in failure: timed out or the redirect was incomplete. Arguments: none.</extracomment>
+        <translation>O login com o Google foi cancelado ou demorou demais.</translation>
+    </message>
+    <message id="account.google.unavailable">
+        <source>Google sign-in is not available on this server right now.</source>
+        <extracomment>Sign-in failure: server health unknown or no Google client id. Arguments: none.</extracomment>
+        <translation>O login com o Google não está disponível neste servidor no momento.</translation>
+    </message>
+    <message id="account.google.page.done">
+        <source>You're signed in. You can close this tab and return to ScrivelBar.</source>
+        <extracomment>Browser page after a successful sign-in redirect. Arguments: none.</extracomment>
+        <translation>Login concluído. Você pode fechar esta aba e voltar ao ScrivelBar.</translation>
+    </message>
+    <message id="account.google.page.denied">
+        <source>Sign-in was not completed. You can close this tab and return to ScrivelBar.</source>
+        <extracomment>Browser page after a refused sign-in. Arguments: none.</extracomment>
+        <translation>O login não foi concluído. Você pode fechar esta aba e voltar ao ScrivelBar.</translation>
+    </message>
+    <message id="ai.connect.timedOut">
+        <source>The browser did not answer in time.</source>
+        <extracomment>Loopback listener failure: no browser redirect in time. Arguments: none.</extracomment>
+        <translation>O navegador não respondeu a tempo.</translation>
+    </message>
+    <message id="editor.shareLink.signedOut">
+        <source>Sign in to share notes by link.</source>
+        <extracomment>Share-link error: no account signed in. Arguments: none.</extracomment>
+        <translation>Entre na sua conta para compartilhar notas por link.</translation>
+    </message>
+    <message id="ai.provider.none">
+        <source>None</source>
+        <extracomment>AI provider picker entry: no provider. Arguments: none.</extracomment>
+        <translation>Nenhum</translation>
+    </message>
+    <message id="ai.source.local">
+        <source>On this device</source>
+        <extracomment>Origin of an on-device AI result; also the argument of the running line. Arguments: none.</extracomment>
+        <translation>Neste dispositivo</translation>
+    </message>
+    <message id="ai.error.noKey">
+        <source>No API key for %1 is saved. Add one in the AI settings.</source>
+        <extracomment>AI error: no API key stored; %1 = provider name. Arguments: %1 = provider (text).</extracomment>
+        <translation>Nenhuma chave de API para %1 foi salva. Adicione uma nas configurações de IA.</translation>
+    </message>
+    <message id="ai.error.http">
+        <source>The AI provider answered with error %1: %2</source>
+        <extracomment>AI error: provider answered with an HTTP error; %1 = status, %2 = provider's message (may be empty). Arguments: %1 = status (number), %2 = message (text).</extracomment>
+        <translation>O provedor de IA respondeu com o erro %1: %2</translation>
+    </message>
+    <message id="ai.error.tooLarge">
+        <source>The file is too large to send (limit: %1).</source>
+        <extracomment>AI error: file too large to upload; %1 = limit text such as “25 MB”. Arguments: %1 = limit (text).</extracomment>
+        <translation>O arquivo é grande demais para ser enviado (limite: %1).</translation>
+    </message>
+    <message id="ai.error.refused">
+        <source>The AI model declined to answer.</source>
+        <extracomment>AI error: the model refused. Arguments: none.</extracomment>
+        <translation>O modelo de IA se recusou a responder.</translation>
+    </message>
+    <message id="ai.error.empty">
+        <source>The AI returned no text.</source>
+        <extracomment>AI error: empty answer or the note is gone. Arguments: none.</extracomment>
+        <translation>A IA não retornou nenhum texto.</translation>
+    </message>
+    <message id="ai.error.noTranscription">
+        <source>Recordings cannot be transcribed through the provider “%1”: in the cloud only OpenAI transcribes. Choose OpenAI or transcribe on this device.</source>
+        <extracomment>AI error: chosen provider cannot transcribe; %1 = provider name (empty for none). Arguments: %1 = provider (text).</extracomment>
+        <translation>As gravações não podem ser transcritas pelo provedor “%1”: na nuvem, somente a OpenAI transcreve. Escolha a OpenAI ou transcreva neste dispositivo.</translation>
+    </message>
+    <message id="ai.error.nothingToSummarize">
+        <source>This note has no text to summarize.</source>
+        <extracomment>AI error: the note has no text lines. Arguments: none.</extracomment>
+        <translation>Esta nota não tem texto para resumir.</translation>
+    </message>
+    <message id="ai.error.noProvider">
+        <source>Choose an AI provider in the settings first.</source>
+        <extracomment>AI error: provider engine chosen but no provider. Arguments: none.</extracomment>
+        <translation>Primeiro escolha um provedor de IA nas configurações.</translation>
+    </message>
+    <message id="ai.error.noText">
+        <source>No text was found in the image.</source>
+        <extracomment>AI error: no text recognised in the image. Arguments: none.</extracomment>
+        <translation>Nenhum texto foi encontrado na imagem.</translation>
+    </message>
+    <message id="ai.error.speechDenied">
+        <source>Speech recognition is not allowed. Allow it in the system settings.</source>
+        <extracomment>AI error: speech recognition not permitted. Arguments: none.</extracomment>
+        <translation>O reconhecimento de fala não está permitido. Permita-o nas configurações do sistema.</translation>
+    </message>
+    <message id="ai.error.speechLanguage">
+        <source>On-device speech recognition is not available for %1.</source>
+        <extracomment>AI error: no on-device speech model for the language; %1 = language name in the interface language. Arguments: %1 = language (text).</extracomment>
+        <translation>O reconhecimento de fala no dispositivo não está disponível para %1.</translation>
+    </message>
+    <message id="ai.error.noSpeech">
+        <source>No speech was recognized in the recording.</source>
+        <extracomment>AI error: nothing recognised in the recording. Arguments: none.</extracomment>
+        <translation>Nenhuma fala foi reconhecida na gravação.</translation>
+    </message>
+    <message id="ai.error.tooLongForLocal">
+        <source>This note is too long to summarize on this device. Try a cloud provider.</source>
+        <extracomment>AI error: note exceeds the local model's context. Arguments: none.</extracomment>
+        <translation>Esta nota é longa demais para ser resumida neste dispositivo. Experimente um provedor na nuvem.</translation>
+    </message>
+    <message id="ai.local.summary.unsupported">
+        <source>Summaries on this device are not supported on this system.</source>
+        <extracomment>Why local summaries are unavailable: not supported here. Arguments: none.</extracomment>
+        <translation>Resumos neste dispositivo não são compatíveis com este sistema.</translation>
+    </message>
+    <message id="ai.local.summary.off">
+        <source>Summaries on this device need a local language model server (such as Ollama), and none is running.</source>
+        <extracomment>Why local summaries are unavailable: no local model server running. Arguments: none.</extracomment>
+        <translation>Resumos neste dispositivo precisam de um servidor local de modelos de linguagem (como o Ollama), e nenhum está em execução.</translation>
+    </message>
+    <message id="ai.local.summary.notReady">
+        <source>The local language model is not ready yet: no model is installed or it is still loading.</source>
+        <extracomment>Why local summaries are unavailable: server up but no model ready. Arguments: none.</extracomment>
+        <translation>O modelo de linguagem local ainda não está pronto: nenhum modelo está instalado ou ele ainda está carregando.</translation>
+    </message>
+    <message id="ai.summary.heading">
+        <source>Summary</source>
+        <extracomment>Heading of a summary appended to a note (after “## ”). Arguments: none.</extracomment>
+        <translation>Resumo</translation>
+    </message>
+    <message id="ai.summary.of">
+        <source>Summary of %1</source>
+        <extracomment>Heading of a summary saved as a new note; %1 = source note's title. Arguments: %1 = title (text).</extracomment>
+        <translation>Resumo de %1</translation>
+    </message>
+    <message id="ai.connect.cancelled">
+        <source>Connecting to OpenRouter was cancelled.</source>
+        <extracomment>OpenRouter connect failure: redirect without a code. Arguments: none.</extracomment>
+        <translation>A conexão com o OpenRouter foi cancelada.</translation>
+    </message>
+    <message id="ai.connect.page.done">
+        <source>ScrivelBar is connected to OpenRouter. You can close this tab.</source>
+        <extracomment>Browser page after a successful OpenRouter connect. Arguments: none.</extracomment>
+        <translation>O ScrivelBar está conectado ao OpenRouter. Você pode fechar esta aba.</translation>
+    </message>
+    <message id="ai.connect.page.denied">
+        <source>OpenRouter was not connected. You can close this tab and try again in ScrivelBar.</source>
+        <extracomment>Browser page after a refused OpenRouter connect. Arguments: none.</extracomment>
+        <translation>O OpenRouter não foi conectado. Você pode fechar esta aba e tentar de novo no ScrivelBar.</translation>
+    </message>
+    <message id="ai.running.text">
+        <source>Extracting text… (%1)</source>
+        <extracomment>AI result panel running line (extract text); %1 = provider name or “On this device”. Arguments: %1 = source (text).</extracomment>
+        <translation>Extraindo texto… (%1)</translation>
+    </message>
+    <message id="ai.running.transcript">
+        <source>Transcribing… (%1)</source>
+        <extracomment>AI result panel running line (transcribe); %1 = provider name or “On this device”. Arguments: %1 = source (text).</extracomment>
+        <translation>Transcrevendo… (%1)</translation>
+    </message>
+    <message id="ai.running.summary">
+        <source>Summarizing… (%1)</source>
+        <extracomment>AI result panel running line (summarize); %1 = provider name or “On this device”. Arguments: %1 = source (text).</extracomment>
+        <translation>Resumindo… (%1)</translation>
+    </message>
+    <message id="ai.result.text">
+        <source>Text from Image</source>
+        <extracomment>AI result title (extracted text), followed by “ · source”. Arguments: none.</extracomment>
+        <translation>Texto da imagem</translation>
+    </message>
+    <message id="ai.result.transcript">
+        <source>Transcript</source>
+        <extracomment>AI result title (transcript), followed by “ · source”. Arguments: none.</extracomment>
+        <translation>Transcrição</translation>
+    </message>
+    <message id="ai.result.summary">
+        <source>Summary</source>
+        <extracomment>AI result title (summary), followed by “ · source”. Arguments: none.</extracomment>
+        <translation>Resumo</translation>
+    </message>
+    <message id="ai.result.discard">
+        <source>Discard</source>
+        <extracomment>Tooltip of the button that discards an AI result. Arguments: none.</extracomment>
+        <translation>Descartar</translation>
+    </message>
+    <message id="ai.result.newNote">
+        <source>Save as New Note</source>
+        <extracomment>AI result button. Arguments: none.</extracomment>
+        <translation>Salvar como nova nota</translation>
+    </message>
+    <message id="ai.result.append">
+        <source>Add to Note</source>
+        <extracomment>AI result button (summary). Arguments: none.</extracomment>
+        <translation>Adicionar à nota</translation>
+    </message>
+    <message id="ai.result.insert">
+        <source>Insert into Note</source>
+        <extracomment>AI result button (extracted text, transcript). Arguments: none.</extracomment>
+        <translation>Inserir na nota</translation>
+    </message>
+    <message id="ai.result.copy">
+        <source>Copy</source>
+        <extracomment>AI result button. Arguments: none.</extracomment>
+        <translation>Copiar</translation>
+    </message>
+    <message id="ai.title">
+        <source>AI Assistant</source>
+        <extracomment>AI settings section title. Arguments: none.</extracomment>
+        <translation>Assistente de IA</translation>
+    </message>
+    <message id="ai.subtitle">
+        <source>Summaries, text from images and transcripts of recordings.</source>
+        <extracomment>AI settings section subtitle. Arguments: none.</extracomment>
+        <translation>Resumos, texto de imagens e transcrições de gravações.</translation>
+    </message>
+    <message id="ai.summaries">
+        <source>Summaries</source>
+        <extracomment>AI settings picker label (summary engine). Arguments: none.</extracomment>
+        <translation>Resumos</translation>
+    </message>
+    <message id="ai.engine.local.summary">
+        <source>Local language model</source>
+        <extracomment>Summary engine picker entry: local language model. Arguments: none.</extracomment>
+        <translation>Modelo de linguagem local</translation>
+    </message>
+    <message id="ai.engine.local">
+        <source>On this device</source>
+        <extracomment>Transcription engine picker entry: on this device. Arguments: none.</extracomment>
+        <translation>Neste dispositivo</translation>
+    </message>
+    <message id="ai.engine.provider">
+        <source>Cloud provider</source>
+        <extracomment>Engine picker entry: the chosen cloud provider. Arguments: none.</extracomment>
+        <translation>Provedor na nuvem</translation>
+    </message>
+    <message id="ai.transcription">
+        <source>Transcription</source>
+        <extracomment>AI settings picker label (transcription engine). Arguments: none.</extracomment>
+        <translation>Transcrição</translation>
+    </message>
+    <message id="ai.transcription.openaiOnly">
+        <source>Only OpenAI can transcribe recordings in the cloud.</source>
+        <extracomment>AI settings caption (orange) when the provider cannot transcribe. Arguments: none.</extracomment>
+        <translation>Somente a OpenAI pode transcrever gravações na nuvem.</translation>
+    </message>
+    <message id="ai.speechLanguage">
+        <source>Speech language</source>
+        <extracomment>AI settings picker label (speech language). Arguments: none.</extracomment>
+        <translation>Idioma da fala</translation>
+    </message>
+    <message id="ai.speechLanguage.interface">
+        <source>Same as interface</source>
+        <extracomment>Speech language picker entry: follow the interface language. Arguments: none.</extracomment>
+        <translation>Igual ao da interface</translation>
+    </message>
+    <message id="ai.local.hint">
+        <source>Work done on this device never leaves this computer. Text in images is always recognized on this device.</source>
+        <extracomment>AI settings caption. Arguments: none.</extracomment>
+        <translation>O que é feito neste dispositivo nunca sai deste computador. O texto das imagens é sempre reconhecido neste dispositivo.</translation>
+    </message>
+    <message id="ai.provider">
+        <source>Provider</source>
+        <extracomment>AI settings picker label (cloud provider). Arguments: none.</extracomment>
+        <translation>Provedor</translation>
+    </message>
+    <message id="ai.provider.hint">
+        <source>Notes you summarize and recordings you transcribe are sent to %1 with your own key.</source>
+        <extracomment>AI settings caption; %1 = provider name. Arguments: %1 = provider (text).</extracomment>
+        <translation>As notas que você resumir e as gravações que transcrever são enviadas para %1 com a sua própria chave.</translation>
+    </message>
+    <message id="ai.key.saved">
+        <source>Key saved</source>
+        <extracomment>AI settings: a key is stored for the provider. Arguments: none.</extracomment>
+        <translation>Chave salva</translation>
+    </message>
+    <message id="ai.key.remove">
+        <source>Remove Key</source>
+        <extracomment>AI settings button: delete the stored key. Arguments: none.</extracomment>
+        <translation>Remover chave</translation>
+    </message>
+    <message id="ai.key.placeholder">
+        <source>Paste your API key</source>
+        <extracomment>AI settings: placeholder of the key field. Arguments: none.</extracomment>
+        <translation>Cole sua chave de API</translation>
+    </message>
+    <message id="ai.key.save">
+        <source>Save Key</source>
+        <extracomment>AI settings button: store the typed key. Arguments: none.</extracomment>
+        <translation>Salvar chave</translation>
+    </message>
+    <message id="ai.key.get">
+        <source>Get a key</source>
+        <extracomment>AI settings link to the provider's key page. Arguments: none.</extracomment>
+        <translation>Obter uma chave</translation>
+    </message>
+    <message id="ai.connect.openrouter">
+        <source>Connect with OpenRouter</source>
+        <extracomment>AI settings button: OpenRouter browser connect. Arguments: none.</extracomment>
+        <translation>Conectar com o OpenRouter</translation>
+    </message>
+    <message id="ai.connect.hint">
+        <source>Signs in through your browser and saves a key for you.</source>
+        <extracomment>AI settings caption next to the connect button. Arguments: none.</extracomment>
+        <translation>Entra pelo navegador e salva uma chave para você.</translation>
+    </message>
+    <message id="ai.model">
+        <source>Model</source>
+        <extracomment>AI settings label of the model field. Arguments: none.</extracomment>
+        <translation>Modelo</translation>
+    </message>
+    <message id="ai.askBeforeSending">
+        <source>Ask before sending a note</source>
+        <extracomment>AI settings switch. Arguments: none.</extracomment>
+        <translation>Perguntar antes de enviar uma nota</translation>
+    </message>
+    <message id="ai.summarize">
+        <source>Summarize</source>
+        <extracomment>Editor toolbar tooltip: summarize the note. Arguments: none.</extracomment>
+        <translation>Resumir</translation>
+    </message>
+    <message id="ai.extractText">
+        <source>Extract Text</source>
+        <extracomment>Menu entry / tooltip: recognise the text in an image. Arguments: none.</extracomment>
+        <translation>Extrair texto</translation>
+    </message>
+    <message id="ai.transcribe">
+        <source>Transcribe</source>
+        <extracomment>Menu entry / tooltip: transcribe a recording. Arguments: none.</extracomment>
+        <translation>Transcrever</translation>
+    </message>
+    <message id="ai.consent.title">
+        <source>Send to %1?</source>
+        <extracomment>Consent dialog title; %1 = provider name. Arguments: %1 = provider (text).</extracomment>
+        <translation>Enviar para %1?</translation>
+    </message>
+    <message id="ai.consent.message.text">
+        <source>The text of this note will be sent to %1 to write a summary.</source>
+        <extracomment>Consent dialog message (summary); %1 = provider name. Arguments: %1 = provider (text).</extracomment>
+        <translation>O texto desta nota será enviado para %1 para gerar um resumo.</translation>
+    </message>
+    <message id="ai.consent.message.audio">
+        <source>The attached file will be sent to %1 to turn it into text.</source>
+        <extracomment>Consent dialog message (recording or image); %1 = provider name. Arguments: %1 = provider (text).</extracomment>
+        <translation>O arquivo anexado será enviado para %1 para ser convertido em texto.</translation>
+    </message>
+    <message id="ai.consent.send">
+        <source>Send to %1</source>
+        <extracomment>Consent dialog button: send once; %1 = provider name. Arguments: %1 = provider (text).</extracomment>
+        <translation>Enviar para %1</translation>
+    </message>
+    <message id="ai.consent.always">
+        <source>Always Send</source>
+        <extracomment>Consent dialog button: send and stop asking. Arguments: none.</extracomment>
+        <translation>Sempre enviar</translation>
+    </message>
+    <message id="recorder.failed">
+        <source>Recording failed: %1</source>
+        <extracomment>Recorder failure message; %1 = error description. Arguments: %1 = error (text).</extracomment>
+        <translation>Falha na gravação: %1</translation>
+    </message>
+    <message id="recorder.requesting">
+        <source>Waiting for the microphone…</source>
+        <extracomment>Recording screen caption while waiting for the microphone. Arguments: none.</extracomment>
+        <translation>Aguardando o microfone…</translation>
+    </message>
+    <message id="recorder.permission.title">
+        <source>Microphone access is off</source>
+        <extracomment>Recording screen title: microphone access refused. Arguments: none.</extracomment>
+        <translation>O acesso ao microfone está desativado</translation>
+    </message>
+    <message id="recorder.permission.body">
+        <source>Allow ScrivelBar to use the microphone in the system settings, then try again.</source>
+        <extracomment>Recording screen explanation: microphone access refused. Arguments: none.</extracomment>
+        <translation>Permita que o ScrivelBar use o microfone nas configurações do sistema e tente de novo.</translation>
+    </message>
+    <message id="recorder.permission.open">
+        <source>Open Settings</source>
+        <extracomment>Recording screen button: open the system's microphone settings. Arguments: none.</extracomment>
+        <translation>Abrir configurações</translation>
+    </message>
+    <message id="recorder.recording">
+        <source>Recording</source>
+        <extracomment>Recording screen label next to the red dot. Arguments: none.</extracomment>
+        <translation>Gravando</translation>
+    </message>
+    <message id="recorder.stop">
+        <source>Stop</source>
+        <extracomment>Recording screen button: stop and keep the recording. Arguments: none.</extracomment>
+        <translation>Parar</translation>
+    </message>
+    <message id="recorder.cancel">
+        <source>Cancel</source>
+        <extracomment>Recording screen button: discard the recording. Arguments: none.</extracomment>
+        <translation>Cancelar</translation>
+    </message>
+    <message id="player.play">
+        <source>Play</source>
+        <extracomment>Audio block tooltip. Arguments: none.</extracomment>
+        <translation>Reproduzir</translation>
+    </message>
+    <message id="player.pause">
+        <source>Pause</source>
+        <extracomment>Audio block tooltip. Arguments: none.</extracomment>
+        <translation>Pausar</translation>
+    </message>
+    <message id="telemetry.required.title">
+        <source>Usage statistics are on</source>
+        <extracomment>Telemetry row label when statistics are mandatory. Arguments: none.</extracomment>
+        <translation>As estatísticas de uso estão ativadas</translation>
+    </message>
+    <message id="telemetry.required">
+        <source>This account sends a few usage events (such as syncs and AI use) to help improve ScrivelBar. The content of your notes is never included.</source>
+        <extracomment>Telemetry row explanation when statistics are mandatory. Arguments: none.</extracomment>
+        <translation>Esta conta envia alguns eventos de uso (como sincronizações e uso da IA) para ajudar a melhorar o ScrivelBar. O conteúdo das suas notas nunca é incluído.</translation>
+    </message>
+    <message id="telemetry.optional">
+        <source>Share usage statistics</source>
+        <extracomment>Telemetry row switch. Arguments: none.</extracomment>
+        <translation>Compartilhar estatísticas de uso</translation>
+    </message>
+    <message id="telemetry.optional.hint">
+        <source>A few usage events (such as syncs and AI use), never the content of your notes.</source>
+        <extracomment>Telemetry row caption. Arguments: none.</extracomment>
+        <translation>Alguns eventos de uso (como sincronizações e uso da IA), nunca o conteúdo das suas notas.</translation>
+    </message>
+    <message id="telemetry.privacy">
+        <source>Privacy Policy</source>
+        <extracomment>Telemetry row link to the server's privacy page. Arguments: none.</extracomment>
+        <translation>Política de privacidade</translation>
+    </message>
+    <message id="feedback.button">
+        <source>Send Feedback…</source>
+        <extracomment>Account screen button that opens the feedback form. Arguments: none.</extracomment>
+        <translation>Enviar comentários…</translation>
+    </message>
+    <message id="feedback.title">
+        <source>Send Feedback</source>
+        <extracomment>Feedback form title. Arguments: none.</extracomment>
+        <translation>Enviar comentários</translation>
+    </message>
+    <message id="feedback.placeholder">
+        <source>What would you like to tell us?</source>
+        <extracomment>Feedback form: placeholder of the message. Arguments: none.</extracomment>
+        <translation>O que você gostaria de nos contar?</translation>
+    </message>
+    <message id="feedback.picture">
+        <source>Include a picture of the panel</source>
+        <extracomment>Feedback form switch. Arguments: none.</extracomment>
+        <translation>Incluir uma imagem do painel</translation>
+    </message>
+    <message id="feedback.diagnostics">
+        <source>Include diagnostics</source>
+        <extracomment>Feedback form switch. Arguments: none.</extracomment>
+        <translation>Incluir diagnóstico</translation>
+    </message>
+    <message id="feedback.diagnostics.hint">
+        <source>Versions, the computer model, the app's log of the last 24 hours and recent crash reports.</source>
+        <extracomment>Feedback form caption under the diagnostics switch. Arguments: none.</extracomment>
+        <translation>Versões, o modelo do computador, o registro do app das últimas 24 horas e os relatórios de falhas recentes.</translation>
+    </message>
+    <message id="feedback.diagnostics.show">
+        <source>Show Diagnostics</source>
+        <extracomment>Feedback form button: show or hide the diagnostics text. Arguments: none.</extracomment>
+        <translation>Mostrar diagnóstico</translation>
+    </message>
+    <message id="feedback.send">
+        <source>Send</source>
+        <extracomment>Feedback form button. Arguments: none.</extracomment>
+        <translation>Enviar</translation>
+    </message>
+    <message id="feedback.failed">
+        <source>The feedback could not be sent: %1</source>
+        <extracomment>Feedback form problem; %1 = error description. Arguments: %1 = error (text).</extracomment>
+        <translation>Não foi possível enviar os comentários: %1</translation>
+    </message>
+    <message id="feedback.sent">
+        <source>Thank you! Your feedback was sent.</source>
+        <extracomment>Feedback form after sending. Arguments: none.</extracomment>
+        <translation>Obrigado! Seus comentários foram enviados.</translation>
+    </message>
+    <message id="list.search">
+        <source>Search notes</source>
+        <extracomment>Note list: search field placeholder. Arguments: none.</extracomment>
+        <translation>Buscar notas</translation>
+    </message>
+    <message id="list.new">
+        <source>New Note</source>
+        <extracomment>Note list tooltip: new note (Ctrl+N). Arguments: none.</extracomment>
+        <translation>Nova nota</translation>
+    </message>
+    <message id="list.newImage">
+        <source>New Note from Image</source>
+        <extracomment>Note list tooltip and open-dialog button: new note from an image. Arguments: none.</extracomment>
+        <translation>Nova nota a partir de imagem</translation>
+    </message>
+    <message id="list.newAudio">
+        <source>New Recording</source>
+        <extracomment>Note list tooltip: new recording. Arguments: none.</extracomment>
+        <translation>Nova gravação</translation>
+    </message>
+    <message id="list.filter">
+        <source>Filter</source>
+        <extracomment>Note list tooltip of the filter menu. Arguments: none.</extracomment>
+        <translation>Filtrar</translation>
+    </message>
+    <message id="list.filter.all">
+        <source>All Notes</source>
+        <extracomment>Filter menu entry: no filter. Arguments: none.</extracomment>
+        <translation>Todas as notas</translation>
+    </message>
+    <message id="list.filter.markdown">
+        <source>Text</source>
+        <extracomment>Filter menu entry: notes with text. Arguments: none.</extracomment>
+        <translation>Texto</translation>
+    </message>
+    <message id="list.filter.image">
+        <source>Images</source>
+        <extracomment>Filter menu entry: notes with images. Arguments: none.</extracomment>
+        <translation>Imagens</translation>
+    </message>
+    <message id="list.filter.audio">
+        <source>Recordings</source>
+        <extracomment>Filter menu entry: notes with recordings. Arguments: none.</extracomment>
+        <translation>Gravações</translation>
+    </message>
+    <message id="list.trash.title">
+        <source>Trash</source>
+        <extracomment>Trash screen title. Arguments: none.</extracomment>
+        <translation>Lixeira</translation>
+    </message>
+    <message id="list.trash.search">
+        <source>Search the trash</source>
+        <extracomment>Trash screen: search field placeholder. Arguments: none.</extracomment>
+        <translation>Buscar na lixeira</translation>
+    </message>
+    <message id="list.emptyTrash">
+        <source>Empty Trash</source>
+        <extracomment>Button and confirmation action: empty the trash. Arguments: none.</extracomment>
+        <translation>Esvaziar lixeira</translation>
+    </message>
+    <message id="list.emptyTrash.title" numerus="yes">
+        <source>Empty the trash (%1 notes)? This cannot be undone.</source>
+        <extracomment>Empty-trash confirmation title; %1 = notes in the trash (may be 0 when only media remain). Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>Esvaziar a lixeira (%1 nota)? Isso não pode ser desfeito.</numerusform>
+            <numerusform>Esvaziar a lixeira (%1 notas)? Isso não pode ser desfeito.</numerusform>
+        </translation>
+    </message>
+    <message id="list.conflict" numerus="yes">
+        <source>%1 notes were changed in two places; conflict copies were kept.</source>
+        <extracomment>Note list banner; %1 = conflict copies made by the last sync. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 nota foi alterada em dois lugares; uma cópia de conflito foi mantida.</numerusform>
+            <numerusform>%1 notas foram alteradas em dois lugares; cópias de conflito foram mantidas.</numerusform>
+        </translation>
+    </message>
+    <message id="list.menu.copy">
+        <source>Copy</source>
+        <extracomment>Note row context menu: copy the note. Arguments: none.</extracomment>
+        <translation>Copiar</translation>
+    </message>
+    <message id="list.menu.deleteForever">
+        <source>Delete Permanently</source>
+        <extracomment>Trash row context menu and purge confirmation button. Arguments: none.</extracomment>
+        <translation>Excluir permanentemente</translation>
+    </message>
+    <message id="list.restore">
+        <source>Restore</source>
+        <extracomment>Trash row context menu. Arguments: none.</extracomment>
+        <translation>Restaurar</translation>
+    </message>
+    <message id="list.empty.trash">
+        <source>The trash is empty.</source>
+        <extracomment>Empty trash message (trash screen, account screen). Arguments: none.</extracomment>
+        <translation>A lixeira está vazia.</translation>
+    </message>
+    <message id="list.empty.search">
+        <source>No notes match “%1”.</source>
+        <extracomment>Empty state for a search; %1 = the query as typed. Arguments: %1 = query (text).</extracomment>
+        <translation>Nenhuma nota corresponde a “%1”.</translation>
+    </message>
+    <message id="list.empty.create">
+        <source>Create Note</source>
+        <extracomment>Empty-state button: create a note from the query. Arguments: none.</extracomment>
+        <translation>Criar nota</translation>
+    </message>
+    <message id="list.empty.filter">
+        <source>No notes of this kind.</source>
+        <extracomment>Empty state for a tag filter. Arguments: none.</extracomment>
+        <translation>Nenhuma nota deste tipo.</translation>
+    </message>
+    <message id="list.empty.title">
+        <source>No notes yet</source>
+        <extracomment>Empty state without notes. Arguments: none.</extracomment>
+        <translation>Nenhuma nota ainda</translation>
+    </message>
+    <message id="list.empty.first">
+        <source>Write Your First Note</source>
+        <extracomment>Empty-state button: create the first note. Arguments: none.</extracomment>
+        <translation>Escreva sua primeira nota</translation>
+    </message>
+    <message id="list.purge.title">
+        <source>Delete “%1” permanently?</source>
+        <extracomment>Purge confirmation title; %1 = note title. Arguments: %1 = title (text).</extracomment>
+        <translation>Excluir “%1” permanentemente?</translation>
+    </message>
+    <message id="editor.back">
+        <source>Back</source>
+        <extracomment>Back button tooltip (editor, trash). Arguments: none.</extracomment>
+        <translation>Voltar</translation>
+    </message>
+    <message id="editor.tab.edit">
+        <source>Edit</source>
+        <extracomment>Editor mode control. Arguments: none.</extracomment>
+        <translation>Editar</translation>
+    </message>
+    <message id="editor.tab.preview">
+        <source>Preview</source>
+        <extracomment>Editor mode control. Arguments: none.</extracomment>
+        <translation>Visualizar</translation>
+    </message>
+    <message id="editor.empty">
+        <source>Empty note. Click to start writing.</source>
+        <extracomment>Preview placeholder for a blank note. Arguments: none.</extracomment>
+        <translation>Nota vazia. Clique para começar a escrever.</translation>
+    </message>
+    <message id="editor.copy">
+        <source>Copy Text</source>
+        <extracomment>Editor toolbar tooltip: copy the text. Arguments: none.</extracomment>
+        <translation>Copiar texto</translation>
+    </message>
+    <message id="editor.share">
+        <source>Share</source>
+        <extracomment>Editor toolbar tooltip of the share button. Arguments: none.</extracomment>
+        <translation>Compartilhar</translation>
+    </message>
+    <message id="editor.more">
+        <source>More</source>
+        <extracomment>Editor toolbar tooltip of the more menu. Arguments: none.</extracomment>
+        <translation>Mais</translation>
+    </message>
+    <message id="editor.signedOut.note">
+        <source>Sign in to share links and export PDFs.</source>
+        <extracomment>More menu information line when signed out. Arguments: none.</extracomment>
+        <translation>Entre na sua conta para compartilhar links e exportar PDF.</translation>
+    </message>
+    <message id="editor.shareLink">
+        <source>Copy Public Link</source>
+        <extracomment>Menu entry: publish and copy a public link. Arguments: none.</extracomment>
+        <translation>Copiar link público</translation>
+    </message>
+    <message id="editor.shareLink.hint">
+        <source>Publishes a read-only link to this note and copies it</source>
+        <extracomment>Tooltip of the public-link entry. Arguments: none.</extracomment>
+        <translation>Publica um link somente leitura para esta nota e o copia</translation>
+    </message>
+    <message id="editor.shareLink.copied">
+        <source>Public link copied</source>
+        <extracomment>Notice after copying a public link. Arguments: none.</extracomment>
+        <translation>Link público copiado</translation>
+    </message>
+    <message id="editor.shareLink.stop">
+        <source>Stop Sharing</source>
+        <extracomment>Menu entry: revoke the note's public links. Arguments: none.</extracomment>
+        <translation>Parar de compartilhar</translation>
+    </message>
+    <message id="editor.shareLink.stopped">
+        <source>The note is no longer shared</source>
+        <extracomment>Notice after revoking the links. Arguments: none.</extracomment>
+        <translation>A nota não está mais compartilhada</translation>
+    </message>
+    <message id="editor.addImage">
+        <source>Add Image</source>
+        <extracomment>Menu entry and open-dialog button: add an image. Arguments: none.</extracomment>
+        <translation>Adicionar imagem</translation>
+    </message>
+    <message id="editor.addAudio">
+        <source>Record Audio</source>
+        <extracomment>Menu entry: record audio into the note. Arguments: none.</extracomment>
+        <translation>Gravar áudio</translation>
+    </message>
+    <message id="editor.export.text">
+        <source>Export as Markdown…</source>
+        <extracomment>Menu entry: export as Markdown. Arguments: none.</extracomment>
+        <translation>Exportar como Markdown…</translation>
+    </message>
+    <message id="editor.export.pdf">
+        <source>Export as PDF…</source>
+        <extracomment>Menu entry: export as PDF. Arguments: none.</extracomment>
+        <translation>Exportar como PDF…</translation>
+    </message>
+    <message id="editor.reveal">
+        <source>Show in File Manager</source>
+        <extracomment>Menu entry: show the note file. Arguments: none.</extracomment>
+        <translation>Mostrar no gerenciador de arquivos</translation>
+    </message>
+    <message id="editor.delete">
+        <source>Delete Note…</source>
+        <extracomment>Menu entry: move the note to the trash. Arguments: none.</extracomment>
+        <translation>Excluir nota…</translation>
+    </message>
+    <message id="editor.delete.title">
+        <source>Move this note to the trash?</source>
+        <extracomment>Delete confirmation title. Arguments: none.</extracomment>
+        <translation>Mover esta nota para a lixeira?</translation>
+    </message>
+    <message id="editor.attachment.missing">
+        <source>File not found</source>
+        <extracomment>Image block label when the file cannot be loaded. Arguments: none.</extracomment>
+        <translation>Arquivo não encontrado</translation>
+    </message>
+    <message id="editor.attachment.reveal">
+        <source>Show in File Manager</source>
+        <extracomment>Media menu entry. Arguments: none.</extracomment>
+        <translation>Mostrar no gerenciador de arquivos</translation>
+    </message>
+    <message id="editor.attachment.remove.image">
+        <source>Remove Image</source>
+        <extracomment>Media menu entry and tooltip. Arguments: none.</extracomment>
+        <translation>Remover imagem</translation>
+    </message>
+    <message id="editor.attachment.remove.audio">
+        <source>Remove Recording</source>
+        <extracomment>Media menu entry. Arguments: none.</extracomment>
+        <translation>Remover gravação</translation>
+    </message>
+    <message id="editor.export.image">
+        <source>Export Image…</source>
+        <extracomment>Media menu entry and tooltip. Arguments: none.</extracomment>
+        <translation>Exportar imagem…</translation>
+    </message>
+    <message id="editor.export.audio">
+        <source>Export Recording…</source>
+        <extracomment>Media menu entry. Arguments: none.</extracomment>
+        <translation>Exportar gravação…</translation>
+    </message>
+    <message id="editor.export.prompt">
+        <source>Export</source>
+        <extracomment>Save dialog button. Arguments: none.</extracomment>
+        <translation>Exportar</translation>
+    </message>
+    <message id="editor.export.failed">
+        <source>The export failed.</source>
+        <extracomment>Export error alert message (detail: the error). Arguments: none.</extracomment>
+        <translation>Não foi possível exportar.</translation>
+    </message>
+    <message id="editor.export.pdf.pandoc">
+        <source>pandoc could not create the PDF: %1</source>
+        <extracomment>PDF export failure; %1 = end of pandoc's error output. Arguments: %1 = message (text).</extracomment>
+        <translation>O pandoc não conseguiu criar o PDF: %1</translation>
+    </message>
+    <message id="editor.export.pdf.failed">
+        <source>The PDF could not be created.</source>
+        <extracomment>PDF export failure of the printing path. Arguments: none.</extracomment>
+        <translation>Não foi possível criar o PDF.</translation>
+    </message>
+    <message id="account.title">
+        <source>Account &amp; Settings</source>
+        <extracomment>Account screen title. Arguments: none.</extracomment>
+        <translation>Conta e configurações</translation>
+    </message>
+    <message id="account.sync">
+        <source>Sync</source>
+        <extracomment>Account screen section title. Arguments: none.</extracomment>
+        <translation>Sincronização</translation>
+    </message>
+    <message id="account.sync.subtitle">
+        <source>Sign in to keep your notes in sync across devices.</source>
+        <extracomment>Account screen section subtitle (signed out). Arguments: none.</extracomment>
+        <translation>Entre para manter suas notas sincronizadas entre dispositivos.</translation>
+    </message>
+    <message id="account.terms">
+        <source>I accept the terms of use</source>
+        <extracomment>Account screen switch (signed out): accept the server's terms. Arguments: none.</extracomment>
+        <translation>Aceito os termos de uso</translation>
+    </message>
+    <message id="account.terms.link">
+        <source>Read the terms</source>
+        <extracomment>Account screen link (signed out) to the server's terms. Arguments: none.</extracomment>
+        <translation>Ler os termos</translation>
+    </message>
+    <message id="account.google">
+        <source>Sign In with Google</source>
+        <extracomment>Account screen button (signed out): sign in with Google. Arguments: none.</extracomment>
+        <translation>Entrar com o Google</translation>
+    </message>
+    <message id="account.google.hint">
+        <source>Google sign-in opens in your browser.</source>
+        <extracomment>Account screen: caption under the sign-in button. Arguments: none.</extracomment>
+        <translation>O login com o Google abre no seu navegador.</translation>
+    </message>
+    <message id="account.sync.notIncluded">
+        <source>Sync is not included in this account. Your notes stay on this computer.</source>
+        <extracomment>Account screen: caption when the account has no sync. Arguments: none.</extracomment>
+        <translation>A sincronização não está incluída nesta conta. Suas notas ficam neste computador.</translation>
+    </message>
+    <message id="account.sync.localOnlyLine">
+        <source>Notes are kept on this computer only</source>
+        <extracomment>Account screen: status line when the account has no sync. Arguments: none.</extracomment>
+        <translation>As notas ficam somente neste computador</translation>
+    </message>
+    <message id="account.pending" numerus="yes">
+        <source>%1 notes waiting to upload</source>
+        <extracomment>Account screen: status line (orange); %1 = notes not yet accepted by the server. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 nota aguardando envio</numerusform>
+            <numerusform>%1 notas aguardando envio</numerusform>
+        </translation>
+    </message>
+    <message id="account.allUploaded">
+        <source>All notes are uploaded</source>
+        <extracomment>Account screen: status line when nothing is pending. Arguments: none.</extracomment>
+        <translation>Todas as notas foram enviadas</translation>
+    </message>
+    <message id="account.media.pending" numerus="yes">
+        <source>%1 media files could not be transferred</source>
+        <extracomment>Account screen: status line; %1 = media transfers that failed in the last pass. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 arquivo de mídia não pôde ser transferido</numerusform>
+            <numerusform>%1 arquivos de mídia não puderam ser transferidos</numerusform>
+        </translation>
+    </message>
+    <message id="account.server.unreachable">
+        <source>Server unreachable: %1</source>
+        <extracomment>Account screen: server status line; %1 = error description. Arguments: %1 = error (text).</extracomment>
+        <translation>Servidor inacessível: %1</translation>
+    </message>
+    <message id="account.server.ok">
+        <source>Server %1</source>
+        <extracomment>Account screen: server status part; %1 = server version. Arguments: %1 = version (text).</extracomment>
+        <translation>Servidor %1</translation>
+    </message>
+    <message id="account.server.media.on">
+        <source>Media sync on</source>
+        <extracomment>Account screen: server status part. Arguments: none.</extracomment>
+        <translation>Sincronização de mídia ativada</translation>
+    </message>
+    <message id="account.server.media.off">
+        <source>No media sync</source>
+        <extracomment>Account screen: server status part. Arguments: none.</extracomment>
+        <translation>Sem sincronização de mídia</translation>
+    </message>
+    <message id="account.server.usage">
+        <source>%1% of %2 used</source>
+        <extracomment>Account screen: server status part; %1 = percent used, %2 = quota as a byte size. Arguments: %1 = percent (number), %2 = quota (text).</extracomment>
+        <translation>%1% de %2 usados</translation>
+    </message>
+    <message id="account.server.signup.off">
+        <source>Sign-ups closed</source>
+        <extracomment>Account screen: server status part. Arguments: none.</extracomment>
+        <translation>Cadastros encerrados</translation>
+    </message>
+    <message id="account.autoSync">
+        <source>Sync automatically</source>
+        <extracomment>Account screen switch (signed in). Arguments: none.</extracomment>
+        <translation>Sincronizar automaticamente</translation>
+    </message>
+    <message id="account.syncNow">
+        <source>Sync Now</source>
+        <extracomment>Account screen button (signed in): sync now. Arguments: none.</extracomment>
+        <translation>Sincronizar agora</translation>
+    </message>
+    <message id="account.dashboard">
+        <source>Open Web Dashboard</source>
+        <extracomment>Account screen button (signed in): open the web dashboard. Arguments: none.</extracomment>
+        <translation>Abrir painel web</translation>
+    </message>
+    <message id="account.dashboard.hint">
+        <source>Opens your account in the browser, already signed in.</source>
+        <extracomment>Account screen: caption of the dashboard button. Arguments: none.</extracomment>
+        <translation>Abre sua conta no navegador, já conectada.</translation>
+    </message>
+    <message id="account.signOut">
+        <source>Sign Out</source>
+        <extracomment>Account screen button (signed in) and sign-out confirmation action. Arguments: none.</extracomment>
+        <translation>Sair</translation>
+    </message>
+    <message id="account.signOut.title">
+        <source>Sign out? Your notes stay on this computer.</source>
+        <extracomment>Account screen: sign-out confirmation title. Arguments: none.</extracomment>
+        <translation>Sair da conta? Suas notas continuam neste computador.</translation>
+    </message>
+    <message id="account.prefs">
+        <source>Preferences</source>
+        <extracomment>Account screen section title. Arguments: none.</extracomment>
+        <translation>Preferências</translation>
+    </message>
+    <message id="account.launchAtLogin">
+        <source>Launch at login</source>
+        <extracomment>Account screen switch (preferences). Arguments: none.</extracomment>
+        <translation>Abrir ao iniciar a sessão</translation>
+    </message>
+    <message id="account.launchAtLogin.failed">
+        <source>Launch at login could not be changed: %1</source>
+        <extracomment>Account screen problem under the launch-at-login switch; %1 = error description. Arguments: %1 = error (text).</extracomment>
+        <translation>Não foi possível alterar “Abrir ao iniciar a sessão”: %1</translation>
+    </message>
+    <message id="account.launchAtLogin.blocked">
+        <source>Launch at login needs your approval in the system settings.</source>
+        <extracomment>Account screen problem under the launch-at-login switch: approval needed. Arguments: none.</extracomment>
+        <translation>Para abrir ao iniciar a sessão, aprove isso nas configurações do sistema.</translation>
+    </message>
+    <message id="account.launchAtLogin.outside">
+        <source>ScrivelBar is running from outside its installed location, so launch at login may not find it.</source>
+        <extracomment>Account screen: caption when the app runs from outside its installed location. Arguments: none.</extracomment>
+        <translation>O ScrivelBar está sendo executado fora do local de instalação, então talvez não abra ao iniciar a sessão.</translation>
+    </message>
+    <message id="account.hotkey">
+        <source>Global shortcut</source>
+        <extracomment>Account screen picker label (preferences). Arguments: none.</extracomment>
+        <translation>Atalho global</translation>
+    </message>
+    <message id="account.hotkey.hint">
+        <source>Opens and closes the panel from any application.</source>
+        <extracomment>Account screen caption of the hot-key picker. Arguments: none.</extracomment>
+        <translation>Abre e fecha o painel a partir de qualquer aplicativo.</translation>
+    </message>
+    <message id="account.icon">
+        <source>Tray icon</source>
+        <extracomment>Account screen picker label (preferences): tray icon style. Arguments: none.</extracomment>
+        <translation>Ícone da bandeja</translation>
+    </message>
+    <message id="account.panelHeight">
+        <source>Panel height</source>
+        <extracomment>Account screen slider label (preferences). Arguments: none.</extracomment>
+        <translation>Altura do painel</translation>
+    </message>
+    <message id="account.panelHeight.hint">
+        <source>You can also drag the panel's edge to resize it.</source>
+        <extracomment>Account screen caption of the panel-height slider. Arguments: none.</extracomment>
+        <translation>Você também pode arrastar a borda do painel para redimensioná-lo.</translation>
+    </message>
+    <message id="account.language">
+        <source>Language</source>
+        <extracomment>Account screen picker label (preferences). Arguments: none.</extracomment>
+        <translation>Idioma</translation>
+    </message>
+    <message id="account.language.system">
+        <source>Same as system</source>
+        <extracomment>Account screen: language picker entry: follow the system. Arguments: none.</extracomment>
+        <translation>Igual ao sistema</translation>
+    </message>
+    <message id="account.language.hint">
+        <source>Some system dialogs switch to the new language after a restart.</source>
+        <extracomment>Account screen caption of the language picker. Arguments: none.</extracomment>
+        <translation>Algumas caixas de diálogo do sistema mudam para o novo idioma depois de reiniciar.</translation>
+    </message>
+    <message id="account.folder">
+        <source>Notes Folder</source>
+        <extracomment>Account screen section title. Arguments: none.</extracomment>
+        <translation>Pasta de notas</translation>
+    </message>
+    <message id="account.folder.subtitle">
+        <source>Your notes are plain Markdown files in this folder.</source>
+        <extracomment>Account screen subtitle of the notes-folder section. Arguments: none.</extracomment>
+        <translation>Suas notas são arquivos Markdown comuns nesta pasta.</translation>
+    </message>
+    <message id="account.folder.change">
+        <source>Change Folder…</source>
+        <extracomment>Account screen button: choose another notes folder. Arguments: none.</extracomment>
+        <translation>Alterar pasta…</translation>
+    </message>
+    <message id="account.folder.reveal">
+        <source>Open Folder</source>
+        <extracomment>Account screen button: open the notes folder in the file manager. Arguments: none.</extracomment>
+        <translation>Abrir pasta</translation>
+    </message>
+    <message id="account.folder.panel.message">
+        <source>Choose the folder for your notes. The existing note files are moved there.</source>
+        <extracomment>Account screen: folder chooser message. Arguments: none.</extracomment>
+        <translation>Escolha a pasta das suas notas. Os arquivos de notas existentes serão movidos para lá.</translation>
+    </message>
+    <message id="account.folder.panel.prompt">
+        <source>Use This Folder</source>
+        <extracomment>Account screen: folder chooser button. Arguments: none.</extracomment>
+        <translation>Usar esta pasta</translation>
+    </message>
+    <message id="account.trash">
+        <source>Trash</source>
+        <extracomment>Account screen section title. Arguments: none.</extracomment>
+        <translation>Lixeira</translation>
+    </message>
+    <message id="account.trash.subtitle">
+        <source>Deleted notes stay here until you empty the trash.</source>
+        <extracomment>Account screen subtitle of the trash section. Arguments: none.</extracomment>
+        <translation>As notas excluídas ficam aqui até você esvaziar a lixeira.</translation>
+    </message>
+    <message id="account.trash.count" numerus="yes">
+        <source>%1 notes in the trash</source>
+        <extracomment>Account screen: caption; %1 = notes in the trash (at least 1). Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 nota na lixeira</numerusform>
+            <numerusform>%1 notas na lixeira</numerusform>
+        </translation>
+    </message>
+    <message id="account.trash.show">
+        <source>Show Trash</source>
+        <extracomment>Account screen button: open the trash list. Arguments: none.</extracomment>
+        <translation>Ver lixeira</translation>
+    </message>
+    <message id="account.danger">
+        <source>Danger Zone</source>
+        <extracomment>Account screen section title. Arguments: none.</extracomment>
+        <translation>Zona de perigo</translation>
+    </message>
+    <message id="account.deleteNotes">
+        <source>Delete All Notes…</source>
+        <extracomment>Account screen button (danger zone): delete all notes. Arguments: none.</extracomment>
+        <translation>Excluir todas as notas…</translation>
+    </message>
+    <message id="account.deleteNotes.title">
+        <source>Delete all notes?</source>
+        <extracomment>Delete-all-notes confirmation title. Arguments: none.</extracomment>
+        <translation>Excluir todas as notas?</translation>
+    </message>
+    <message id="account.deleteNotes.message">
+        <source>Every note, with its images and recordings, is deleted from this computer and, at the next sync, from the server. This cannot be undone.</source>
+        <extracomment>Delete-all-notes confirmation message. Arguments: none.</extracomment>
+        <translation>Todas as notas, com suas imagens e gravações, são excluídas deste computador e, na próxima sincronização, do servidor. Isso não pode ser desfeito.</translation>
+    </message>
+    <message id="account.deleteNotes.action">
+        <source>Delete All Notes</source>
+        <extracomment>Delete-all-notes confirmation button. Arguments: none.</extracomment>
+        <translation>Excluir todas as notas</translation>
+    </message>
+    <message id="account.deleteAccount">
+        <source>Delete Account…</source>
+        <extracomment>Account screen button (danger zone, signed in): delete the account. Arguments: none.</extracomment>
+        <translation>Excluir conta…</translation>
+    </message>
+    <message id="account.deleteAccount.title">
+        <source>Delete your account?</source>
+        <extracomment>Delete-account confirmation title. Arguments: none.</extracomment>
+        <translation>Excluir sua conta?</translation>
+    </message>
+    <message id="account.deleteAccount.message">
+        <source>Your account and the notes stored on the server are deleted. The notes on this computer stay.</source>
+        <extracomment>Delete-account confirmation message. Arguments: none.</extracomment>
+        <translation>Sua conta e as notas guardadas no servidor são excluídas. As notas deste computador continuam aqui.</translation>
+    </message>
+    <message id="account.deleteAccount.action">
+        <source>Delete Account</source>
+        <extracomment>Delete-account confirmation button. Arguments: none.</extracomment>
+        <translation>Excluir conta</translation>
+    </message>
+    <message id="account.deleteAccount.signedOut">
+        <source>Sign in to delete your account.</source>
+        <extracomment>Account screen: caption instead of the delete-account button. Arguments: none.</extracomment>
+        <translation>Entre na sua conta para excluí-la.</translation>
+    </message>
+    <message id="footer.account.signedIn">
+        <source>Account and settings (signed in as %1)</source>
+        <extracomment>Footer account button tooltip; %1 = account e-mail. Arguments: %1 = email (text).</extracomment>
+        <translation>Conta e configurações (conectado como %1)</translation>
+    </message>
+    <message id="footer.account.signedOut">
+        <source>Account and settings (not signed in)</source>
+        <extracomment>Footer account button tooltip. Arguments: none.</extracomment>
+        <translation>Conta e configurações (não conectado)</translation>
+    </message>
+    <message id="footer.syncNow">
+        <source>Sync Now</source>
+        <extracomment>Footer button tooltip. Arguments: none.</extracomment>
+        <translation>Sincronizar agora</translation>
+    </message>
+    <message id="footer.quit.title">
+        <source>Quit ScrivelBar?</source>
+        <extracomment>Quit confirmation title. Arguments: none.</extracomment>
+        <translation>Sair do ScrivelBar?</translation>
+    </message>
+    <message id="footer.quit.action">
+        <source>Quit</source>
+        <extracomment>Quit confirmation button. Arguments: none.</extracomment>
+        <translation>Sair</translation>
+    </message>
+    <message id="footer.quit.message.pending" numerus="yes">
+        <source>%1 notes have changes that are not uploaded yet. They will be uploaded the next time ScrivelBar syncs.</source>
+        <extracomment>Quit confirmation message; %1 = notes not uploaded yet. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 nota tem alterações que ainda não foram enviadas. Elas serão enviadas na próxima sincronização do ScrivelBar.</numerusform>
+            <numerusform>%1 notas têm alterações que ainda não foram enviadas. Elas serão enviadas na próxima sincronização do ScrivelBar.</numerusform>
+        </translation>
+    </message>
+    <message id="footer.quit.message.clean">
+        <source>All your notes are saved.</source>
+        <extracomment>Quit confirmation message. Arguments: none.</extracomment>
+        <translation>Todas as suas notas estão salvas.</translation>
+    </message>
+    <message id="footer.status.syncing">
+        <source>Syncing…</source>
+        <extracomment>Footer status line. Arguments: none.</extracomment>
+        <translation>Sincronizando…</translation>
+    </message>
+    <message id="footer.status.pending" numerus="yes">
+        <source>%1 notes not synced yet</source>
+        <extracomment>Footer status line; %1 = notes not yet synced. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 nota ainda não sincronizada</numerusform>
+            <numerusform>%1 notas ainda não sincronizadas</numerusform>
+        </translation>
+    </message>
+    <message id="footer.status.mediaPending" numerus="yes">
+        <source>%1 media files not transferred</source>
+        <extracomment>Footer status line; %1 = media transfers that failed. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 arquivo de mídia não transferido</numerusform>
+            <numerusform>%1 arquivos de mídia não transferidos</numerusform>
+        </translation>
+    </message>
+    <message id="footer.status.connected">
+        <source>Connected</source>
+        <extracomment>Footer status line: signed in, no sync yet. Arguments: none.</extracomment>
+        <translation>Conectado</translation>
+    </message>
+    <message id="footer.status.upToDate">
+        <source>Synced at %1</source>
+        <extracomment>Footer status line; %1 = time of the last sync (short time). Arguments: %1 = time (text).</extracomment>
+        <translation>Última sincronização: %1</translation>
+    </message>
+    <message id="footer.status.localOnly">
+        <source>Notes are kept on this computer</source>
+        <extracomment>Footer status line: not syncing, no notes. Arguments: none.</extracomment>
+        <translation>As notas ficam neste computador</translation>
+    </message>
+    <message id="footer.status.localOnlyCount" numerus="yes">
+        <source>%1 notes on this computer</source>
+        <extracomment>Footer status line: not syncing; %1 = live notes. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 nota neste computador</numerusform>
+            <numerusform>%1 notas neste computador</numerusform>
+        </translation>
+    </message>
+    <message id="share.copyText">
+        <source>Copy Text</source>
+        <extracomment>Share menu entry: copy the note's text. Arguments: none.</extracomment>
+        <translation>Copiar texto</translation>
+    </message>
+    <message id="share.email">
+        <source>Send by Email…</source>
+        <extracomment>Share menu entry: send by e-mail. Arguments: none.</extracomment>
+        <translation>Enviar por e-mail…</translation>
+    </message>
+    <message id="share.copyFiles">
+        <source>Copy Files</source>
+        <extracomment>Share menu entry: copy the attached files. Arguments: none.</extracomment>
+        <translation>Copiar arquivos</translation>
+    </message>
+    <message id="share.showFiles">
+        <source>Show Files</source>
+        <extracomment>Share menu entry: show the attached files. Arguments: none.</extracomment>
+        <translation>Mostrar arquivos</translation>
+    </message>
+    <message id="dialog.filter.images">
+        <source>Images (%1)</source>
+        <extracomment>File dialog filter; %1 = file patterns such as “*.png *.jpg”. Arguments: %1 = patterns (text).</extracomment>
+        <translation>Imagens (%1)</translation>
+    </message>
+    <message id="dialog.filter.audio">
+        <source>Audio (%1)</source>
+        <extracomment>File dialog filter; %1 = file patterns. Arguments: %1 = patterns (text).</extracomment>
+        <translation>Áudio (%1)</translation>
+    </message>
+    <message id="dialog.filter.markdown">
+        <source>Markdown (%1)</source>
+        <extracomment>File dialog filter; %1 = file patterns. Arguments: %1 = patterns (text).</extracomment>
+        <translation>Markdown (%1)</translation>
+    </message>
+    <message id="dialog.filter.text">
+        <source>Plain text (%1)</source>
+        <extracomment>File dialog filter; %1 = file patterns. Arguments: %1 = patterns (text).</extracomment>
+        <translation>Texto simples (%1)</translation>
+    </message>
+    <message id="dialog.filter.pdf">
+        <source>PDF (%1)</source>
+        <extracomment>File dialog filter; %1 = file patterns. Arguments: %1 = patterns (text).</extracomment>
+        <translation>PDF (%1)</translation>
+    </message>
+</context>
+</TS>
