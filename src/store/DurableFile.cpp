@@ -1,0 +1,131 @@
+#include "store/DurableFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace DurableFile {
+
+namespace {
+
+std::function<bool(Step, const QString &)> &faultHook()
+{
+    static std::function<bool(Step, const QString &)> hook;
+    return hook;
+}
+
+bool allowed(Step step, const QString &path)
+{
+    const auto &hook = faultHook();
+    return !hook || hook(step, path);
+}
+
+QString failure(const QString &path, const char *what, int error)
+{
+    return QStringLiteral("%1: %2 (%3)")
+        .arg(QDir::toNativeSeparators(path), QString::fromUtf8(what),
+             QString::fromLocal8Bit(std::strerror(error)));
+}
+
+} // namespace
+
+void setFaultHook(std::function<bool(Step, const QString &)> hook)
+{
+    faultHook() = std::move(hook);
+}
+
+bool isSafeComponent(QStringView name)
+{
+    if (name.isEmpty() || name == u"." || name == u"..")
+        return false;
+    for (QChar c : name) {
+        if (c == u'/' || c == u'\\' || c == QChar(0))
+            return false;
+    }
+    return true;
+}
+
+std::expected<void, QString> write(const QString &path, const QByteArray &data)
+{
+    const QFileInfo target(path);
+    const QString folder = target.absolutePath();
+    const QString temporary = folder + QStringLiteral("/.") + target.fileName()
+                              + QStringLiteral(".tmp-")
+                              + QString::number(QRandomGenerator::system()->generate64(), 36);
+    const QByteArray temporaryPath = QFile::encodeName(temporary);
+    const QByteArray targetPath = QFile::encodeName(target.absoluteFilePath());
+
+    // Keep the permissions of the file we replace; new files get the usual 0644 under umask.
+    mode_t mode = 0666;
+    struct stat existing {};
+    if (::stat(targetPath.constData(), &existing) == 0)
+        mode = existing.st_mode & 07777;
+
+    if (!allowed(Step::Create, path))
+        return std::unexpected(failure(path, "cannot create a temporary file", ENOSPC));
+    const int fd = ::open(temporaryPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0)
+        return std::unexpected(failure(path, "cannot create a temporary file", errno));
+
+    auto abandon = [&](const char *what, int error) {
+        ::close(fd);
+        ::unlink(temporaryPath.constData());
+        return std::unexpected(failure(path, what, error));
+    };
+
+    if (existing.st_mode != 0)
+        ::fchmod(fd, mode); // the umask must not narrow an existing file's permissions
+
+    const char *cursor = data.constData();
+    qsizetype remaining = data.size();
+    while (remaining > 0) {
+        if (!allowed(Step::Write, path))
+            return abandon("cannot write", ENOSPC);
+        const ssize_t written = ::write(fd, cursor, size_t(remaining));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return abandon("cannot write", errno);
+        }
+        cursor += written;
+        remaining -= written;
+    }
+    if (!allowed(Step::Sync, path))
+        return abandon("cannot sync", EIO);
+    if (::fsync(fd) != 0)
+        return abandon("cannot sync", errno);
+    if (!allowed(Step::Close, path))
+        return abandon("cannot close", EIO);
+    // Never retry close(): on Linux the descriptor is gone even when it reports EINTR.
+    if (::close(fd) != 0) {
+        const int error = errno;
+        ::unlink(temporaryPath.constData());
+        return std::unexpected(failure(path, "cannot close", error));
+    }
+    const bool renameAllowed = allowed(Step::Rename, path);
+    if (!renameAllowed || ::rename(temporaryPath.constData(), targetPath.constData()) != 0) {
+        const int error = renameAllowed ? errno : EIO;
+        ::unlink(temporaryPath.constData());
+        return std::unexpected(failure(path, "cannot replace", error));
+    }
+    // The rename is durable only once the folder's entry is on disk.
+    if (!allowed(Step::SyncFolder, path))
+        return std::unexpected(failure(path, "cannot sync the folder", EIO));
+    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return std::unexpected(failure(path, "cannot sync the folder", errno));
+    const int syncResult = ::fsync(dirFd);
+    const int syncError = errno;
+    ::close(dirFd);
+    if (syncResult != 0 && syncError != EINVAL) // some file systems cannot sync folders
+        return std::unexpected(failure(path, "cannot sync the folder", syncError));
+    return {};
+}
+
+} // namespace DurableFile

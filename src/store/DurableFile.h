@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <expected>
+#include <functional>
+
+/// Crash-safe file replacement: the data goes to a hidden temporary file beside the target,
+/// which is synced (and the result checked), renamed over the target, and then the folder is
+/// synced. A crash or power cut at any instant leaves either the old or the new content.
+/// On failure the old file is untouched and the error message names the path.
+namespace DurableFile {
+
+enum class Step { Create, Write, Sync, Close, Rename, SyncFolder };
+
+std::expected<void, QString> write(const QString &path, const QByteArray &data);
+
+/// Test seam: when set, called before each step; returning false makes that step fail as if
+/// the system had refused it (a full disk, an I/O error).
+void setFaultHook(std::function<bool(Step step, const QString &path)> hook);
+
+/// True when `name` is a single, plain path component: not empty, not "." or "..", without
+/// "/", "\\" or NUL. Identifiers and file names from outside become paths only after this.
+bool isSafeComponent(QStringView name);
+
+} // namespace DurableFile

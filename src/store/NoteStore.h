@@ -1,0 +1,203 @@
+#pragma once
+
+#include "store/IndexFile.h"
+#include "store/Note.h"
+
+#include <QFutureWatcher>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <chrono>
+#include <memory>
+#include <optional>
+
+class FolderWatcher;
+class QTimer;
+class QUndoStack;
+
+/// The single owner of the notes, the note files, the attachment files and the index file.
+///
+/// Notes are Markdown files `<slug>-<id>.md` in the notes folder; the index file in the
+/// support folder keeps every note with its dates, attachments, trash state and sync
+/// bookkeeping. The store never throws to its callers: failures set `lastError`.
+/// Main thread only.
+class NoteStore : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QList<Note> notes READ notes NOTIFY notesChanged)
+    Q_PROPERTY(QString lastError READ lastError WRITE setLastError NOTIFY lastErrorChanged)
+    Q_PROPERTY(QString massDeletionWarning READ massDeletionWarning WRITE setMassDeletionWarning
+                   NOTIFY massDeletionWarningChanged)
+
+public:
+    /// Construction parameters. Empty folders take the defaults; the delays are the product's
+    /// values and only tests shorten them.
+    struct Options
+    {
+        QString notesFolder;
+        QString supportFolder;
+        std::chrono::milliseconds noteWriteDelay{500};
+        std::chrono::milliseconds indexWriteDelay{300};
+        std::chrono::milliseconds rescanDelay{700};
+        bool watchFolder = true;
+        /// Write the debounced index on a worker thread so typing never waits for it.
+        bool backgroundIndexWrites = true;
+    };
+
+    explicit NoteStore(const Options &options, QObject *parent = nullptr);
+    ~NoteStore() override;
+
+    /// Moves a folder of the product's previous name ("Scrivel") to `target` when `target`
+    /// is called "ScrivelBar" and does not exist yet. The constructor does this for both
+    /// folders; callers that lock the support folder first call it for that one beforehand.
+    static void migrateFromPreviousAppName(const QString &target);
+
+    static QString defaultNotesFolder();
+    static QString defaultSupportFolder();
+
+    // Published state.
+    const QList<Note> &notes() const { return m_notes; }
+    QString lastError() const { return m_lastError; }
+    void setLastError(const QString &message);
+    QString massDeletionWarning() const { return m_massDeletionWarning; }
+    void setMassDeletionWarning(const QString &message);
+
+    QString notesFolder() const { return m_notesFolder; }
+    QString supportFolder() const { return m_supportFolder; }
+    QString indexPath() const;
+
+    /// Discarded files go to the desktop trash (true) or are removed.
+    bool movesToSystemTrash = true;
+
+    // ---- folder and index ----
+    std::optional<Note> note(const QString &id) const;
+    std::optional<Meta> meta(const QString &id) const;
+    /// The note's file, if it has one and it exists.
+    std::optional<QString> filePath(const QString &id) const;
+    void relocate(const QString &newFolder);
+    void rescan(bool allowDeletions);
+    void refresh();
+    void scheduleIndexWrite();
+    /// Writes the index now (waiting for a background write in flight). False on failure.
+    bool writeIndexNow();
+    /// The file name a note is written under: `<slug of title>-<id>.md`.
+    static QString desiredFilename(const Note &note);
+    static QString slug(const QString &text);
+
+    // ---- editing, trash and undo ----
+    Note create(const QString &body);
+    void setBody(const QString &body, const QString &id, bool registerUndo);
+    void flush();
+    void deleteNote(const QString &id);
+    void restore(const QString &id);
+    void purge(const QString &id);
+    QList<Note> trashedNotes() const;
+    void emptyTrash();
+    void deleteAllNotes();
+    void toggleCheckbox(int index, const QString &id);
+    /// Notes whose body holds every word of the query (case-insensitive), optionally with a tag.
+    QList<Note> search(const QString &query, std::optional<Note::Tag> tag = std::nullopt,
+                       const std::optional<QList<Note>> &in = std::nullopt) const;
+    QUndoStack *undoStack() const { return m_undoStack; }
+
+    // ---- sync interface ----
+    int dirtyCount() const;
+    QList<Note> dirtyNotes(int limit) const;
+    void markAccepted(const QList<QString> &ids, const QHash<QString, Date> &pushedAt);
+    /// Applies a note from the server; returns the conflict copy it made, if any.
+    std::optional<Note> applyRemote(const Note &remote);
+    void resetSyncState();
+    qint64 cursor() const { return m_cursor; }
+    void setCursor(qint64 cursor) { m_cursor = cursor; }
+
+    // ---- attachments ----
+    std::optional<Attachment> importAttachment(const QString &sourcePath, Attachment::Kind kind,
+                                               const QString &noteId,
+                                               std::optional<double> duration = std::nullopt,
+                                               bool removeSource = false);
+    std::optional<Note> createWithAttachment(const QString &sourcePath, Attachment::Kind kind,
+                                             std::optional<double> duration = std::nullopt,
+                                             bool removeSource = false);
+    void removeAttachment(const QString &attachmentId, const QString &noteId);
+    void reconcileMedia(const Note &note);
+    void embedUnreferencedMedia();
+    QList<Attachment> missingMedia(const QString &noteId) const;
+    std::optional<QString> localMediaPath(const QString &noteId, const QString &filename) const;
+    void saveDownloadedMedia(const QByteArray &data, const Attachment &attachment,
+                             const QString &noteId);
+    bool trashHoldsParkedMedia() const;
+    /// Live and parked locations of an attachment's file.
+    QString liveMediaPath(const QString &noteId, const QString &filename) const;
+    QString parkedMediaPath(const QString &noteId, const QString &filename) const;
+
+    /// Number of pending or completed-since-flush note writes (for tests and diagnostics).
+    int pendingWriteCount() const { return int(m_writeTasks.size()); }
+    bool hasPendingIndexWrite() const;
+
+Q_SIGNALS:
+    void notesChanged(const QList<Note> &notes);
+    void lastErrorChanged(const QString &message);
+    void massDeletionWarningChanged(const QString &message);
+    /// Any change of the stored notes (the sync engine debounces on it).
+    void changed();
+    /// A rescan ran (after watcher events or an explicit call).
+    void rescanned();
+    /// Another program changed a note file while the store had its own change pending; its
+    /// text was kept as the note `copyId`.
+    void externalConflict(const QString &noteId, const QString &copyId);
+
+private:
+    struct DiskState
+    {
+        QString filename;
+        size_t digest = 0;
+        qint64 size = -1;
+    };
+
+    void migrateFromPreviousAppNameIfNeeded();
+    void migrateLegacyLayoutIfNeeded();
+    void load();
+    void startWatching();
+    void scheduleRescan();
+    void adopt(const QString &path);
+    bool writeBodyNow(const Note &note);
+    void scheduleBodyWrite(const QString &id);
+    void storeNote(const Note &note);
+    bool prepareTarget(const Note &note, const QString &filename, const QByteArray &bytes);
+    void discard(const QString &path);
+    Note makeConflictCopy(const QString &body, Date stampDate);
+    void rememberDisk(const QString &id, const QString &filename, const QByteArray &bytes);
+    QString searchText(const Note &note) const;
+    void applyBody(const QString &id, const QString &body);
+    void startBackgroundIndexWrite();
+    void finishBackgroundIndexWrite();
+    IndexFile snapshot() const;
+
+    QString m_notesFolder;
+    QString m_supportFolder;
+    Options m_options;
+
+    QList<Note> m_notes;
+    QString m_lastError;
+    QString m_massDeletionWarning;
+    QHash<QString, Note> m_items;
+    QHash<QString, Meta> m_meta;
+    QHash<QString, DiskState> m_disk;
+    mutable QHash<QString, QString> m_searchCache;
+    QHash<QString, QTimer *> m_writeTasks; ///< pending or done since the last flush
+    QTimer *m_indexTimer = nullptr;
+    QTimer *m_rescanTimer = nullptr;
+    FolderWatcher *m_watcher = nullptr;
+    QUndoStack *m_undoStack = nullptr;
+    qint64 m_cursor = 0;
+
+    QFutureWatcher<QString> *m_indexWriter = nullptr; ///< background write in flight
+    bool m_indexWriteAgain = false;
+
+    friend class EditCommand;
+};
+
+Q_DECLARE_METATYPE(Note)
