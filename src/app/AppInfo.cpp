@@ -12,9 +12,18 @@ QString orFallback(const char *value, const char *fallback)
 
 namespace AppInfo {
 
-QString name() { return orFallback(SCRIVEL_APP_NAME, "ScrivelBar"); }
-QString version() { return orFallback(SCRIVEL_APP_VERSION, "0.0.0"); }
-QString build() { return orFallback(SCRIVEL_APP_BUILD, "0"); }
+QString name()
+{
+    return orFallback(SCRIVEL_APP_NAME, "ScrivelBar");
+}
+QString version()
+{
+    return orFallback(SCRIVEL_APP_VERSION, "0.0.0");
+}
+QString build()
+{
+    return orFallback(SCRIVEL_APP_BUILD, "0");
+}
 
 std::optional<QString> devServer()
 {

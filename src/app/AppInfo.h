@@ -12,9 +12,9 @@ namespace AppInfo {
 /// The application identifier, used for logging categories, the autostart entry and D-Bus.
 inline constexpr const char *identifier = "app.scrivelbar";
 
-QString name();    ///< "ScrivelBar" when unset
+QString name(); ///< "ScrivelBar" when unset
 QString version(); ///< "0.0.0" when unset
-QString build();   ///< "0" when unset
+QString build(); ///< "0" when unset
 /// The development server address, or nothing when no override is set.
 std::optional<QString> devServer();
 

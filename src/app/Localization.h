@@ -5,6 +5,7 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <cstddef>
 #include <initializer_list>
 
 /// The interface languages the user can choose; the raw values are stored in the settings.
@@ -16,9 +17,15 @@ AppLanguage appLanguageFromRawValue(const QString &raw, AppLanguage fallback = A
 
 /// Interface language, message tables and formatting. Process-wide, main thread only.
 ///
-/// Message texts are ID-based Linguist tables compiled into the resources under ":/i18n".
-/// A text refers to its arguments as %1, %2, … in the order the caller passes them. When a
-/// text has plural forms, the form is chosen by the first integer argument.
+/// Message texts are ID-based Linguist tables ("scrivelbar_<locale>.qm") compiled into the
+/// resources under ":/i18n". Every available table of the language is used, the regional one
+/// first (es_ES, then es), and English is always underneath: a key missing from the language's
+/// tables shows in English; a key missing everywhere shows itself.
+///
+/// A text refers to its arguments as %1, %2, … (also %L1: every number is formatted with
+/// locale() anyway) in the order the caller passes them; %n stands for the first integer
+/// argument. When a text has plural forms, the form is chosen by the first integer argument.
+/// Substitution is a single pass: text inside an argument is never substituted again.
 namespace Localization {
 
 /// The interface language currently in force.
@@ -30,15 +37,39 @@ void setLanguage(AppLanguage language);
 /// Locale for number and date formatting: en → "en", es → "es", pt → "pt_BR",
 /// system → the system locale.
 QLocale locale();
+/// The locale `language` stands for (system → the system locale).
+QLocale localeFor(AppLanguage language);
 
-/// The name of the message table in use, e.g. "es" (empty for none). For diagnostics and tests.
+/// The name of the message table in use, e.g. "es" or "es_ES" (empty for none). For
+/// diagnostics and tests.
 QString loadedTable();
 
 /// Overrides the folder the message tables are loaded from (tests). Empty restores ":/i18n".
+/// Takes effect at once for the current language.
 void setTableDirectory(const QString &directory);
 
 /// Looks `key` up and formats it with `arguments`. A missing key gives the key itself.
 QString lookup(const char *key, const QVariantList &arguments);
+
+/// Substitutes %1…%N (and %n) in `text` with `arguments`, numbers formatted with `locale`.
+/// Exposed for tests; lookup() uses it.
+QString substitute(const QString &text, const QVariantList &arguments, const QLocale &locale);
+
+namespace detail {
+// Turns one L(...) argument into a QVariant; C strings become QString (UTF-8).
+template<typename T> QVariant argument(const T &value)
+{
+    return QVariant::fromValue(value);
+}
+inline QVariant argument(const char *value)
+{
+    return QString::fromUtf8(value);
+}
+template<std::size_t N> QVariant argument(const char (&value)[N])
+{
+    return QString::fromUtf8(value);
+}
+} // namespace detail
 
 } // namespace Localization
 
@@ -48,8 +79,7 @@ inline QString L(const char *key)
     return Localization::lookup(key, {});
 }
 
-template<typename... Args>
-QString L(const char *key, const Args &...arguments)
+template<typename... Args> QString L(const char *key, const Args &...arguments)
 {
-    return Localization::lookup(key, QVariantList{QVariant::fromValue(arguments)...});
+    return Localization::lookup(key, QVariantList { Localization::detail::argument(arguments)... });
 }

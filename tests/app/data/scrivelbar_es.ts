@@ -1,0 +1,26 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="es">
+<context>
+    <name></name>
+    <message id="test.greeting">
+        <source>test.greeting</source>
+        <translation>Hola</translation>
+    </message>
+    <message id="test.table">
+        <source>test.table</source>
+        <translation>es</translation>
+    </message>
+    <message id="store.warning.massDeletion">
+        <source>store.warning.massDeletion</source>
+        <translation>Se borrarían %1 de %2 notas</translation>
+    </message>
+    <message id="test.count" numerus="yes">
+        <source>test.count</source>
+        <translation>
+            <numerusform>%n nota</numerusform>
+            <numerusform>%n notas</numerusform>
+        </translation>
+    </message>
+</context>
+</TS>
