@@ -19,12 +19,13 @@
 
 namespace {
 
-const char *const kWords[] = {
-    "meeting", "project", "milk", "eggs", "bread", "call", "review", "draft", "plan", "budget",
-    "travel", "idea", "garden", "book", "recipe", "shopping", "notes", "design", "release",
-    "weekend", "doctor", "invoice", "school", "music", "coffee", "train", "ticket", "summary",
-    "question", "answer", "friday", "monday", "report", "client", "server", "backup", "photo",
-    "holiday", "paint", "kitchen", "running", "weights", "market", "letter", "birthday"};
+const char *const kWords[]
+    = { "meeting", "project", "milk",    "eggs",    "bread",    "call",    "review", "draft",
+        "plan",    "budget",  "travel",  "idea",    "garden",   "book",    "recipe", "shopping",
+        "notes",   "design",  "release", "weekend", "doctor",   "invoice", "school", "music",
+        "coffee",  "train",   "ticket",  "summary", "question", "answer",  "friday", "monday",
+        "report",  "client",  "server",  "backup",  "photo",    "holiday", "paint",  "kitchen",
+        "running", "weights", "market",  "letter",  "birthday" };
 
 QString words(QRandomGenerator &random, int count)
 {
@@ -64,16 +65,18 @@ void buildFolder(const QString &notes, const QString &support, int count)
     const double now = Clock::now().seconds;
     for (int i = 0; i < count; ++i) {
         Note note;
-        note.id = QString::asprintf("%012llx", static_cast<unsigned long long>(0x100000000000ULL + quint64(i) * 7919));
+        note.id = QString::asprintf(
+            "%012llx", static_cast<unsigned long long>(0x100000000000ULL + quint64(i) * 7919));
         // Mostly short notes, some long ones.
-        const int length = random.bounded(100) < 80 ? 20 + random.bounded(120) : 300 + random.bounded(900);
-        note.body = QStringLiteral("# ") + words(random, 2 + random.bounded(4)) + QStringLiteral("\n\n")
-                    + words(random, length) + u'\n';
-        note.createdAt = Date{now - 86400.0 * 400 + i * 60.0};
-        note.updatedAt = Date{note.createdAt.seconds + random.bounded(86400)};
+        const int length
+            = random.bounded(100) < 80 ? 20 + random.bounded(120) : 300 + random.bounded(900);
+        note.body = QStringLiteral("# ") + words(random, 2 + random.bounded(4))
+            + QStringLiteral("\n\n") + words(random, length) + u'\n';
+        note.createdAt = Date { now - 86400.0 * 400 + i * 60.0 };
+        note.updatedAt = Date { note.createdAt.seconds + random.bounded(86400) };
         if (i % 10 == 0) {
-            Attachment image{QStringLiteral("%1").arg(i), Attachment::Kind::Image,
-                             QStringLiteral("IMG-%1.png").arg(i), note.createdAt, std::nullopt};
+            Attachment image { QStringLiteral("%1").arg(i), Attachment::Kind::Image,
+                               QStringLiteral("IMG-%1.png").arg(i), note.createdAt, std::nullopt };
             note.attachments.append(image);
             note.appendReference(image, QStringLiteral("Photo"));
             const QString media = notes + QStringLiteral("/attachments/") + note.id;
@@ -87,7 +90,7 @@ void buildFolder(const QString &notes, const QString &support, int count)
         if (file.open(QIODevice::WriteOnly))
             file.write(note.body.toUtf8());
         index.notes.insert(note.id, note);
-        index.meta.insert(note.id, Meta{note.id, filename, false, std::nullopt});
+        index.meta.insert(note.id, Meta { note.id, filename, false, std::nullopt });
     }
     QFile file(support + QStringLiteral("/index.json"));
     if (file.open(QIODevice::WriteOnly))
@@ -113,7 +116,7 @@ double median(QList<double> values)
 
 // Types into one note for a while at product delays and reports the longest time the main
 // thread was unavailable (the debounced note and index writes included).
-double longestStall(NoteStore &store, const QString &id)
+double longestStall(NoteStore &store, QString id)
 {
     QElapsedTimer clock;
     clock.start();
@@ -151,9 +154,17 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("ScrivelBar benchmark: prints one JSON object of figures."));
+    parser.setApplicationDescription(
+        QStringLiteral("ScrivelBar benchmark: prints one JSON object of figures."));
     parser.addHelpOption();
-    parser.addOption({QStringLiteral("notes"), QStringLiteral("Number of synthetic notes (default 10000)."), QStringLiteral("N"), QStringLiteral("10000")});
+    parser.addOption({ QStringLiteral("notes"),
+                       QStringLiteral("Number of synthetic notes (default 10000)."),
+                       QStringLiteral("N"), QStringLiteral("10000") });
+    parser.addOption(
+        { QStringLiteral("folder"),
+          QStringLiteral(
+              "Build the synthetic folders in DIR and keep them (default: a temporary folder)."),
+          QStringLiteral("DIR") });
     parser.process(app);
     bool ok = false;
     const int count = parser.value(QStringLiteral("notes")).toInt(&ok);
@@ -162,17 +173,24 @@ int main(int argc, char *argv[])
         return 2;
     }
 
-    QTemporaryDir dir;
+    QTemporaryDir temporary;
+    QDir dir(parser.isSet(QStringLiteral("folder")) ? parser.value(QStringLiteral("folder"))
+                                                    : temporary.path());
+    if (!dir.mkpath(QStringLiteral("."))) {
+        std::fputs("scrivelbar-bench: cannot create the folder\n", stderr);
+        return 1;
+    }
     const QString notes = dir.filePath(QStringLiteral("notes"));
     const QString support = dir.filePath(QStringLiteral("support"));
     buildFolder(notes, support, count);
-    QJsonObject result{{QStringLiteral("notes"), count}};
+    QJsonObject result { { QStringLiteral("notes"), count } };
 
     // Floors: reading every note file, parsing the index JSON.
     QElapsedTimer timer;
     timer.start();
     qint64 bytes = 0;
-    for (const QFileInfo &info : QDir(notes).entryInfoList({QStringLiteral("*.md")}, QDir::Files)) {
+    for (const QFileInfo &info :
+         QDir(notes).entryInfoList({ QStringLiteral("*.md") }, QDir::Files)) {
         QFile file(info.absoluteFilePath());
         if (file.open(QIODevice::ReadOnly))
             bytes += file.readAll().size();
@@ -200,10 +218,10 @@ int main(int argc, char *argv[])
         store.writeIndexNow();
         result.insert(QStringLiteral("index_write_ms"), ms(timer));
 
-        const QStringList queries = {QStringLiteral("milk"), QStringLiteral("meeting plan"),
-                                     QStringLiteral("coffee"), QStringLiteral("garden book"),
-                                     QStringLiteral("zebra"), QStringLiteral("m"), QStringLiteral("mi"),
-                                     QStringLiteral("report client")};
+        const QStringList queries = { QStringLiteral("milk"),   QStringLiteral("meeting plan"),
+                                      QStringLiteral("coffee"), QStringLiteral("garden book"),
+                                      QStringLiteral("zebra"),  QStringLiteral("m"),
+                                      QStringLiteral("mi"),     QStringLiteral("report client") };
         store.search(QStringLiteral("warm up"));
         QList<double> times;
         for (int round = 0; round < 5; ++round) {
@@ -215,7 +233,8 @@ int main(int argc, char *argv[])
             }
         }
         result.insert(QStringLiteral("search_ms_median"), median(times));
-        result.insert(QStringLiteral("max_stall_ms"), longestStall(store, store.notes().first().id));
+        result.insert(QStringLiteral("max_stall_ms"),
+                      longestStall(store, QString(store.notes().first().id)));
     }
 
     // Without an index every file is adopted.

@@ -19,7 +19,7 @@ Date Date::fromDateTime(const QDateTime &dateTime)
 
 Date Date::fromUnixMilliseconds(double milliseconds)
 {
-    return Date{(milliseconds - double(referenceUnixMs)) / 1000.0};
+    return Date { (milliseconds - double(referenceUnixMs)) / 1000.0 };
 }
 
 QDateTime Date::toDateTime() const

@@ -18,7 +18,7 @@ struct Date
     static Date fromUnixMilliseconds(double milliseconds);
     QDateTime toDateTime() const;
     double unixMilliseconds() const { return seconds * 1000.0 + double(referenceUnixMs); }
-    Date addingSeconds(double delta) const { return Date{seconds + delta}; }
+    Date addingSeconds(double delta) const { return Date { seconds + delta }; }
 
     auto operator<=>(const Date &) const = default;
     bool operator==(const Date &) const = default;

@@ -51,19 +51,20 @@ bool isSafeComponent(QStringView name)
     return true;
 }
 
-std::expected<void, QString> write(const QString &path, const QByteArray &data)
+std::expected<Prepared, QString> prepare(const QString &path, const QByteArray &data)
 {
     const QFileInfo target(path);
     const QString folder = target.absolutePath();
     const QString temporary = folder + QStringLiteral("/.") + target.fileName()
-                              + QStringLiteral(".tmp-")
-                              + QString::number(QRandomGenerator::system()->generate64(), 36);
+        + QStringLiteral(".tmp-") + QString::number(QRandomGenerator::system()->generate64(), 36);
     const QByteArray temporaryPath = QFile::encodeName(temporary);
     const QByteArray targetPath = QFile::encodeName(target.absoluteFilePath());
 
     // Keep the permissions of the file we replace; new files get the usual 0644 under umask.
     mode_t mode = 0666;
-    struct stat existing {};
+    struct stat existing
+    {
+    };
     if (::stat(targetPath.constData(), &existing) == 0)
         mode = existing.st_mode & 07777;
 
@@ -96,10 +97,6 @@ std::expected<void, QString> write(const QString &path, const QByteArray &data)
         cursor += written;
         remaining -= written;
     }
-    if (!allowed(Step::Sync, path))
-        return abandon("cannot sync", EIO);
-    if (::fsync(fd) != 0)
-        return abandon("cannot sync", errno);
     if (!allowed(Step::Close, path))
         return abandon("cannot close", EIO);
     // Never retry close(): on Linux the descriptor is gone even when it reports EINTR.
@@ -108,24 +105,58 @@ std::expected<void, QString> write(const QString &path, const QByteArray &data)
         ::unlink(temporaryPath.constData());
         return std::unexpected(failure(path, "cannot close", error));
     }
-    const bool renameAllowed = allowed(Step::Rename, path);
-    if (!renameAllowed || ::rename(temporaryPath.constData(), targetPath.constData()) != 0) {
-        const int error = renameAllowed ? errno : EIO;
+    return Prepared { temporary, target.absoluteFilePath() };
+}
+
+std::expected<void, QString> commit(const Prepared &prepared)
+{
+    const QString &path = prepared.targetPath;
+    const QByteArray temporaryPath = QFile::encodeName(prepared.temporaryPath);
+    auto abandon = [&](const char *what, int error) {
         ::unlink(temporaryPath.constData());
-        return std::unexpected(failure(path, "cannot replace", error));
-    }
+        return std::unexpected(failure(path, what, error));
+    };
+    // fsync through a new descriptor flushes the same file's data.
+    const int fd = ::open(temporaryPath.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return abandon("cannot sync", errno);
+    const bool syncAllowed = allowed(Step::Sync, path);
+    const int synced = syncAllowed ? ::fsync(fd) : -1;
+    const int syncError = syncAllowed ? errno : EIO;
+    ::close(fd);
+    if (synced != 0)
+        return abandon("cannot sync", syncError);
+    const bool renameAllowed = allowed(Step::Rename, path);
+    if (!renameAllowed
+        || ::rename(temporaryPath.constData(), QFile::encodeName(path).constData()) != 0)
+        return abandon("cannot replace", renameAllowed ? errno : EIO);
     // The rename is durable only once the folder's entry is on disk.
     if (!allowed(Step::SyncFolder, path))
         return std::unexpected(failure(path, "cannot sync the folder", EIO));
-    const int dirFd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const QString folder = QFileInfo(path).absolutePath();
+    const int dirFd
+        = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0)
         return std::unexpected(failure(path, "cannot sync the folder", errno));
-    const int syncResult = ::fsync(dirFd);
-    const int syncError = errno;
+    const int folderSynced = ::fsync(dirFd);
+    const int folderError = errno;
     ::close(dirFd);
-    if (syncResult != 0 && syncError != EINVAL) // some file systems cannot sync folders
-        return std::unexpected(failure(path, "cannot sync the folder", syncError));
+    if (folderSynced != 0 && folderError != EINVAL) // some file systems cannot sync folders
+        return std::unexpected(failure(path, "cannot sync the folder", folderError));
     return {};
+}
+
+void abandon(const Prepared &prepared)
+{
+    ::unlink(QFile::encodeName(prepared.temporaryPath).constData());
+}
+
+std::expected<void, QString> write(const QString &path, const QByteArray &data)
+{
+    auto prepared = prepare(path, data);
+    if (!prepared)
+        return std::unexpected(prepared.error());
+    return commit(*prepared);
 }
 
 } // namespace DurableFile

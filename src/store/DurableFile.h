@@ -16,6 +16,21 @@ enum class Step { Create, Write, Sync, Close, Rename, SyncFolder };
 
 std::expected<void, QString> write(const QString &path, const QByteArray &data);
 
+/// A temporary file written beside its target, not yet synced or in place.
+struct Prepared
+{
+    QString temporaryPath;
+    QString targetPath;
+};
+
+/// The quick half of `write`: the temporary file with the complete data, closed.
+std::expected<Prepared, QString> prepare(const QString &path, const QByteArray &data);
+/// The slow half, safe on a worker thread: sync the temporary file, rename it over the
+/// target, sync the folder. On failure the temporary file is removed.
+std::expected<void, QString> commit(const Prepared &prepared);
+/// Removes a prepared temporary file that will not be committed.
+void abandon(const Prepared &prepared);
+
 /// Test seam: when set, called before each step; returning false makes that step fail as if
 /// the system had refused it (a full disk, an I/O error).
 void setFaultHook(std::function<bool(Step step, const QString &path)> hook);

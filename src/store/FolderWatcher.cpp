@@ -25,7 +25,7 @@ bool FolderWatcher::start(const QString &path)
     if (m_fd < 0)
         return false;
     const uint32_t mask = IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE | IN_MOVED_FROM
-                          | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+        | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
     m_watch = ::inotify_add_watch(m_fd, QFile::encodeName(path).constData(), mask);
     if (m_watch < 0) {
         stop();

@@ -10,10 +10,10 @@
 
 QJsonObject Meta::toJson() const
 {
-    QJsonObject object{
-        {QStringLiteral("id"), id},
-        {QStringLiteral("filename"), filename},
-        {QStringLiteral("dirty"), dirty},
+    QJsonObject object {
+        { QStringLiteral("id"), id },
+        { QStringLiteral("filename"), filename },
+        { QStringLiteral("dirty"), dirty },
     };
     if (purged)
         object.insert(QStringLiteral("purged"), *purged);
@@ -50,11 +50,11 @@ QByteArray IndexFile::encode() const
     QJsonArray metaArray;
     for (const Meta &entry : meta)
         metaArray.append(entry.toJson());
-    const QJsonObject root{
-        {QStringLiteral("version"), currentVersion},
-        {QStringLiteral("cursor"), cursor},
-        {QStringLiteral("notes"), noteArray},
-        {QStringLiteral("meta"), metaArray},
+    const QJsonObject root {
+        { QStringLiteral("version"), currentVersion },
+        { QStringLiteral("cursor"), cursor },
+        { QStringLiteral("notes"), noteArray },
+        { QStringLiteral("meta"), metaArray },
     };
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
@@ -83,7 +83,7 @@ bool isSafeNote(const Note &note)
 
 std::optional<IndexFile> IndexFile::decode(const QByteArray &data)
 {
-    QJsonParseError error{};
+    QJsonParseError error {};
     const QJsonDocument document = QJsonDocument::fromJson(data, &error);
     if (error.error != QJsonParseError::NoError || !document.isObject())
         return std::nullopt;

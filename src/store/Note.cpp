@@ -15,7 +15,9 @@ QString trimSpacesAndTabs(QStringView text)
 {
     qsizetype start = 0;
     qsizetype end = text.size();
-    auto isBlank = [](QChar c) { return c == u' ' || c == u'\t'; };
+    auto isBlank = [](QChar c) {
+        return c == u' ' || c == u'\t';
+    };
     while (start < end && isBlank(text[start]))
         ++start;
     while (end > start && isBlank(text[end - 1]))
@@ -78,11 +80,11 @@ QString Attachment::formatDuration(double seconds)
 
 QJsonObject Attachment::toJson() const
 {
-    QJsonObject object{
-        {QStringLiteral("id"), id},
-        {QStringLiteral("kind"), kindRawValue(kind)},
-        {QStringLiteral("filename"), filename},
-        {QStringLiteral("createdAt"), createdAt.seconds},
+    QJsonObject object {
+        { QStringLiteral("id"), id },
+        { QStringLiteral("kind"), kindRawValue(kind) },
+        { QStringLiteral("filename"), filename },
+        { QStringLiteral("createdAt"), createdAt.seconds },
     };
     if (duration)
         object.insert(QStringLiteral("duration"), *duration);
@@ -107,7 +109,7 @@ std::optional<Attachment> Attachment::fromJson(const QJsonValue &value)
     attachment.id = id.toString();
     attachment.kind = *parsedKind;
     attachment.filename = filename.toString();
-    attachment.createdAt = Date{createdAt.toDouble()};
+    attachment.createdAt = Date { createdAt.toDouble() };
     const QJsonValue duration = object.value(u"duration");
     if (duration.isDouble())
         attachment.duration = duration.toDouble();
@@ -140,7 +142,7 @@ std::optional<MediaReference> mediaReference(QStringView line)
     const QStringView path = QStringView(t).mid(pathStart, t.size() - 1 - pathStart);
     if (!path.startsWith(u"attachments/") || path.contains(u' '))
         return std::nullopt;
-    return MediaReference{label.toString(), path.toString()};
+    return MediaReference { label.toString(), path.toString() };
 }
 
 QString stamp(Date date)
@@ -153,8 +155,8 @@ QString stamp(Date date)
         // The time follows the locale's own hour convention (12 or 24 hours).
         QString time = locale.timeFormat(QLocale::ShortFormat);
         time.remove(QStringLiteral(":ss"));
-        const bool monthFirst = locale.language() == QLocale::English
-                                && locale.territory() != QLocale::UnitedKingdom;
+        const bool monthFirst
+            = locale.language() == QLocale::English && locale.territory() != QLocale::UnitedKingdom;
         const QString day = monthFirst ? QStringLiteral("MMM d,") : QStringLiteral("d MMM");
         it = formats.insert(name, day + u' ' + time);
     }
@@ -166,9 +168,12 @@ QString stamp(Date date)
 bool Note::Tags::contains(Tag tag) const
 {
     switch (tag) {
-    case Tag::Text: return text;
-    case Tag::Image: return image;
-    case Tag::Audio: return audio;
+    case Tag::Text:
+        return text;
+    case Tag::Image:
+        return image;
+    case Tag::Audio:
+        return audio;
     }
     return false;
 }
@@ -388,13 +393,13 @@ QJsonObject Note::toJson() const
     QJsonArray list;
     for (const Attachment &attachment : attachments)
         list.append(attachment.toJson());
-    return QJsonObject{
-        {QStringLiteral("id"), id},
-        {QStringLiteral("body"), body},
-        {QStringLiteral("createdAt"), createdAt.seconds},
-        {QStringLiteral("updatedAt"), updatedAt.seconds},
-        {QStringLiteral("deleted"), deleted},
-        {QStringLiteral("attachments"), list},
+    return QJsonObject {
+        { QStringLiteral("id"), id },
+        { QStringLiteral("body"), body },
+        { QStringLiteral("createdAt"), createdAt.seconds },
+        { QStringLiteral("updatedAt"), updatedAt.seconds },
+        { QStringLiteral("deleted"), deleted },
+        { QStringLiteral("attachments"), list },
     };
 }
 
@@ -414,8 +419,8 @@ std::optional<Note> Note::fromJson(const QJsonValue &value)
     Note note;
     note.id = id.toString();
     note.body = body.toString();
-    note.createdAt = Date{createdAt.toDouble()};
-    note.updatedAt = Date{updatedAt.toDouble()};
+    note.createdAt = Date { createdAt.toDouble() };
+    note.updatedAt = Date { updatedAt.toDouble() };
     note.deleted = deleted.toBool();
     const QJsonValue attachments = object.value(u"attachments");
     if (attachments.isArray()) {

@@ -14,7 +14,7 @@ struct Attachment
 {
     enum class Kind { Image, Audio };
 
-    QString id;       ///< random UUID, upper-case text form
+    QString id; ///< random UUID, upper-case text form
     Kind kind = Kind::Image;
     QString filename; ///< a second random UUID, a dot and the lower-cased extension
     Date createdAt;

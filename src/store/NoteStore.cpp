@@ -1,7 +1,8 @@
 #include "store/NoteStore.h"
 
-#include "app/AppInfo.h"
+#include "app/AppPaths.h"
 #include "app/Localization.h"
+#include "markdown/MarkdownBlock.h"
 #include "store/DurableFile.h"
 #include "store/FolderWatcher.h"
 #include "telemetry/Telemetry.h"
@@ -14,6 +15,7 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUndoCommand>
 #include <QUndoStack>
@@ -28,11 +30,6 @@ namespace {
 const QString kIndexName = QStringLiteral("index.json");
 const QString kTrashName = QStringLiteral("trash");
 const QString kAttachmentsName = QStringLiteral("attachments");
-
-QString productFolderName()
-{
-    return AppInfo::devServer() ? QStringLiteral("ScrivelBar Dev") : QStringLiteral("ScrivelBar");
-}
 
 std::optional<QString> decodeUtf8(const QByteArray &bytes)
 {
@@ -122,7 +119,10 @@ class EditCommand : public QUndoCommand
 {
 public:
     EditCommand(NoteStore *store, QString id, QString before, QString after)
-        : m_store(store), m_id(std::move(id)), m_before(std::move(before)), m_after(std::move(after))
+        : m_store(store)
+        , m_id(std::move(id))
+        , m_before(std::move(before))
+        , m_after(std::move(after))
     {
         setText(L("store.undo.editNote"));
     }
@@ -149,16 +149,18 @@ private:
 
 NoteStore::NoteStore(const Options &options, QObject *parent)
     : QObject(parent)
-    , m_notesFolder(QDir::cleanPath(QFileInfo(options.notesFolder.isEmpty() ? defaultNotesFolder()
-                                                                           : options.notesFolder)
-                                        .absoluteFilePath()))
-    , m_supportFolder(QDir::cleanPath(QFileInfo(options.supportFolder.isEmpty()
-                                                    ? defaultSupportFolder()
-                                                    : options.supportFolder)
-                                          .absoluteFilePath()))
+    , m_notesFolder(QDir::cleanPath(
+          QFileInfo(options.notesFolder.isEmpty() ? defaultNotesFolder() : options.notesFolder)
+              .absoluteFilePath()))
+    , m_supportFolder(
+          QDir::cleanPath(QFileInfo(options.supportFolder.isEmpty() ? defaultSupportFolder()
+                                                                    : options.supportFolder)
+                              .absoluteFilePath()))
     , m_options(options)
 {
     qRegisterMetaType<Note>();
+    m_writerPool = new QThreadPool(this);
+    m_writerPool->setMaxThreadCount(1);
     m_undoStack = new QUndoStack(this);
     m_indexTimer = new QTimer(this);
     m_indexTimer->setSingleShot(true);
@@ -184,20 +186,17 @@ NoteStore::~NoteStore()
 {
     // Nothing typed may be lost, whoever forgets to flush.
     flush();
-    if (m_indexWriter)
-        m_indexWriter->waitForFinished();
+    m_writerPool->waitForDone();
 }
 
 QString NoteStore::defaultNotesFolder()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-        .filePath(productFolderName());
+    return AppPaths::defaultNotesFolder();
 }
 
 QString NoteStore::defaultSupportFolder()
 {
-    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
-        .filePath(productFolderName());
+    return AppPaths::defaultSupportFolder();
 }
 
 QString NoteStore::indexPath() const
@@ -317,7 +316,7 @@ void NoteStore::adopt(const QString &path)
     note.createdAt = born.isValid() ? Date::fromDateTime(born) : Clock::now();
     note.updatedAt = modificationDate(info);
     m_items.insert(id, note);
-    m_meta.insert(id, Meta{id, info.fileName(), true, std::nullopt});
+    m_meta.insert(id, Meta { id, info.fileName(), true, std::nullopt });
     rememberDisk(id, info.fileName(), *bytes);
 }
 
@@ -339,6 +338,8 @@ void NoteStore::scheduleRescan()
 
 void NoteStore::rescan(bool allowDeletions)
 {
+    // A file whose write is still landing must not look missing or stale.
+    waitForAllWrites();
     bool listed = false;
     const QFileInfoList files = noteFilesOnDisk(m_notesFolder, &listed);
     if (!listed) {
@@ -375,7 +376,8 @@ void NoteStore::rescan(bool allowDeletions)
         if (!bytes)
             continue;
         const DiskState state = m_disk.value(id);
-        if (state.filename == name && state.size == bytes->size() && state.digest == digestOf(*bytes))
+        if (state.filename == name && state.size == bytes->size()
+            && state.digest == digestOf(*bytes))
             continue;
         const auto text = decodeUtf8(*bytes);
         if (!text)
@@ -524,7 +526,7 @@ void NoteStore::startBackgroundIndexWrite()
     connect(m_indexWriter, &QFutureWatcher<QString>::finished, this,
             &NoteStore::finishBackgroundIndexWrite);
     m_indexWriter->setFuture(
-        QtConcurrent::run(writeIndexFile, snapshot(), m_supportFolder, indexPath()));
+        QtConcurrent::run(m_writerPool, writeIndexFile, snapshot(), m_supportFolder, indexPath()));
 }
 
 void NoteStore::finishBackgroundIndexWrite()
@@ -575,8 +577,8 @@ QString NoteStore::slug(const QString &text)
     bool lastWasDash = false;
     for (qsizetype i = 0; i < decomposed.size(); ++i) {
         const char32_t c = decomposed.at(i).isHighSurrogate() && i + 1 < decomposed.size()
-                               ? QChar::surrogateToUcs4(decomposed.at(i), decomposed.at(i + 1))
-                               : decomposed.at(i).unicode();
+            ? QChar::surrogateToUcs4(decomposed.at(i), decomposed.at(i + 1))
+            : decomposed.at(i).unicode();
         const int width = c > 0xFFFF ? 2 : 1;
         const auto category = QChar::category(c);
         if (category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing
@@ -617,7 +619,7 @@ QString NoteStore::desiredFilename(const Note &note)
 
 void NoteStore::rememberDisk(const QString &id, const QString &filename, const QByteArray &bytes)
 {
-    m_disk.insert(id, DiskState{filename, digestOf(bytes), bytes.size()});
+    m_disk.insert(id, DiskState { filename, digestOf(bytes), bytes.size() });
 }
 
 // Before a note file is replaced: if another program changed it since the store last wrote or
@@ -652,6 +654,7 @@ bool NoteStore::prepareTarget(const Note &note, const QString &filename, const Q
 
 bool NoteStore::writeBodyNow(const Note &note)
 {
+    waitForWrite(note.id); // one write per note at a time, and the disk state is settled
     const QString desired = desiredFilename(note);
     const Meta previous = m_meta.value(note.id);
     const QString old = previous.filename;
@@ -682,13 +685,66 @@ bool NoteStore::writeBodyNow(const Note &note)
     }
     if (!prepareTarget(note, desired, bytes))
         return true;
-    const auto written = DurableFile::write(folder.filePath(desired), bytes);
-    if (!written)
-        return fail(written.error());
+    // The temporary file is written here; syncing and renaming it (the slow part, two
+    // fsyncs) happens on the writer thread so that typing never waits for the disk.
+    const auto prepared = DurableFile::prepare(folder.filePath(desired), bytes);
+    if (!prepared)
+        return fail(prepared.error());
+
+    InflightWrite inflight;
+    if (const auto state = m_disk.constFind(note.id); state != m_disk.cend())
+        inflight.previous = *state;
+    inflight.title = note.title();
     rememberDisk(note.id, desired, bytes);
     const bool dirty = m_meta.contains(note.id) ? previous.dirty : true;
-    m_meta.insert(note.id, Meta{note.id, desired, dirty, std::nullopt});
+    m_meta.insert(note.id, Meta { note.id, desired, dirty, std::nullopt });
+
+    inflight.watcher = new QFutureWatcher<QString>(this);
+    auto *watcher = inflight.watcher;
+    const QString id = note.id;
+    connect(watcher, &QFutureWatcher<QString>::finished, this, [this, id, watcher] {
+        const auto it = m_inflight.constFind(id);
+        if (it != m_inflight.cend() && it->watcher == watcher)
+            finishWrite(id);
+    });
+    m_inflight.insert(id, inflight);
+    watcher->setFuture(QtConcurrent::run(m_writerPool, [prepared = *prepared] {
+        const auto committed = DurableFile::commit(prepared);
+        return committed ? QString() : committed.error();
+    }));
     return true;
+}
+
+void NoteStore::finishWrite(const QString &id)
+{
+    const InflightWrite inflight = m_inflight.take(id);
+    if (!inflight.watcher)
+        return;
+    inflight.watcher->waitForFinished();
+    const QString error = inflight.watcher->result();
+    inflight.watcher->deleteLater();
+    if (error.isEmpty())
+        return;
+    // The old file is still there: remember that, report, and try again at the next flush.
+    if (inflight.previous)
+        m_disk.insert(id, *inflight.previous);
+    else
+        m_disk.remove(id);
+    writeTask(id);
+    setLastError(L("store.error.save", inflight.title, error));
+}
+
+void NoteStore::waitForWrite(const QString &id)
+{
+    if (m_inflight.contains(id))
+        finishWrite(id);
+}
+
+void NoteStore::waitForAllWrites()
+{
+    const QStringList ids = m_inflight.keys();
+    for (const QString &id : ids)
+        finishWrite(id);
 }
 
 void NoteStore::storeNote(const Note &note)
@@ -725,7 +781,7 @@ Note NoteStore::create(const QString &body)
     note.body = body;
     note.createdAt = note.updatedAt = Clock::now();
     storeNote(note);
-    m_meta.insert(id, Meta{id, desiredFilename(note), true, std::nullopt});
+    m_meta.insert(id, Meta { id, desiredFilename(note), true, std::nullopt });
     refresh();
     writeBodyNow(note);
     scheduleIndexWrite();
@@ -735,14 +791,15 @@ Note NoteStore::create(const QString &body)
 Note NoteStore::makeConflictCopy(const QString &body, Date stampDate)
 {
     const QLocale locale = Localization::locale();
-    const bool monthFirst = locale.language() == QLocale::English
-                            && locale.territory() != QLocale::UnitedKingdom;
-    const QString format = monthFirst ? QStringLiteral("MMM d, HH:mm") : QStringLiteral("d MMM HH:mm");
+    const bool monthFirst
+        = locale.language() == QLocale::English && locale.territory() != QLocale::UnitedKingdom;
+    const QString format
+        = monthFirst ? QStringLiteral("MMM d, HH:mm") : QStringLiteral("d MMM HH:mm");
     const QString when = locale.toString(stampDate.toDateTime().toLocalTime(), format);
     return create(body + QStringLiteral("\n\n---\n") + L("store.conflictCopy", when));
 }
 
-void NoteStore::setBody(const QString &body, const QString &id, bool registerUndo)
+void NoteStore::setBody(const QString &body, QString id, bool registerUndo)
 {
     const auto it = m_items.constFind(id);
     // A trashed note is not edited: its file is in the trash and must not reappear.
@@ -754,7 +811,7 @@ void NoteStore::setBody(const QString &body, const QString &id, bool registerUnd
         m_undoStack->push(new EditCommand(this, id, before, body));
 }
 
-void NoteStore::applyBody(const QString &id, const QString &body)
+void NoteStore::applyBody(QString id, const QString &body)
 {
     const auto it = m_items.constFind(id);
     if (it == m_items.cend() || it->deleted || it->body == body)
@@ -771,7 +828,7 @@ void NoteStore::applyBody(const QString &id, const QString &body)
     scheduleBodyWrite(id);
 }
 
-void NoteStore::scheduleBodyWrite(const QString &id)
+QTimer *NoteStore::writeTask(const QString &id)
 {
     QTimer *timer = m_writeTasks.value(id);
     if (!timer) {
@@ -787,7 +844,12 @@ void NoteStore::scheduleBodyWrite(const QString &id)
         });
         m_writeTasks.insert(id, timer);
     }
-    timer->start();
+    return timer;
+}
+
+void NoteStore::scheduleBodyWrite(const QString &id)
+{
+    writeTask(id)->start();
 }
 
 void NoteStore::flush()
@@ -799,23 +861,25 @@ void NoteStore::flush()
         const auto note = m_items.constFind(it.key());
         if (note != m_items.cend() && !note->deleted && !writeBodyNow(*note)) {
             // The file is stale: keep the entry so that rescans leave it alone and the next
-            // flush tries again.
+            // flush tries again. (A commit that fails later puts its entry back itself.)
             m_writeTasks.insert(it.key(), task);
             continue;
         }
         delete task;
     }
+    waitForAllWrites();
     writeIndexNow();
 }
 
 // ---- trash ----------------------------------------------------------------------------------
 
-void NoteStore::deleteNote(const QString &id)
+void NoteStore::deleteNote(QString id)
 {
     auto it = m_items.find(id);
     if (it == m_items.end())
         return;
     Telemetry::shared().record(QStringLiteral("note_deleted"));
+    waitForWrite(id); // a write still landing would put the file back after the move
     const QString filename = m_meta.value(id).filename;
     if (!filename.isEmpty()) {
         const QString path = QDir(m_notesFolder).filePath(filename);
@@ -841,11 +905,12 @@ void NoteStore::deleteNote(const QString &id)
     scheduleIndexWrite();
 }
 
-void NoteStore::restore(const QString &id)
+void NoteStore::restore(QString id)
 {
     const auto it = m_items.constFind(id);
     if (it == m_items.cend() || !it->deleted || m_meta.value(id).isPurged())
         return;
+    waitForWrite(id);
     Note note = *it;
     note.deleted = false;
     note.updatedAt = Clock::now();
@@ -872,7 +937,7 @@ void NoteStore::restore(const QString &id)
     scheduleIndexWrite();
 }
 
-void NoteStore::purge(const QString &id)
+void NoteStore::purge(QString id)
 {
     const auto it = m_items.constFind(id);
     if (it == m_items.cend() || !it->deleted)
@@ -966,42 +1031,27 @@ void NoteStore::deleteAllNotes()
 
 // ---- checkboxes and search ------------------------------------------------------------------
 
-void NoteStore::toggleCheckbox(int index, const QString &id)
+void NoteStore::toggleCheckbox(int index, QString id)
 {
     const auto it = m_items.constFind(id);
     if (it == m_items.cend() || index < 0)
         return;
-    QStringList lines = it->body.split(u'\n');
-    bool inFence = false;
-    int count = 0;
-    for (QString &line : lines) {
-        const QString t = TextUtil::trimSpacesAndTabs(line);
-        if (t.startsWith(QStringLiteral("```")) || t.startsWith(QStringLiteral("~~~"))) {
-            inFence = !inFence;
-            continue;
-        }
-        if (inFence || t.size() < 2)
-            continue;
-        const QChar marker = t.at(0);
-        if ((marker != u'-' && marker != u'*' && marker != u'+') || t.at(1) != u' ')
-            continue;
-        const QString rest = TextUtil::trimSpacesAndTabs(QStringView(t).mid(2));
-        const bool isTask = rest.size() >= 3 && rest.at(0) == u'[' && rest.at(2) == u']'
-                            && (rest.at(1) == u' ' || rest.at(1) == u'x' || rest.at(1) == u'X')
-                            && (rest.size() == 3 || rest.at(3) == u' ');
-        if (!isTask)
-            continue;
-        if (count++ != index)
-            continue;
-        // Flip the mark in place; the rest of the line, indentation included, stays.
-        const qsizetype bracket = line.indexOf(u'[', line.indexOf(marker) + 1);
-        if (bracket < 0 || bracket + 1 >= line.size())
-            return;
-        const QChar mark = line.at(bracket + 1);
-        line[bracket + 1] = mark == u' ' ? QChar(u'x') : QChar(u' ');
-        setBody(lines.join(u'\n'), id, true);
+    // The preview numbers the boxes with the block parser's rules; map back with the same rules.
+    const QList<qsizetype> boxes = Markdown::checkboxLines(it->body);
+    if (index >= boxes.size())
         return;
-    }
+    QStringList lines = it->body.split(u'\n');
+    QString &line = lines[boxes[index]];
+    // Flip the mark in place; the rest of the line, indentation included, stays.
+    qsizetype start = 0;
+    while (start < line.size() && (line[start] == u' ' || line[start] == u'\t'))
+        ++start;
+    const qsizetype bracket = line.indexOf(u'[', start + 1);
+    if (bracket < 0 || bracket + 2 >= line.size() || line.at(bracket + 2) != u']')
+        return;
+    const QChar mark = line.at(bracket + 1);
+    line[bracket + 1] = mark == u' ' ? QChar(u'x') : QChar(u' ');
+    setBody(lines.join(u'\n'), id, true);
 }
 
 QString NoteStore::searchText(const Note &note) const
@@ -1039,7 +1089,8 @@ QList<Note> NoteStore::search(const QString &query, std::optional<Note::Tag> tag
 
 int NoteStore::dirtyCount() const
 {
-    return int(std::count_if(m_meta.cbegin(), m_meta.cend(), [](const Meta &m) { return m.dirty; }));
+    return int(
+        std::count_if(m_meta.cbegin(), m_meta.cend(), [](const Meta &m) { return m.dirty; }));
 }
 
 QList<Note> NoteStore::dirtyNotes(int limit) const
@@ -1097,6 +1148,7 @@ std::optional<Note> NoteStore::applyRemote(const Note &incoming)
             copy = makeConflictCopy(localBody, localUpdated);
         }
     }
+    waitForWrite(remote.id);
     const QString previousFilename = m_meta.value(remote.id).filename;
     if (remote.deleted) {
         // Through discard, so a text another program put there is still in the desktop trash.
@@ -1104,13 +1156,13 @@ std::optional<Note> NoteStore::applyRemote(const Note &incoming)
             discard(QDir(m_notesFolder).filePath(previousFilename));
         remote.body.clear();
         storeNote(remote);
-        m_meta.insert(remote.id, Meta{remote.id, previousFilename, false, std::nullopt});
+        m_meta.insert(remote.id, Meta { remote.id, previousFilename, false, std::nullopt });
         m_disk.remove(remote.id);
         if (QTimer *task = m_writeTasks.value(remote.id))
             task->stop();
     } else {
         storeNote(remote);
-        m_meta.insert(remote.id, Meta{remote.id, previousFilename, false, std::nullopt});
+        m_meta.insert(remote.id, Meta { remote.id, previousFilename, false, std::nullopt });
         if (QTimer *task = m_writeTasks.value(remote.id))
             task->stop(); // the remote text replaces whatever was waiting to be written
         writeBodyNow(remote);

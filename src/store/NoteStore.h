@@ -15,6 +15,7 @@
 #include <optional>
 
 class FolderWatcher;
+class QThreadPool;
 class QTimer;
 class QUndoStack;
 
@@ -39,9 +40,9 @@ public:
     {
         QString notesFolder;
         QString supportFolder;
-        std::chrono::milliseconds noteWriteDelay{500};
-        std::chrono::milliseconds indexWriteDelay{300};
-        std::chrono::milliseconds rescanDelay{700};
+        std::chrono::milliseconds noteWriteDelay { 500 };
+        std::chrono::milliseconds indexWriteDelay { 300 };
+        std::chrono::milliseconds rescanDelay { 700 };
         bool watchFolder = true;
         /// Write the debounced index on a worker thread so typing never waits for it.
         bool backgroundIndexWrites = true;
@@ -89,15 +90,15 @@ public:
 
     // ---- editing, trash and undo ----
     Note create(const QString &body);
-    void setBody(const QString &body, const QString &id, bool registerUndo);
+    void setBody(const QString &body, QString id, bool registerUndo);
     void flush();
-    void deleteNote(const QString &id);
-    void restore(const QString &id);
-    void purge(const QString &id);
+    void deleteNote(QString id);
+    void restore(QString id);
+    void purge(QString id);
     QList<Note> trashedNotes() const;
     void emptyTrash();
     void deleteAllNotes();
-    void toggleCheckbox(int index, const QString &id);
+    void toggleCheckbox(int index, QString id);
     /// Notes whose body holds every word of the query (case-insensitive), optionally with a tag.
     QList<Note> search(const QString &query, std::optional<Note::Tag> tag = std::nullopt,
                        const std::optional<QList<Note>> &in = std::nullopt) const;
@@ -115,13 +116,13 @@ public:
 
     // ---- attachments ----
     std::optional<Attachment> importAttachment(const QString &sourcePath, Attachment::Kind kind,
-                                               const QString &noteId,
+                                               QString noteId,
                                                std::optional<double> duration = std::nullopt,
                                                bool removeSource = false);
     std::optional<Note> createWithAttachment(const QString &sourcePath, Attachment::Kind kind,
                                              std::optional<double> duration = std::nullopt,
                                              bool removeSource = false);
-    void removeAttachment(const QString &attachmentId, const QString &noteId);
+    void removeAttachment(const QString &attachmentId, QString noteId);
     void reconcileMedia(const Note &note);
     void embedUnreferencedMedia();
     QList<Attachment> missingMedia(const QString &noteId) const;
@@ -165,13 +166,17 @@ private:
     void adopt(const QString &path);
     bool writeBodyNow(const Note &note);
     void scheduleBodyWrite(const QString &id);
+    QTimer *writeTask(const QString &id);
+    void waitForWrite(const QString &id);
+    void waitForAllWrites();
+    void finishWrite(const QString &id);
     void storeNote(const Note &note);
     bool prepareTarget(const Note &note, const QString &filename, const QByteArray &bytes);
     void discard(const QString &path);
     Note makeConflictCopy(const QString &body, Date stampDate);
     void rememberDisk(const QString &id, const QString &filename, const QByteArray &bytes);
     QString searchText(const Note &note) const;
-    void applyBody(const QString &id, const QString &body);
+    void applyBody(QString id, const QString &body);
     void startBackgroundIndexWrite();
     void finishBackgroundIndexWrite();
     IndexFile snapshot() const;
@@ -194,6 +199,16 @@ private:
     QUndoStack *m_undoStack = nullptr;
     qint64 m_cursor = 0;
 
+    /// A note file whose slow half (sync and rename) runs on the writer thread.
+    struct InflightWrite
+    {
+        QFutureWatcher<QString> *watcher = nullptr;
+        std::optional<DiskState> previous; ///< what is on disk should the commit fail
+        QString title;
+    };
+    QHash<QString, InflightWrite> m_inflight;
+    /// One thread for all durable writes, so they land in the order they were made.
+    QThreadPool *m_writerPool = nullptr;
     QFutureWatcher<QString> *m_indexWriter = nullptr; ///< background write in flight
     bool m_indexWriteAgain = false;
 

@@ -49,12 +49,11 @@ QString NoteStore::parkedMediaPath(const QString &noteId, const QString &filenam
     if (!DurableFile::isSafeComponent(noteId) || !DurableFile::isSafeComponent(filename))
         return {};
     return m_supportFolder + QStringLiteral("/trash/") + kAttachments + u'/' + noteId + u'/'
-           + filename;
+        + filename;
 }
 
 std::optional<Attachment> NoteStore::importAttachment(const QString &sourcePath,
-                                                      Attachment::Kind kind,
-                                                      const QString &noteId,
+                                                      Attachment::Kind kind, QString noteId,
                                                       std::optional<double> duration,
                                                       bool removeSource)
 {
@@ -112,6 +111,7 @@ std::optional<Note> NoteStore::createWithAttachment(const QString &sourcePath,
     const Note created = create(QString());
     if (!importAttachment(sourcePath, kind, created.id, duration, removeSource)) {
         // No empty note may stay behind after a failed import.
+        waitForWrite(created.id);
         const QString filename = m_meta.value(created.id).filename;
         if (!filename.isEmpty())
             QFile::remove(QDir(m_notesFolder).filePath(filename));
@@ -129,7 +129,7 @@ std::optional<Note> NoteStore::createWithAttachment(const QString &sourcePath,
     return stored;
 }
 
-void NoteStore::removeAttachment(const QString &attachmentId, const QString &noteId)
+void NoteStore::removeAttachment(const QString &attachmentId, QString noteId)
 {
     const auto it = m_items.constFind(noteId);
     if (it == m_items.cend())
@@ -184,8 +184,8 @@ void NoteStore::embedUnreferencedMedia()
                 continue;
             const QString body = note.body.trimmed();
             const QString reference = note.markdownReference(attachment);
-            note.body = (body.isEmpty() ? reference : body + QStringLiteral("\n\n") + reference)
-                        + u'\n';
+            note.body
+                = (body.isEmpty() ? reference : body + QStringLiteral("\n\n") + reference) + u'\n';
         }
         if (note.body == current.body)
             continue;
@@ -215,7 +215,8 @@ QList<Attachment> NoteStore::missingMedia(const QString &noteId) const
     return result;
 }
 
-std::optional<QString> NoteStore::localMediaPath(const QString &noteId, const QString &filename) const
+std::optional<QString> NoteStore::localMediaPath(const QString &noteId,
+                                                 const QString &filename) const
 {
     const auto it = m_items.constFind(noteId);
     if (it == m_items.cend())
@@ -255,7 +256,7 @@ bool NoteStore::trashHoldsParkedMedia() const
 {
     const QDir parked(m_supportFolder + QStringLiteral("/trash/") + kAttachments);
     return parked.exists()
-           && !parked.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty();
+        && !parked.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty();
 }
 
 void NoteStore::relocate(const QString &newFolder)

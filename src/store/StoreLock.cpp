@@ -4,7 +4,8 @@
 #include <QLockFile>
 
 StoreLock::StoreLock(std::unique_ptr<QLockFile> lock, QString path)
-    : m_lock(std::move(lock)), m_path(std::move(path))
+    : m_lock(std::move(lock))
+    , m_path(std::move(path))
 {
 }
 
@@ -33,9 +34,8 @@ std::expected<StoreLock, QString> StoreLock::acquire(const QString &supportFolde
         qint64 pid = 0;
         QString host, app;
         lock->getLockInfo(&pid, &host, &app);
-        return std::unexpected(QStringLiteral("%1 is in use by another process (pid %2)")
-                                   .arg(path)
-                                   .arg(pid));
+        return std::unexpected(
+            QStringLiteral("%1 is in use by another process (pid %2)").arg(path).arg(pid));
     }
     case QLockFile::PermissionError:
         return std::unexpected(QStringLiteral("%1: permission denied").arg(path));

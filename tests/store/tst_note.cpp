@@ -12,21 +12,23 @@ namespace {
 
 Attachment image(const QString &filename, const QString &id = QStringLiteral("A1"))
 {
-    return Attachment{id, Attachment::Kind::Image, filename, Date{10}, std::nullopt};
+    return Attachment { id, Attachment::Kind::Image, filename, Date { 10 }, std::nullopt };
 }
 
 Attachment audio(const QString &filename, std::optional<double> duration = std::nullopt)
 {
-    return Attachment{QStringLiteral("B1"), Attachment::Kind::Audio, filename, Date{10}, duration};
+    return Attachment { QStringLiteral("B1"), Attachment::Kind::Audio, filename, Date { 10 },
+                        duration };
 }
 
-Note noteWith(const QString &body, QList<Attachment> attachments = {}, const QString &id = QStringLiteral("abc"))
+Note noteWith(const QString &body, QList<Attachment> attachments = {},
+              const QString &id = QStringLiteral("abc"))
 {
     Note note;
     note.id = id;
     note.body = body;
-    note.createdAt = Date{1000};
-    note.updatedAt = Date{2000};
+    note.createdAt = Date { 1000 };
+    note.updatedAt = Date { 2000 };
     note.attachments = std::move(attachments);
     return note;
 }
@@ -44,15 +46,30 @@ private Q_SLOTS:
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("preview");
-        QTest::newRow("leading blank lines and heading") << "\n\n# Plan \nrest" << "Plan" << "rest";
-        QTest::newRow("double heading marker") << "## Heading" << "Heading" << "";
-        QTest::newRow("quote of a bullet") << "> - quote\nmore" << "quote" << "more";
-        QTest::newRow("task item keeps its box") << "- [ ] milk" << "[ ] milk" << "";
-        QTest::newRow("markers only line is skipped") << "#\n-\nReal" << "Real" << "- Real";
-        QTest::newRow("preview joins with spaces") << "T\na\n\nb\n" << "T" << "a  b";
-        QTest::newRow("media lines are not text")
-            << "![x](attachments/abc/f.png)\nTitle\nnext" << "Title" << "next";
-        QTest::newRow("tabs trimmed") << "\t  Hello\t" << "Hello" << "";
+        QTest::newRow("leading blank lines and heading") << "\n\n# Plan \nrest"
+                                                         << "Plan"
+                                                         << "rest";
+        QTest::newRow("double heading marker") << "## Heading"
+                                               << "Heading"
+                                               << "";
+        QTest::newRow("quote of a bullet") << "> - quote\nmore"
+                                           << "quote"
+                                           << "more";
+        QTest::newRow("task item keeps its box") << "- [ ] milk"
+                                                 << "[ ] milk"
+                                                 << "";
+        QTest::newRow("markers only line is skipped") << "#\n-\nReal"
+                                                      << "Real"
+                                                      << "- Real";
+        QTest::newRow("preview joins with spaces") << "T\na\n\nb\n"
+                                                   << "T"
+                                                   << "a  b";
+        QTest::newRow("media lines are not text") << "![x](attachments/abc/f.png)\nTitle\nnext"
+                                                  << "Title"
+                                                  << "next";
+        QTest::newRow("tabs trimmed") << "\t  Hello\t"
+                                      << "Hello"
+                                      << "";
     }
     void titleAndPreview()
     {
@@ -78,15 +95,15 @@ private Q_SLOTS:
     void imageOnlyNote()
     {
         const QString line = QStringLiteral("![](attachments/abc/X.jpg)");
-        Note note = noteWith(line, {image(QStringLiteral("X.jpg"))});
+        Note note = noteWith(line, { image(QStringLiteral("X.jpg")) });
         QVERIFY(!note.textTitle());
-        QCOMPARE(note.tags(), (Note::Tags{false, true, false}));
+        QCOMPARE(note.tags(), (Note::Tags { false, true, false }));
         QCOMPARE(note.title(), L("note.image.dated", stamp(note.createdAt)));
         note.body = QStringLiteral("![Receipt](attachments/abc/X.jpg)");
         QCOMPARE(note.title(), QStringLiteral("Receipt"));
 
         Note recording = noteWith(QStringLiteral("[audio](attachments/abc/R.m4a)"),
-                                  {audio(QStringLiteral("R.m4a"))});
+                                  { audio(QStringLiteral("R.m4a")) });
         QCOMPARE(recording.title(), L("note.audio.dated", stamp(recording.createdAt)));
         QCOMPARE(noteWith(QString()).title(), L("note.untitled"));
     }
@@ -97,16 +114,25 @@ private Q_SLOTS:
         QTest::addColumn<bool>("isReference");
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("path");
-        QTest::newRow("audio with spaces around") << "  [audio 1:02](attachments/n1/R.m4a)  " << true
-                                                  << "audio 1:02" << "attachments/n1/R.m4a";
-        QTest::newRow("image") << "![a](attachments/n/x.png)" << true << "a" << "attachments/n/x.png";
-        QTest::newRow("space in path") << "[a b](attachments/n1/x y.m4a)" << false << "" << "";
-        QTest::newRow("wrong prefix") << "[x](other/y.png)" << false << "" << "";
-        QTest::newRow("bracket in label") << "![a]b](attachments/n/x.png)" << false << "" << "";
-        QTest::newRow("trailing space") << "![a](attachments/n/x.png) " << true << "a" << "attachments/n/x.png";
-        QTest::newRow("text after") << "![a](attachments/n/x.png) hi" << false << "" << "";
-        QTest::newRow("plain text") << "hello" << false << "" << "";
-        QTest::newRow("empty brackets") << "[](" << false << "" << "";
+        QTest::newRow("audio with spaces around")
+            << "  [audio 1:02](attachments/n1/R.m4a)  " << true << "audio 1:02"
+            << "attachments/n1/R.m4a";
+        QTest::newRow("image") << "![a](attachments/n/x.png)" << true << "a"
+                               << "attachments/n/x.png";
+        QTest::newRow("space in path") << "[a b](attachments/n1/x y.m4a)" << false << ""
+                                       << "";
+        QTest::newRow("wrong prefix") << "[x](other/y.png)" << false << ""
+                                      << "";
+        QTest::newRow("bracket in label") << "![a]b](attachments/n/x.png)" << false << ""
+                                          << "";
+        QTest::newRow("trailing space") << "![a](attachments/n/x.png) " << true << "a"
+                                        << "attachments/n/x.png";
+        QTest::newRow("text after") << "![a](attachments/n/x.png) hi" << false << ""
+                                    << "";
+        QTest::newRow("plain text") << "hello" << false << ""
+                                    << "";
+        QTest::newRow("empty brackets") << "[](" << false << ""
+                                        << "";
     }
     void mediaReferences()
     {
@@ -127,14 +153,15 @@ private Q_SLOTS:
         const Attachment a = image(QStringLiteral("a.png"), QStringLiteral("A"));
         const Attachment b = image(QStringLiteral("b.png"), QStringLiteral("B"));
         const Attachment r = audio(QStringLiteral("r.m4a"));
-        const Note note = noteWith(QStringLiteral("![](attachments/abc/b.png)\n[audio](attachments/abc/r.m4a)\n"
-                                                  "![again](attachments/abc/b.png)"),
-                                   {a, b, r});
-        QCOMPARE(note.referencedAttachments(), (QList<Attachment>{b, r}));
-        QCOMPARE(note.images(), QList<Attachment>{b});
-        QCOMPARE(note.recordings(), QList<Attachment>{r});
+        const Note note
+            = noteWith(QStringLiteral("![](attachments/abc/b.png)\n[audio](attachments/abc/r.m4a)\n"
+                                      "![again](attachments/abc/b.png)"),
+                       { a, b, r });
+        QCOMPARE(note.referencedAttachments(), (QList<Attachment> { b, r }));
+        QCOMPARE(note.images(), QList<Attachment> { b });
+        QCOMPARE(note.recordings(), QList<Attachment> { r });
         QCOMPARE(note.attachments.size(), 3);
-        QCOMPARE(note.tags(), (Note::Tags{false, true, true}));
+        QCOMPARE(note.tags(), (Note::Tags { false, true, true }));
     }
 
     void markdownReference()
@@ -144,8 +171,9 @@ private Q_SLOTS:
                  QStringLiteral("![ab c](attachments/abc/f.png)"));
         QCOMPARE(note.markdownReference(image(QStringLiteral("f.png"))),
                  QStringLiteral("![](attachments/abc/f.png)"));
-        QCOMPARE(note.markdownReference(audio(QStringLiteral("r.m4a"), 75.4), QStringLiteral("ignored")),
-                 QStringLiteral("[audio 1:15](attachments/abc/r.m4a)"));
+        QCOMPARE(
+            note.markdownReference(audio(QStringLiteral("r.m4a"), 75.4), QStringLiteral("ignored")),
+            QStringLiteral("[audio 1:15](attachments/abc/r.m4a)"));
         QCOMPARE(note.markdownReference(audio(QStringLiteral("r.m4a"))),
                  QStringLiteral("[audio](attachments/abc/r.m4a)"));
     }
@@ -156,18 +184,43 @@ private Q_SLOTS:
         QTest::addColumn<QString>("operation");
         QTest::addColumn<QString>("argument");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("append blank keeps body") << "a" << "append" << "  " << "a";
-        QTest::newRow("append to empty") << "" << "append" << "x" << "x\n";
-        QTest::newRow("append after text") << "a\n\n" << "append" << " x \n" << "a\n\nx\n";
-        QTest::newRow("remove reference trims ends") << "a\n![](attachments/abc/f.png)\n\n" << "remove" << "" << "a\n";
-        QTest::newRow("remove every copy") << "![](attachments/abc/f.png)\nb\n![x](attachments/abc/f.png)"
-                                           << "remove" << "" << "b";
-        QTest::newRow("insert after media") << "a\n![](attachments/abc/f.png)\nb" << "insert" << "T"
+        QTest::newRow("append blank keeps body") << "a"
+                                                 << "append"
+                                                 << "  "
+                                                 << "a";
+        QTest::newRow("append to empty") << ""
+                                         << "append"
+                                         << "x"
+                                         << "x\n";
+        QTest::newRow("append after text") << "a\n\n"
+                                           << "append"
+                                           << " x \n"
+                                           << "a\n\nx\n";
+        QTest::newRow("remove reference trims ends") << "a\n![](attachments/abc/f.png)\n\n"
+                                                     << "remove"
+                                                     << ""
+                                                     << "a\n";
+        QTest::newRow("remove every copy")
+            << "![](attachments/abc/f.png)\nb\n![x](attachments/abc/f.png)"
+            << "remove"
+            << ""
+            << "b";
+        QTest::newRow("insert after media") << "a\n![](attachments/abc/f.png)\nb"
+                                            << "insert"
+                                            << "T"
                                             << "a\n![](attachments/abc/f.png)\n\nT\n\nb\n";
-        QTest::newRow("insert collapses blank runs") << "![](attachments/abc/f.png)\n\n\nb" << "insert" << "T"
+        QTest::newRow("insert collapses blank runs") << "![](attachments/abc/f.png)\n\n\nb"
+                                                     << "insert"
+                                                     << "T"
                                                      << "![](attachments/abc/f.png)\n\nT\n\nb\n";
-        QTest::newRow("insert without media appends") << "a" << "insert" << "T" << "a\n\nT\n";
-        QTest::newRow("insert blank does nothing") << "a" << "insert" << " \n" << "a";
+        QTest::newRow("insert without media appends") << "a"
+                                                      << "insert"
+                                                      << "T"
+                                                      << "a\n\nT\n";
+        QTest::newRow("insert blank does nothing") << "a"
+                                                   << "insert"
+                                                   << " \n"
+                                                   << "a";
     }
     void bodyEdits()
     {
@@ -175,7 +228,7 @@ private Q_SLOTS:
         QFETCH(QString, operation);
         QFETCH(QString, argument);
         QFETCH(QString, expected);
-        Note note = noteWith(body, {image(QStringLiteral("f.png"))});
+        Note note = noteWith(body, { image(QStringLiteral("f.png")) });
         if (operation == u"append")
             note.appendText(argument);
         else if (operation == u"remove")
@@ -183,15 +236,15 @@ private Q_SLOTS:
         else
             note.insertText(argument, QStringLiteral("attachments/abc/f.png"));
         QCOMPARE(note.body, expected);
-        QCOMPARE(note.updatedAt, Date{2000});
+        QCOMPARE(note.updatedAt, Date { 2000 });
     }
 
     void appendReference()
     {
-        Note note = noteWith(QStringLiteral("  text \n\n"), {image(QStringLiteral("f.png"))});
+        Note note = noteWith(QStringLiteral("  text \n\n"), { image(QStringLiteral("f.png")) });
         note.appendReference(note.attachments.first(), QStringLiteral("Scan"));
         QCOMPARE(note.body, QStringLiteral("text\n\n![Scan](attachments/abc/f.png)\n"));
-        Note empty = noteWith(QString(), {image(QStringLiteral("f.png"))});
+        Note empty = noteWith(QString(), { image(QStringLiteral("f.png")) });
         empty.appendReference(empty.attachments.first());
         QCOMPARE(empty.body, QStringLiteral("![](attachments/abc/f.png)\n"));
     }
@@ -220,14 +273,15 @@ private Q_SLOTS:
 
     void jsonRoundTrip()
     {
-        Note note = noteWith(QStringLiteral("body"), {audio(QStringLiteral("r.m4a"), 12.25)});
-        note.createdAt = Date{786543210.123456789};
+        Note note = noteWith(QStringLiteral("body"), { audio(QStringLiteral("r.m4a"), 12.25) });
+        note.createdAt = Date { 786543210.123456789 };
         note.deleted = true;
         const QByteArray json = QJsonDocument(note.toJson()).toJson();
         const auto decoded = Note::fromJson(QJsonDocument::fromJson(json).object());
         QVERIFY(decoded);
         QCOMPARE(*decoded, note);
-        QVERIFY(!note.toJson().value(u"attachments").toArray().at(0).toObject().contains(u"nothing"));
+        QVERIFY(
+            !note.toJson().value(u"attachments").toArray().at(0).toObject().contains(u"nothing"));
         QVERIFY(!image(QStringLiteral("x")).toJson().contains(u"duration"));
     }
 
@@ -239,13 +293,17 @@ private Q_SLOTS:
         const QByteArray base = R"("id":"n","body":"b","createdAt":1,"updatedAt":2)";
         QTest::newRow("no attachments member") << "{" + base + R"(,"deleted":false})" << true << 0;
         QTest::newRow("no deleted member") << "{" + base + "}" << false << 0;
-        QTest::newRow("date as string") << QByteArray(R"({"id":"n","body":"b","createdAt":"1","updatedAt":2,"deleted":false})")
-                                        << false << 0;
-        QTest::newRow("unknown kind") << "{" + base + R"(,"deleted":false,"attachments":[{"id":"a","kind":"video","filename":"f","createdAt":1}]})"
+        QTest::newRow("date as string")
+            << QByteArray(R"({"id":"n","body":"b","createdAt":"1","updatedAt":2,"deleted":false})")
+            << false << 0;
+        QTest::newRow("unknown kind") << "{" + base
+                + R"(,"deleted":false,"attachments":[{"id":"a","kind":"video","filename":"f","createdAt":1}]})"
                                       << false << 0;
-        QTest::newRow("attachment without duration") << "{" + base + R"(,"deleted":false,"attachments":[{"id":"a","kind":"image","filename":"f","createdAt":1}]})"
+        QTest::newRow("attachment without duration") << "{" + base
+                + R"(,"deleted":false,"attachments":[{"id":"a","kind":"image","filename":"f","createdAt":1}]})"
                                                      << true << 1;
-        QTest::newRow("unknown members ignored") << "{" + base + R"(,"deleted":true,"extra":[1]})" << true << 0;
+        QTest::newRow("unknown members ignored")
+            << "{" + base + R"(,"deleted":true,"extra":[1]})" << true << 0;
     }
     void jsonDecoding()
     {
@@ -263,20 +321,25 @@ private Q_SLOTS:
         const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
         QCOMPARE(Date::fromDateTime(reference).seconds, 0.0);
         QCOMPARE(Date::fromDateTime(reference.addSecs(90)).seconds, 90.0);
-        QCOMPARE(Date{1.5}.unixMilliseconds(), 978307201500.0);
-        QVERIFY(!Date{1e300}.toDateTime().isValid());
+        QCOMPARE(Date { 1.5 }.unixMilliseconds(), 978307201500.0);
+        QVERIFY(!Date { 1e300 }.toDateTime().isValid());
     }
 
     void slugs_data()
     {
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("slug");
-        QTest::newRow("punctuation") << "Shopping list, June!" << "shopping-list-june";
-        QTest::newRow("accents and inverted question") << QString::fromUtf8("¿Qué tal?") << "que-tal";
+        QTest::newRow("punctuation") << "Shopping list, June!"
+                                     << "shopping-list-june";
+        QTest::newRow("accents and inverted question")
+            << QString::fromUtf8("¿Qué tal?") << "que-tal";
         QTest::newRow("tree") << QString::fromUtf8("Árbol") << "arbol";
-        QTest::newRow("only symbols") << "!!!" << "nota";
-        QTest::newRow("cut at 48 may end in a dash") << QString(47, u'a') + QStringLiteral(" b") << QString(47, u'a') + u'-';
-        QTest::newRow("non-latin letters kept") << QString::fromUtf8("日本 語") << QString::fromUtf8("日本-語");
+        QTest::newRow("only symbols") << "!!!"
+                                      << "nota";
+        QTest::newRow("cut at 48 may end in a dash")
+            << QString(47, u'a') + QStringLiteral(" b") << QString(47, u'a') + u'-';
+        QTest::newRow("non-latin letters kept")
+            << QString::fromUtf8("日本 語") << QString::fromUtf8("日本-語");
     }
     void slugs()
     {

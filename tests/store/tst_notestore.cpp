@@ -42,7 +42,8 @@ std::unique_ptr<NoteStore> openStore(const TestSupport::TempFolders &folders, bo
 
 QStringList noteFiles(const TestSupport::TempFolders &folders)
 {
-    return QDir(folders.notes()).entryList({QStringLiteral("*.md"), QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
+    return QDir(folders.notes())
+        .entryList({ QStringLiteral("*.md"), QStringLiteral("*.txt") }, QDir::Files, QDir::Name);
 }
 
 void setModified(const QString &path, const QDateTime &when)
@@ -67,13 +68,20 @@ struct WriteCounter
     ~WriteCounter() { DurableFile::setFaultHook({}); }
 };
 
+// The text of a note's file, or "<no file>" when it has none (yet).
+QByteArray noteFileText(const NoteStore &store, const QString &id)
+{
+    const auto path = store.filePath(id);
+    return path ? readFile(*path) : QByteArray("<no file>");
+}
+
 Note remoteNote(const QString &id, const QString &body, double updatedAt, bool deleted = false)
 {
     Note note;
     note.id = id;
     note.body = body;
-    note.createdAt = Date{1};
-    note.updatedAt = Date{updatedAt};
+    note.createdAt = Date { 1 };
+    note.updatedAt = Date { updatedAt };
     note.deleted = deleted;
     return note;
 }
@@ -92,14 +100,18 @@ private Q_SLOTS:
         TestSupport::TempFolders folders;
         auto store = openStore(folders);
         const Note note = store->create(QStringLiteral("Shopping list, June!\nmilk"));
-        const QString first = QStringLiteral("shopping-list-june-") + note.id + QStringLiteral(".md");
-        QCOMPARE(noteFiles(folders), QStringList{first});
+        const QString first
+            = QStringLiteral("shopping-list-june-") + note.id + QStringLiteral(".md");
+        QTRY_COMPARE(noteFiles(folders),
+                     QStringList { first }); // written at once, synced off the main thread
         QVERIFY(store->meta(note.id)->dirty);
 
         store->setBody(QStringLiteral("# Groceries\nmilk"), note.id, true);
         store->flush();
-        QCOMPARE(noteFiles(folders), QStringList{QStringLiteral("groceries-") + note.id + QStringLiteral(".md")});
-        QCOMPARE(readFile(folders.notes() + u'/' + noteFiles(folders).first()), QByteArray("# Groceries\nmilk"));
+        QCOMPARE(noteFiles(folders),
+                 QStringList { QStringLiteral("groceries-") + note.id + QStringLiteral(".md") });
+        QCOMPARE(readFile(folders.notes() + u'/' + noteFiles(folders).first()),
+                 QByteArray("# Groceries\nmilk"));
         QCOMPARE(store->notes().first().title(), QStringLiteral("Groceries"));
     }
 
@@ -109,7 +121,7 @@ private Q_SLOTS:
         auto store = openStore(folders);
         const Note note = store->create(QStringLiteral("a"));
         WriteCounter counter;
-        for (const char *text : {"ab", "abc", "abcd", "abcde", "abcdef"})
+        for (const char *text : { "ab", "abc", "abcd", "abcde", "abcdef" })
             store->setBody(QString::fromLatin1(text), note.id, true);
         const QString name = QStringLiteral("abcdef-") + note.id + QStringLiteral(".md");
         QCOMPARE(counter.counts.value(name), 0);
@@ -117,7 +129,7 @@ private Q_SLOTS:
         QTest::qWait(80);
         QCOMPARE(counter.counts.value(name), 1);
         QCOMPARE(counter.counts.size(), 2); // the note and the index, nothing else
-        QCOMPARE(readFile(*store->filePath(note.id)), QByteArray("abcdef"));
+        QCOMPARE(noteFileText(*store, note.id), QByteArray("abcdef"));
     }
 
     void flushWritesPendingEditsImmediately()
@@ -129,9 +141,14 @@ private Q_SLOTS:
         NoteStore store(options);
         const Note note = store.create(QStringLiteral("one"));
         store.setBody(QStringLiteral("two"), note.id, true);
-        QCOMPARE(readFile(*store.filePath(note.id)), QByteArray("one"));
+        QTRY_COMPARE(readFile(store.notesFolder() + QStringLiteral("/two-") + note.id
+                              + QStringLiteral(".md")),
+                     QByteArray());
+        QTRY_COMPARE(readFile(store.notesFolder() + QStringLiteral("/one-") + note.id
+                              + QStringLiteral(".md")),
+                     QByteArray("one"));
         store.flush();
-        QCOMPARE(readFile(*store.filePath(note.id)), QByteArray("two"));
+        QCOMPARE(noteFileText(store, note.id), QByteArray("two"));
         QVERIFY(readFile(store.indexPath()).contains("\"two\""));
     }
 
@@ -145,13 +162,16 @@ private Q_SLOTS:
             store->setCursor(42);
             store->flush();
         }
-        const QJsonObject root = QJsonDocument::fromJson(readFile(folders.support() + QStringLiteral("/index.json"))).object();
+        const QJsonObject root
+            = QJsonDocument::fromJson(readFile(folders.support() + QStringLiteral("/index.json")))
+                  .object();
         QCOMPARE(root.value(u"version").toInt(), 2);
         QCOMPARE(root.value(u"cursor").toInt(), 42);
         QCOMPARE(root.value(u"notes").toArray().size(), 1);
         QCOMPARE(root.value(u"meta").toArray().first().toObject().value(u"filename").toString(),
                  QStringLiteral("hello-") + id + QStringLiteral(".md"));
-        QVERIFY(readFile(folders.support() + QStringLiteral("/index.json")).contains("\n    \"cursor\": 42"));
+        QVERIFY(readFile(folders.support() + QStringLiteral("/index.json"))
+                    .contains("\n    \"cursor\": 42"));
 
         auto reopened = openStore(folders);
         QCOMPARE(reopened->cursor(), 42);
@@ -184,7 +204,8 @@ private Q_SLOTS:
         store->setBody(QStringLiteral("Todo list"), todo.id, true);
         store->flush();
         QVERIFY(!QFileInfo::exists(folders.notes() + QStringLiteral("/todo.txt")));
-        QVERIFY(QFileInfo::exists(folders.notes() + QStringLiteral("/todo-list-") + todo.id + QStringLiteral(".md")));
+        QVERIFY(QFileInfo::exists(folders.notes() + QStringLiteral("/todo-list-") + todo.id
+                                  + QStringLiteral(".md")));
     }
 
     void damagedIndexIsRebuiltOrSkipsBadRecords_data()
@@ -214,7 +235,8 @@ private Q_SLOTS:
         auto store = openStore(folders);
         QCOMPARE(store->notes().size(), liveNotes);
         // The damaged record's file is adopted under its own id; nothing is lost or duplicated.
-        QCOMPARE(store->note(QStringLiteral("bbbbbbbbbbbb"))->body, QStringLiteral("Bad but whole"));
+        QCOMPARE(store->note(QStringLiteral("bbbbbbbbbbbb"))->body,
+                 QStringLiteral("Bad but whole"));
         QVERIFY(!store->note(QStringLiteral("../../escape")));
         store->flush();
         QVERIFY(!QFileInfo::exists(folders.root() + QStringLiteral("/escape.md")));
@@ -223,18 +245,21 @@ private Q_SLOTS:
     void unsafeFilenameInIndexIsNeverUsed()
     {
         TestSupport::TempFolders folders;
-        writeFile(folders.support() + QStringLiteral("/index.json"),
-                  R"({"version":2,"cursor":0,"notes":[{"id":"aaaaaaaaaaaa","body":"T","createdAt":1,"updatedAt":2,"deleted":false,
+        writeFile(
+            folders.support() + QStringLiteral("/index.json"),
+            R"({"version":2,"cursor":0,"notes":[{"id":"aaaaaaaaaaaa","body":"T","createdAt":1,"updatedAt":2,"deleted":false,
                        "attachments":[{"id":"A","kind":"image","filename":"../../../x.png","createdAt":1}]},
                       {"id":"cccccccccccc","body":"Safe","createdAt":1,"updatedAt":2,"deleted":false}],
                      "meta":[{"id":"aaaaaaaaaaaa","filename":"../outside.md","dirty":false},
                              {"id":"cccccccccccc","filename":"../outside2.md","dirty":false}]})");
         auto store = openStore(folders);
-        QVERIFY(!store->note(QStringLiteral("aaaaaaaaaaaa"))); // attachment name is not a plain name
+        QVERIFY(
+            !store->note(QStringLiteral("aaaaaaaaaaaa"))); // attachment name is not a plain name
         store->setBody(QStringLiteral("Safe edit"), QStringLiteral("cccccccccccc"), true);
         store->flush();
         QVERIFY(!QFileInfo::exists(folders.root() + QStringLiteral("/outside2.md")));
-        QCOMPARE(readFile(folders.notes() + QStringLiteral("/safe-edit-cccccccccccc.md")), QByteArray("Safe edit"));
+        QCOMPARE(readFile(folders.notes() + QStringLiteral("/safe-edit-cccccccccccc.md")),
+                 QByteArray("Safe edit"));
     }
 
     void externalEditsAreTakenInWhenNewer()
@@ -243,7 +268,7 @@ private Q_SLOTS:
         auto store = openStore(folders);
         const Note note = store->create(QStringLiteral("Original"));
         store->flush();
-        store->markAccepted({note.id}, {{note.id, note.updatedAt}});
+        store->markAccepted({ note.id }, { { note.id, note.updatedAt } });
         QVERIFY(!store->meta(note.id)->dirty);
         const QString path = *store->filePath(note.id);
 
@@ -315,6 +340,7 @@ private Q_SLOTS:
         options.noteWriteDelay = 1h;
         auto store = std::make_unique<NoteStore>(options);
         const Note note = store->create(QStringLiteral("Mine"));
+        store->flush();
         store->setBody(QStringLiteral("Mine, edited"), note.id, true);
         const QString path = *store->filePath(note.id);
         writeFile(path, "Theirs");
@@ -325,11 +351,11 @@ private Q_SLOTS:
         QSignalSpy conflicts(store.get(), &NoteStore::externalConflict);
         store->flush();
         QCOMPARE(conflicts.count(), 1);
-        QCOMPARE(readFile(*store->filePath(note.id)), QByteArray("Mine, edited"));
+        QCOMPARE(noteFileText(*store, note.id), QByteArray("Mine, edited"));
         const QString copyId = conflicts.first().at(1).toString();
         const QString copy = store->note(copyId)->body;
         QVERIFY(copy.startsWith(QStringLiteral("Theirs\n\n---\n")));
-        QCOMPARE(readFile(*store->filePath(copyId)), copy.toUtf8());
+        QCOMPARE(noteFileText(*store, copyId), copy.toUtf8());
     }
 
     void outsideEditAfterOurWriteIsTakenInNotOverwritten()
@@ -338,13 +364,13 @@ private Q_SLOTS:
         auto store = openStore(folders);
         const Note note = store->create(QStringLiteral("Mine"));
         store->setBody(QStringLiteral("Mine 2"), note.id, true);
-        QTRY_COMPARE(readFile(*store->filePath(note.id)), QByteArray("Mine 2"));
+        QTRY_COMPARE(noteFileText(*store, note.id), QByteArray("Mine 2"));
         const QString path = *store->filePath(note.id);
         writeFile(path, "Theirs");
         setModified(path, QDateTime::currentDateTimeUtc().addSecs(60));
         store->rescan(true); // skipped: the write is recent
         QSignalSpy conflicts(store.get(), &NoteStore::externalConflict);
-        store->flush();      // nothing of ours to write: their text stays
+        store->flush(); // nothing of ours to write: their text stays
         QCOMPARE(conflicts.count(), 0);
         QCOMPARE(readFile(path), QByteArray("Theirs"));
         store->rescan(true);
@@ -367,19 +393,22 @@ private Q_SLOTS:
         auto store = openStore(folders);
         const Note note = store->create(QStringLiteral("Old text"));
         store->flush();
-        store->markAccepted({note.id}, {{note.id, note.updatedAt}});
-        DurableFile::setFaultHook([step](DurableFile::Step s, const QString &) { return int(s) != step; });
+        store->markAccepted({ note.id }, { { note.id, note.updatedAt } });
+        DurableFile::setFaultHook(
+            [step](DurableFile::Step s, const QString &) { return int(s) != step; });
         store->setBody(QStringLiteral("Old text, new words"), note.id, true);
         store->flush();
         DurableFile::setFaultHook({});
-        QCOMPARE(readFile(*store->filePath(note.id)), QByteArray("Old text"));
+        QCOMPARE(noteFileText(*store, note.id), QByteArray("Old text"));
         QVERIFY(store->meta(note.id)->dirty);
-        QVERIFY(store->lastError().contains(folders.notes()) || store->lastError().contains(folders.support()));
-        QCOMPARE(QDir(folders.notes()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no temporary left
+        QVERIFY(store->lastError().contains(folders.notes())
+                || store->lastError().contains(folders.support()));
+        QCOMPARE(QDir(folders.notes()).entryList(QDir::Files | QDir::Hidden).size(),
+                 1); // no temporary left
         store->setLastError({});
         store->flush();
         QVERIFY(store->lastError().isEmpty());
-        QCOMPARE(readFile(*store->filePath(note.id)), QByteArray("Old text, new words"));
+        QCOMPARE(noteFileText(*store, note.id), QByteArray("Old text, new words"));
     }
 
     void undoAndRedo()
@@ -388,16 +417,16 @@ private Q_SLOTS:
         auto store = openStore(folders);
         const Note note = store->create(QStringLiteral("one"));
         store->flush();
-        store->markAccepted({note.id}, {{note.id, note.updatedAt}});
+        store->markAccepted({ note.id }, { { note.id, note.updatedAt } });
         store->setBody(QStringLiteral("two"), note.id, true);
         store->setBody(QStringLiteral("three"), note.id, true);
         QCOMPARE(store->undoStack()->count(), 2);
         store->flush();
-        store->markAccepted({note.id}, {{note.id, store->note(note.id)->updatedAt}});
+        store->markAccepted({ note.id }, { { note.id, store->note(note.id)->updatedAt } });
         store->undoStack()->undo();
         QCOMPARE(store->note(note.id)->body, QStringLiteral("two"));
         QVERIFY(store->meta(note.id)->dirty);
-        QTRY_COMPARE(readFile(*store->filePath(note.id)), QByteArray("two"));
+        QTRY_COMPARE(noteFileText(*store, note.id), QByteArray("two"));
         store->undoStack()->undo();
         QCOMPARE(store->note(note.id)->body, QStringLiteral("one"));
         store->undoStack()->redo();
@@ -428,6 +457,7 @@ private Q_SLOTS:
         store->deleteNote(kept.id);
         QVERIFY(QFile::remove(folders.support() + QStringLiteral("/trash/") + file));
         store->restore(kept.id);
+        store->flush();
         QCOMPARE(readFile(folders.notes() + u'/' + file), QByteArray("Keep me"));
 
         store->deleteNote(kept.id);
@@ -474,11 +504,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::newRow("uncheck upper X") << "- [X] done" << 0 << "- [ ] done";
         QTest::newRow("check star") << "* [ ] todo" << 0 << "* [x] todo";
-        QTest::newRow("second box, indentation kept") << "- [ ] a\n  + [ ] b" << 1 << "- [ ] a\n  + [x] b";
-        QTest::newRow("fenced lines do not count") << "```\n- [ ] no\n```\n- [ ] yes" << 0 << "```\n- [ ] no\n```\n- [x] yes";
+        QTest::newRow("second box, indentation kept")
+            << "- [ ] a\n  + [ ] b" << 1 << "- [ ] a\n  + [x] b";
+        QTest::newRow("fenced lines do not count")
+            << "```\n- [ ] no\n```\n- [ ] yes" << 0 << "```\n- [ ] no\n```\n- [x] yes";
         QTest::newRow("empty box text") << "- [ ]" << 0 << "- [x]";
         QTest::newRow("no such index") << "- [ ] a" << 3 << "- [ ] a";
         QTest::newRow("not a task") << "- [ ]x\n- [] y" << 0 << "- [ ]x\n- [] y";
+        QTest::newRow("line ends with CR") << "- [ ]\r\n- [ ] b\r\n" << 1 << "- [ ]\r\n- [x] b\r\n";
+        QTest::newRow("tilde fence")
+            << "~~~\n* [ ] no\n~~~\n* [x] yes" << 0 << "~~~\n* [ ] no\n~~~\n* [ ] yes";
     }
     void toggleCheckbox()
     {
@@ -499,7 +534,7 @@ private Q_SLOTS:
         auto store = openStore(folders);
         const Note a = store->create(QStringLiteral("EGGS and milk"));
         store->create(QStringLiteral("milk only"));
-        QCOMPARE(store->search(QStringLiteral("Milk eggs")), QList<Note>{*store->note(a.id)});
+        QCOMPARE(store->search(QStringLiteral("Milk eggs")), QList<Note> { *store->note(a.id) });
         QCOMPARE(store->search(QStringLiteral("  ")), store->notes());
         QCOMPARE(store->search(QStringLiteral("milk")).size(), 2);
         QCOMPARE(store->search(QString(), Note::Tag::Image).size(), 0);
@@ -512,17 +547,17 @@ private Q_SLOTS:
         TestSupport::TempFolders folders;
         auto store = openStore(folders);
         double now = 100;
-        Clock::setNowFunction([&] { return Date{now}; });
+        Clock::setNowFunction([&] { return Date { now }; });
         const Note older = store->create(QStringLiteral("older"));
         now = 200;
         const Note newer = store->create(QStringLiteral("newer"));
-        QCOMPARE(store->dirtyNotes(1), QList<Note>{*store->note(older.id)});
+        QCOMPARE(store->dirtyNotes(1), QList<Note> { *store->note(older.id) });
         QCOMPARE(store->dirtyCount(), 2);
 
         now = 300;
         store->setBody(QStringLiteral("newer, edited after the push"), newer.id, true);
-        store->markAccepted({older.id, newer.id, QStringLiteral("unknown")},
-                            {{older.id, Date{100}}, {newer.id, Date{200}}});
+        store->markAccepted({ older.id, newer.id, QStringLiteral("unknown") },
+                            { { older.id, Date { 100 } }, { newer.id, Date { 200 } } });
         QVERIFY(!store->meta(older.id)->dirty);
         QVERIFY(store->meta(newer.id)->dirty);
 
@@ -536,7 +571,7 @@ private Q_SLOTS:
     {
         TestSupport::TempFolders folders;
         auto store = openStore(folders);
-        Clock::setNowFunction([] { return Date{500}; });
+        Clock::setNowFunction([] { return Date { 500 }; });
         const Note local = store->create(QStringLiteral("Local text"));
 
         // Equal dates keep the local note.
@@ -545,25 +580,32 @@ private Q_SLOTS:
 
         // A newer remote over a dirty local with other text: exactly one conflict copy.
         const qsizetype before = store->notes().size();
-        const auto copy = store->applyRemote(remoteNote(local.id, QStringLiteral("Remote text"), 600));
+        const auto copy
+            = store->applyRemote(remoteNote(local.id, QStringLiteral("Remote text"), 600));
         QVERIFY(copy);
         QCOMPARE(store->notes().size(), before + 1);
         QVERIFY(copy->body.startsWith(QStringLiteral("Local text\n\n---\n")));
         QVERIFY(copy->body.size() > QStringLiteral("Local text\n\n---\n").size());
         QCOMPARE(store->note(local.id)->body, QStringLiteral("Remote text"));
         QVERIFY(!store->meta(local.id)->dirty);
-        QCOMPARE(readFile(*store->filePath(local.id)), QByteArray("Remote text"));
+        store->flush();
+        QCOMPARE(noteFileText(*store, local.id), QByteArray("Remote text"));
 
         // A new note from the server; then its deletion.
-        QVERIFY(!store->applyRemote(remoteNote(QStringLiteral("fedcba987654"), QStringLiteral("From server"), 700)));
+        QVERIFY(!store->applyRemote(
+            remoteNote(QStringLiteral("fedcba987654"), QStringLiteral("From server"), 700)));
+        store->flush();
+        QCOMPARE(noteFileText(*store, QStringLiteral("fedcba987654")), QByteArray("From server"));
         const QString file = *store->filePath(QStringLiteral("fedcba987654"));
-        QVERIFY(!store->applyRemote(remoteNote(QStringLiteral("fedcba987654"), QStringLiteral("x"), 800, true)));
+        QVERIFY(!store->applyRemote(
+            remoteNote(QStringLiteral("fedcba987654"), QStringLiteral("x"), 800, true)));
         QVERIFY(!QFileInfo::exists(file));
         QVERIFY(store->note(QStringLiteral("fedcba987654"))->deleted);
         QVERIFY(store->note(QStringLiteral("fedcba987654"))->body.isEmpty());
 
         // Hostile identifiers are refused.
-        QVERIFY(!store->applyRemote(remoteNote(QStringLiteral("../../x"), QStringLiteral("evil"), 900)));
+        QVERIFY(!store->applyRemote(
+            remoteNote(QStringLiteral("../../x"), QStringLiteral("evil"), 900)));
         QVERIFY(!store->note(QStringLiteral("../../x")));
         QVERIFY(!QFileInfo::exists(folders.root() + QStringLiteral("/x.md")));
     }
@@ -581,7 +623,9 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(source));
         const QString live = store->liveMediaPath(note.id, attachment->filename);
         QCOMPARE(readFile(live), QByteArray("png-bytes"));
-        QVERIFY(store->note(note.id)->body.endsWith(QStringLiteral("![Scan 01](attachments/") + note.id + u'/' + attachment->filename + QStringLiteral(")\n")));
+        QVERIFY(store->note(note.id)->body.endsWith(QStringLiteral("![Scan 01](attachments/")
+                                                    + note.id + u'/' + attachment->filename
+                                                    + QStringLiteral(")\n")));
 
         // Removing the reference parks the file; undo brings both back.
         store->removeAttachment(attachment->id, note.id);
@@ -606,7 +650,8 @@ private Q_SLOTS:
         const Note note = store->create(QString());
         const QString source = folders.path(QStringLiteral("recording"));
         writeFile(source, "aac");
-        const auto attachment = store->importAttachment(source, Attachment::Kind::Audio, note.id, 62.0, true);
+        const auto attachment
+            = store->importAttachment(source, Attachment::Kind::Audio, note.id, 62.0, true);
         QVERIFY(attachment);
         QVERIFY(attachment->filename.endsWith(QStringLiteral(".m4a")));
         QVERIFY(!QFileInfo::exists(source));
@@ -615,23 +660,27 @@ private Q_SLOTS:
         QFile::remove(store->liveMediaPath(note.id, attachment->filename));
         QCOMPARE(store->missingMedia(note.id).size(), 1);
         store->saveDownloadedMedia("downloaded", *attachment, note.id);
-        QCOMPARE(readFile(store->liveMediaPath(note.id, attachment->filename)), QByteArray("downloaded"));
+        QCOMPARE(readFile(store->liveMediaPath(note.id, attachment->filename)),
+                 QByteArray("downloaded"));
     }
 
     void createWithAttachmentFailureLeavesNothing()
     {
         TestSupport::TempFolders folders;
         auto store = openStore(folders);
-        QVERIFY(!store->createWithAttachment(folders.path(QStringLiteral("missing.jpg")), Attachment::Kind::Image));
+        QVERIFY(!store->createWithAttachment(folders.path(QStringLiteral("missing.jpg")),
+                                             Attachment::Kind::Image));
         QVERIFY(store->notes().isEmpty());
         QVERIFY(noteFiles(folders).isEmpty());
         QVERIFY(store->lastError().contains(QStringLiteral("missing.jpg")));
 
         writeFile(folders.path(QStringLiteral("photo.jpeg")), "jpeg");
-        const auto created = store->createWithAttachment(folders.path(QStringLiteral("photo.jpeg")), Attachment::Kind::Image);
+        const auto created = store->createWithAttachment(folders.path(QStringLiteral("photo.jpeg")),
+                                                         Attachment::Kind::Image);
         QVERIFY(created);
         QCOMPARE(created->title(), QStringLiteral("photo"));
-        QCOMPARE(noteFiles(folders), QStringList{QStringLiteral("image-") + created->id + QStringLiteral(".md")});
+        QCOMPARE(noteFiles(folders),
+                 QStringList { QStringLiteral("image-") + created->id + QStringLiteral(".md") });
     }
 
     void lostReferenceIsEmbeddedAgainAtLoad()
@@ -643,7 +692,10 @@ private Q_SLOTS:
             auto store = openStore(folders);
             const Note note = store->create(QStringLiteral("Trip"));
             writeFile(folders.path(QStringLiteral("a.jpg")), "jpg");
-            filename = store->importAttachment(folders.path(QStringLiteral("a.jpg")), Attachment::Kind::Image, note.id)->filename;
+            filename = store
+                           ->importAttachment(folders.path(QStringLiteral("a.jpg")),
+                                              Attachment::Kind::Image, note.id)
+                           ->filename;
             id = note.id;
             store->flush();
             // Another editor drops the image line, with an older date so the index wins...
