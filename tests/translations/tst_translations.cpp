@@ -21,7 +21,7 @@ struct Message
     QString id;
     bool numerus = false;
     QString translationType; // "unfinished", "vanished", … — empty for a finished text
-    QStringList forms;       // the text, or one entry per plural form
+    QStringList forms; // the text, or one entry per plural form
 };
 
 struct Table
@@ -65,7 +65,7 @@ Table readTable(const QString &path)
         if (name == u"TS") {
             table.language = attributes.value(QLatin1String("language")).toString();
         } else if (name == u"message") {
-            current = Message{};
+            current = Message {};
             current.id = attributes.value(QLatin1String("id")).toString();
             current.numerus = attributes.value(QLatin1String("numerus")) == u"yes";
         } else if (name == u"translation") {
@@ -77,7 +77,8 @@ Table readTable(const QString &path)
         }
     }
     if (xml.hasError())
-        table.problems << QStringLiteral("%1:%2: %3").arg(path).arg(xml.lineNumber()).arg(xml.errorString());
+        table.problems
+            << QStringLiteral("%1:%2: %3").arg(path).arg(xml.lineNumber()).arg(xml.errorString());
     return table;
 }
 
@@ -121,9 +122,12 @@ private slots:
     void initTestCase()
     {
         TestSupport::initTestEnvironment();
-        for (const char *lang : {"en", "es", "pt_BR"})
-            m_tables.insert(QLatin1String(lang),
-                             readTable(kSourceDir + QStringLiteral("/translations/scrivelbar_%1.ts").arg(QLatin1String(lang))));
+        for (const char *lang : { "en", "es", "pt_BR" })
+            m_tables.insert(
+                QLatin1String(lang),
+                readTable(
+                    kSourceDir
+                    + QStringLiteral("/translations/scrivelbar_%1.ts").arg(QLatin1String(lang))));
     }
 
     void wellFormed_data()
@@ -143,7 +147,8 @@ private slots:
         QStringList problems = table.problems;
         QCOMPARE(table.language, lang);
         QVERIFY(table.messages.size() > 200);
-        static const QRegularExpression keyShape(QStringLiteral("^[a-z][A-Za-z0-9]*(\\.[a-z][A-Za-z0-9]*)+$"));
+        static const QRegularExpression keyShape(
+            QStringLiteral("^[a-z][A-Za-z0-9]*(\\.[a-z][A-Za-z0-9]*)+$"));
         for (const auto &m : table.messages) {
             if (!keyShape.match(m.id).hasMatch())
                 problems << m.id + QStringLiteral(": not a dotted lower-camel key");
@@ -190,8 +195,9 @@ private slots:
             const QSet<int> expected = placeholders(source->forms.value(0));
             for (const auto &form : m.forms)
                 if (placeholders(form) != expected)
-                    problems << m.id + QStringLiteral(": placeholders %1, English has %2")
-                                           .arg(describe(placeholders(form)), describe(expected));
+                    problems << m.id
+                            + QStringLiteral(": placeholders %1, English has %2")
+                                  .arg(describe(placeholders(form)), describe(expected));
         }
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
     }
@@ -199,7 +205,8 @@ private slots:
     // KEYS.md is what other developers call L() by; its argument lists must match the texts.
     void keyReferenceMatches()
     {
-        const QString text = QString::fromUtf8(TestSupport::readFile(kSourceDir + QStringLiteral("/translations/KEYS.md")));
+        const QString text = QString::fromUtf8(
+            TestSupport::readFile(kSourceDir + QStringLiteral("/translations/KEYS.md")));
         QVERIFY(!text.isEmpty());
         static const QRegularExpression row(QStringLiteral("^\\|\\s*`([^`(]+)\\(([^)]*)\\)`"),
                                             QRegularExpression::MultilineOption);
@@ -208,7 +215,8 @@ private slots:
         QSet<QString> listed;
         for (const auto &match : row.globalMatch(text)) {
             const QString id = match.captured(1);
-            const QStringList args = match.captured(2).split(QStringLiteral(", "), Qt::SkipEmptyParts);
+            const QStringList args
+                = match.captured(2).split(QStringLiteral(", "), Qt::SkipEmptyParts);
             listed.insert(id);
             const Message *m = english.find(id);
             if (!m) {
@@ -219,10 +227,13 @@ private slots:
             for (int i = 1; i <= args.size(); ++i)
                 expected.insert(i);
             if (placeholders(m->forms.value(0)) != expected)
-                problems << id + QStringLiteral(": %1 arguments listed, text uses %2")
-                                     .arg(args.size()).arg(describe(placeholders(m->forms.value(0))));
+                problems << id
+                        + QStringLiteral(": %1 arguments listed, text uses %2")
+                              .arg(args.size())
+                              .arg(describe(placeholders(m->forms.value(0))));
             for (const auto &arg : args)
-                if (!arg.endsWith(QStringLiteral(":int")) && !arg.endsWith(QStringLiteral(":string")))
+                if (!arg.endsWith(QStringLiteral(":int"))
+                    && !arg.endsWith(QStringLiteral(":string")))
                     problems << id + QStringLiteral(": argument without a type: ") + arg;
             // The plural form follows the first integer argument; without one it never changes.
             if (m->numerus && !match.captured(2).contains(QStringLiteral(":int")))
@@ -240,8 +251,9 @@ private slots:
         QVERIFY(QFileInfo(kSourceDir + QStringLiteral("/src")).isDir());
         QStringList problems;
         int uses = 0;
-        QDirIterator it(kSourceDir + QStringLiteral("/src"), {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
-                        QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator it(kSourceDir + QStringLiteral("/src"),
+                        { QStringLiteral("*.cpp"), QStringLiteral("*.h") }, QDir::Files,
+                        QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString path = it.next();
             const QString code = QString::fromUtf8(TestSupport::readFile(path));
@@ -250,10 +262,12 @@ private slots:
                 const QString key = match.captured(1);
                 for (auto table = m_tables.cbegin(); table != m_tables.cend(); ++table)
                     if (!table->find(key))
-                        problems << QStringLiteral("%1:%2: \"%3\" missing from the %4 table")
-                                        .arg(path.mid(kSourceDir.size() + 1))
-                                        .arg(code.left(match.capturedStart()).count(QLatin1Char('\n')) + 1)
-                                        .arg(key, table.key());
+                        problems
+                            << QStringLiteral("%1:%2: \"%3\" missing from the %4 table")
+                                   .arg(path.mid(kSourceDir.size() + 1))
+                                   .arg(code.left(match.capturedStart()).count(QLatin1Char('\n'))
+                                        + 1)
+                                   .arg(key, table.key());
             }
         }
         qInfo("%d L() uses checked", uses);
