@@ -1069,20 +1069,25 @@ QString NoteStore::searchText(const Note &note) const
 QList<Note> NoteStore::search(const QString &query, std::optional<Note::Tag> tag,
                               const std::optional<QList<Note>> &in) const
 {
-    QList<Note> list = in.value_or(m_notes);
-    if (tag) {
-        list.removeIf([&](const Note &note) { return !note.tags().contains(*tag); });
-    }
+    const QList<Note> &source = in ? *in : m_notes;
     const QString trimmed = query.trimmed();
-    if (trimmed.isEmpty())
-        return list;
+    if (!tag && trimmed.isEmpty())
+        return source;
     const QStringList words = trimmed.toLower().split(u' ', Qt::SkipEmptyParts);
-    list.removeIf([&](const Note &note) {
-        const QString text = searchText(note);
-        return !std::all_of(words.cbegin(), words.cend(),
-                            [&](const QString &word) { return text.contains(word); });
-    });
-    return list;
+    QList<Note> result;
+    for (const Note &note : source) {
+        if (tag && !note.tags().contains(*tag))
+            continue;
+        if (!words.isEmpty()) {
+            const QString text = searchText(note);
+            const bool all = std::all_of(words.cbegin(), words.cend(),
+                                         [&](const QString &word) { return text.contains(word); });
+            if (!all)
+                continue;
+        }
+        result.append(note);
+    }
+    return result;
 }
 
 // ---- sync interface -------------------------------------------------------------------------
