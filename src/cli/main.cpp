@@ -7,13 +7,19 @@
 #include "markdown/MarkdownBlock.h"
 #include "store/NoteStore.h"
 #include "store/StoreLock.h"
+#include "platform/Keychain.h"
+#include "platform/LoginItem.h"
+#include "sync/APIClient.h"
+#include "sync/SyncEngine.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
 #include <optional>
@@ -21,7 +27,16 @@
 
 namespace {
 
-enum Exit { Ok = 0, Failed = 1, Usage = 2, UnknownId = 3, Locked = 4 };
+enum Exit {
+    Ok = 0,
+    Failed = 1,
+    Usage = 2,
+    UnknownId = 3,
+    Locked = 4,
+    SyncFailed = 5,
+    SyncSignedOut = 6,
+    SyncLocalOnly = 7,
+};
 
 const char *const kHelp = R"(Usage: scrivel [--notes DIR] [--support DIR] COMMAND [ARGS...]
 
@@ -49,16 +64,29 @@ Notes (every command writes its changes out before it exits):
   detach ID ATTACHMENT_ID     remove an attachment's reference (its file is parked)
   rescan                      take in changes other programs made to the notes folder
 
+Server:
+  health --server URL [--json]
+                              ask the server for its health and capabilities
+  sync [--server URL] [--json]
+                              one sync of the notes with the server (default: the app's
+                              server); the session token comes from the environment
+                              variable SCRIVEL_TOKEN (the desktop keychain is not read
+                              yet, so without it the sync ends signed out); prints the
+                              final state, the pushed, pulled and file counts and the
+                              conflict copies
+
 Options:
   --notes DIR                 the notes folder (default: the app's setting, else
                               ~/Documents/ScrivelBar)
   --support DIR               the support folder with the index (default:
                               ~/.local/share/ScrivelBar)
-  --json                      print notes as JSON
+  --json                      print notes (or the sync and health results) as JSON
+  --server URL                the server address (health, sync)
   -h, --help                  show this help
   --version                   show the version
 
-Exit status: 0 success, 1 failure, 2 bad usage, 3 unknown id, 4 folder in use.
+Exit status: 0 success, 1 failure, 2 bad usage, 3 unknown id, 4 folder in use;
+sync: 0 idle, 5 failed, 6 signed out, 7 local only; health: 0 healthy, 5 failed.
 )";
 
 void out(const QString &text)
@@ -90,8 +118,8 @@ struct Arguments
     QHash<QString, QString> options; // --name value, or --flag with an empty value
 };
 
-const QSet<QString> kValueOptions
-    = { QStringLiteral("--tag"), QStringLiteral("--kind"), QStringLiteral("--duration") };
+const QSet<QString> kValueOptions = { QStringLiteral("--tag"), QStringLiteral("--kind"),
+                                      QStringLiteral("--duration"), QStringLiteral("--server") };
 const QSet<QString> kFlags
     = { QStringLiteral("--json"), QStringLiteral("--trash"), QStringLiteral("--move") };
 
@@ -358,6 +386,175 @@ int runStoreCommand(const Arguments &args)
     return finish(Ok);
 }
 
+QString stateName(SyncState::Kind kind)
+{
+    switch (kind) {
+    case SyncState::Kind::Idle:
+        return QStringLiteral("idle");
+    case SyncState::Kind::Failed:
+        return QStringLiteral("failed");
+    case SyncState::Kind::SignedOut:
+        return QStringLiteral("signedOut");
+    case SyncState::Kind::Syncing:
+        return QStringLiteral("syncing");
+    case SyncState::Kind::LocalOnly:
+        return QStringLiteral("localOnly");
+    }
+    return QString();
+}
+
+int checkServerOptions(const Arguments &args, bool serverRequired)
+{
+    if (!args.positional.isEmpty())
+        return fail(Usage, args.command + QStringLiteral(" takes no arguments"));
+    for (auto it = args.options.cbegin(); it != args.options.cend(); ++it) {
+        if (it.key() != u"--server" && it.key() != u"--json")
+            return fail(Usage, QStringLiteral("'%1' does not take %2").arg(args.command, it.key()));
+    }
+    if (serverRequired && args.options.value(QStringLiteral("--server")).trimmed().isEmpty())
+        return fail(Usage, args.command + QStringLiteral(" needs --server URL"));
+    return Ok;
+}
+
+int runHealth(QCoreApplication &app, const Arguments &args)
+{
+    if (const int usage = checkServerOptions(args, true); usage != Ok)
+        return usage;
+    const bool json = args.options.contains(QStringLiteral("--json"));
+    APIClient client;
+    client.configure(args.options.value(QStringLiteral("--server")), std::nullopt);
+    int code = SyncFailed;
+    QCoro::connect(client.health(), &app, [&](const APIResult<ServerHealth> &result) {
+        if (!result) {
+            fail(SyncFailed, describe(result.error()));
+            app.exit(SyncFailed);
+            return;
+        }
+        const ServerHealth &health = *result;
+        const Capabilities &c = health.capabilities;
+        if (json) {
+            QJsonObject capabilities { { QStringLiteral("signup"), c.signup },
+                                       { QStringLiteral("media"), c.media },
+                                       { QStringLiteral("google"), c.google } };
+            if (c.termsUrl)
+                capabilities.insert(QStringLiteral("termsUrl"), *c.termsUrl);
+            if (c.termsVersion)
+                capabilities.insert(QStringLiteral("termsVersion"), *c.termsVersion);
+            out(QString::fromUtf8(QJsonDocument(QJsonObject {
+                                                    { QStringLiteral("ok"), health.ok },
+                                                    { QStringLiteral("version"), health.version },
+                                                    { QStringLiteral("db"), health.db },
+                                                    { QStringLiteral("capabilities"), capabilities } })
+                                      .toJson(QJsonDocument::Indented)));
+        } else {
+            auto yes = [](bool on) { return on ? QStringLiteral("yes") : QStringLiteral("no"); };
+            out(QStringLiteral("ok: %1\nversion: %2\ndb: %3\nsignup: %4\nmedia: %5\ngoogle: %6\n")
+                    .arg(yes(health.ok), health.version, health.db, yes(c.signup), yes(c.media),
+                         yes(c.google)));
+        }
+        app.exit(health.ok ? int(Ok) : int(SyncFailed));
+    });
+    code = app.exec();
+    return code;
+}
+
+int runSync(QCoreApplication &app, const Arguments &args)
+{
+    if (const int usage = checkServerOptions(args, false); usage != Ok)
+        return usage;
+    const bool json = args.options.contains(QStringLiteral("--json"));
+
+    const QString notes = args.notes.isEmpty() ? defaultNotesFolder() : args.notes;
+    const QString support
+        = args.support.isEmpty() ? NoteStore::defaultSupportFolder() : args.support;
+    NoteStore::migrateFromPreviousAppName(support);
+    auto lock = StoreLock::acquire(support);
+    if (!lock)
+        return fail(Locked, lock.error());
+
+    NoteStore::Options storeOptions;
+    storeOptions.notesFolder = notes;
+    storeOptions.supportFolder = support;
+    storeOptions.watchFolder = false;
+    storeOptions.backgroundIndexWrites = false;
+    NoteStore store(storeOptions);
+
+    // The engine reads its account from the settings and its token from a keychain. With a
+    // token from the environment both are this run's own: the user's settings stay untouched.
+    MemoryKeychain keychain;
+    QTemporaryDir scratch;
+    std::unique_ptr<AppSettings> settings;
+    const QString token = qEnvironmentVariable("SCRIVEL_TOKEN").trimmed();
+    if (!token.isEmpty()) {
+        if (!scratch.isValid())
+            return fail(Failed, scratch.errorString());
+        const QString email = AppSettings().email();
+        settings = std::make_unique<AppSettings>(scratch.filePath(QStringLiteral("settings.ini")),
+                                                 LoginItem::create(LoginItem::Backend::InMemory));
+        settings->setEmail(email.isEmpty() ? QStringLiteral("scrivel") : email);
+        keychain.set(Keychain::syncService(), Keychain::sessionTokenAccount(), token);
+    } else {
+        settings = std::make_unique<AppSettings>();
+    }
+
+    SyncEngine::Options options;
+    if (args.options.contains(QStringLiteral("--server")))
+        options.serverURL = args.options.value(QStringLiteral("--server"));
+    SyncEngine engine(&store, settings.get(), &keychain, options);
+    QObject::connect(&engine, &SyncEngine::syncFinished, &app, [&app] { app.exit(0); });
+    engine.sync();
+    if (engine.isSyncing())
+        app.exec();
+    store.flush();
+
+    const SyncState state = engine.state();
+    const SyncReport report = engine.lastReport();
+    const bool idle = state.kind == SyncState::Kind::Idle;
+    QJsonArray conflicts;
+    for (const Note &copy : engine.lastConflicts())
+        conflicts.append(copy.id);
+    if (json) {
+        QJsonObject object { { QStringLiteral("state"), stateName(state.kind) },
+                             { QStringLiteral("pushed"), idle ? report.pushed : 0 },
+                             { QStringLiteral("pulled"), idle ? report.pulled : 0 },
+                             { QStringLiteral("files"), idle ? report.files : 0 },
+                             { QStringLiteral("skipped"), idle ? report.skipped : 0 },
+                             { QStringLiteral("mediaPending"), engine.mediaPending() },
+                             { QStringLiteral("conflicts"), conflicts } };
+        if (!state.message.isEmpty())
+            object.insert(QStringLiteral("message"), state.message);
+        out(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented)));
+    } else {
+        out(QStringLiteral("state: %1\n").arg(stateName(state.kind)));
+        if (!state.message.isEmpty())
+            out(QStringLiteral("message: %1\n").arg(state.message));
+        if (idle) {
+            out(QStringLiteral("pushed: %1\npulled: %2\nfiles: %3\n")
+                    .arg(report.pushed)
+                    .arg(report.pulled)
+                    .arg(report.files));
+            if (report.skipped > 0)
+                out(QStringLiteral("skipped: %1\n").arg(report.skipped));
+            if (engine.mediaPending() > 0)
+                out(QStringLiteral("media pending: %1\n").arg(engine.mediaPending()));
+            for (const QJsonValue &id : conflicts)
+                out(QStringLiteral("conflict copy: %1\n").arg(id.toString()));
+        }
+    }
+    if (!store.lastError().isEmpty())
+        fail(Ok, store.lastError());
+    switch (state.kind) {
+    case SyncState::Kind::Idle:
+        return Ok;
+    case SyncState::Kind::SignedOut:
+        return SyncSignedOut;
+    case SyncState::Kind::LocalOnly:
+        return SyncLocalOnly;
+    default:
+        return SyncFailed;
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -385,5 +582,9 @@ int main(int argc, char *argv[])
         return fail(Usage, QStringLiteral("no command given (see scrivel --help)"));
     if (args->command == u"blocks" || args->command == u"inline")
         return runMarkdown(*args);
+    if (args->command == u"health")
+        return runHealth(app, *args);
+    if (args->command == u"sync")
+        return runSync(app, *args);
     return runStoreCommand(*args);
 }

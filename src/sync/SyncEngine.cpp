@@ -1,24 +1,448 @@
-// Signed-out engine: the network half of the sync arrives separately.
 #include "sync/SyncEngine.h"
 
+#include "app/AppSettings.h"
+#include "app/Localization.h"
+#include "platform/Keychain.h"
+#include "store/NoteStore.h"
+#include "telemetry/Telemetry.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QHash>
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QTimer>
+
+namespace {
+Q_LOGGING_CATEGORY(lcSync, "app.scrivelbar.app.sync")
+} // namespace
+
 SyncEngine::SyncEngine(NoteStore *store, AppSettings *settings, QObject *parent)
+    : SyncEngine(store, settings, nullptr, Options {}, parent)
+{
+}
+
+SyncEngine::SyncEngine(NoteStore *store, AppSettings *settings, Keychain *keychain,
+                       const Options &options, QObject *parent)
     : QObject(parent)
     , m_store(store)
     , m_settings(settings)
+    , m_options(options)
+    , m_keychain(keychain)
+    , m_client(new APIClient(options.client, this))
 {
     qRegisterMetaType<SyncState>();
+    if (!m_keychain) {
+        m_ownKeychain = std::make_unique<MemoryKeychain>();
+        m_keychain = m_ownKeychain.get();
+    }
+
+    // A keychain that answers at once (the in-memory one) finishes this before the
+    // constructor returns, so the state is right from the first look.
+    auto restoring = restoreSession();
+    Q_UNUSED(restoring);
+    startTimer();
+
+    m_debounce = new QTimer(this);
+    m_debounce->setSingleShot(true);
+    m_debounce->setInterval(m_options.changeDebounce);
+    connect(m_debounce, &QTimer::timeout, this, [this] {
+        if (m_store->dirtyCount() > 0)
+            syncIfPossible();
+    });
+    connect(m_store, &NoteStore::changed, m_debounce, qOverload<>(&QTimer::start));
 }
 
 SyncEngine::~SyncEngine() = default;
+
+QString SyncEngine::serverURL() const
+{
+    return (m_options.serverURL.isNull() ? m_settings->serverURL() : m_options.serverURL).trimmed();
+}
+
+QCoro::Task<KeychainResult> SyncEngine::readToken()
+{
+    co_return co_await m_keychain->read(Keychain::syncService(), Keychain::sessionTokenAccount());
+}
+
+QCoro::Task<> SyncEngine::restoreSession()
+{
+    QPointer<SyncEngine> self(this);
+    const auto token = co_await readToken();
+    if (!self)
+        co_return;
+    if (!token.ok() || !token.secret || token.secret->isEmpty() || m_settings->email().isEmpty()) {
+        Q_EMIT sessionRestored();
+        co_return;
+    }
+    setAccount(APIUser { QString(), m_settings->email(), std::nullopt });
+    setState(SyncState::idle());
+    Q_EMIT sessionRestored();
+
+    m_client->configure(serverURL(), token.secret);
+    const auto user = co_await m_client->me();
+    if (!self)
+        co_return;
+    // A failure keeps the provisional account: the next sync tells whether it is still valid.
+    if (user && m_account)
+        setAccount(*user);
+    Telemetry::shared().record(QStringLiteral("app_launched"));
+}
+
+void SyncEngine::startTimer()
+{
+    delete m_timer;
+    m_timer = new QTimer(this);
+    m_timer->setInterval(m_options.syncInterval);
+    connect(m_timer, &QTimer::timeout, this, &SyncEngine::syncIfPossible);
+    m_timer->start();
+}
+
+void SyncEngine::syncIfPossible()
+{
+    if (!m_account || !m_settings->autoSync() || serverURL().isEmpty()
+        || m_state.kind == SyncState::Kind::LocalOnly)
+        return;
+    sync();
+}
 
 void SyncEngine::sync()
 {
     if (!m_account)
         return;
+    if (serverURL().isEmpty()) {
+        setState(SyncState::failed(APIError::noServer().description()));
+        return;
+    }
+    if (m_inFlight)
+        return;
+    m_inFlight = true;
+    setState(SyncState::syncing());
+    // The task runs on by itself once this handle is dropped; its end publishes the outcome.
+    auto running = runSync();
+    Q_UNUSED(running);
 }
 
-void SyncEngine::syncIfPossible()
+QCoro::Task<> SyncEngine::runSync()
 {
-    if (!m_account)
+    QPointer<SyncEngine> self(this);
+    QElapsedTimer clock;
+    clock.start();
+
+    const auto token = co_await readToken();
+    if (!self)
+        co_return;
+    if (!token.ok()) {
+        // The keychain could not be asked: that is no reason to sign the user out.
+        qCWarning(lcSync, "sync failed: keychain: %s", qUtf8Printable(token.error));
+        setState(SyncState::failed(L("error.transport", token.error)));
+        m_inFlight = false;
+        Q_EMIT syncFinished();
+        co_return;
+    }
+    m_client->configure(serverURL(), token.secret);
+
+    SyncReport report;
+    QList<Note> conflicts;
+    QList<MediaRef> pendingUploads;
+    QSet<MediaRef> uploadSet;
+    QStringList downloadNotes;
+    QSet<QString> downloadSet;
+    bool mediaWanted = false;
+
+    for (int exchange = 0;; ++exchange) {
+        const QList<Note> batch = m_store->dirtyNotes(pushBatch);
+        QHash<QString, Date> pushedAt;
+        QList<WireNote> changes;
+        changes.reserve(batch.size());
+        for (const Note &note : batch) {
+            pushedAt.insert(note.id, note.updatedAt);
+            changes.append(WireNote::fromNote(note));
+        }
+
+        const auto answer = co_await m_client->sync(m_store->cursor(), changes);
+        if (!self)
+            co_return;
+        if (!answer) {
+            fail(answer.error());
+            co_return;
+        }
+        const SyncResponse &response = *answer;
+
+        m_store->markAccepted(response.accepted, pushedAt);
+        // Only identifiers this device pushed count: the server cannot inflate the report.
+        QSet<QString> acceptedOwn;
+        for (const QString &id : response.accepted) {
+            if (pushedAt.contains(id))
+                acceptedOwn.insert(id);
+        }
+        report.pushed += int(acceptedOwn.size());
+        report.pulled += int(response.notes.size());
+
+        if (response.mediaWanted) {
+            mediaWanted = true;
+            for (const MediaRef &ref : *response.mediaWanted) {
+                if (!Wire::isUsableName(ref.noteId, Wire::maxIdentifierBytes)
+                    || !Wire::isUsableName(ref.filename, Wire::maxFilenameBytes)) {
+                    qCWarning(lcSync, "sync: skipped a media request with an unusable name");
+                    ++report.skipped;
+                    continue;
+                }
+                if (!uploadSet.contains(ref)) {
+                    uploadSet.insert(ref);
+                    pendingUploads.append(ref);
+                }
+            }
+        }
+
+        for (const QList<WireNote> *list : { &response.rejected, &response.notes }) {
+            for (const WireNote &wire : *list) {
+                const auto note = wire.toNote();
+                if (!note) {
+                    qCWarning(lcSync, "sync: skipped a received note: %s",
+                              qUtf8Printable(note.error()));
+                    ++report.skipped;
+                    continue;
+                }
+                if (const auto copy = m_store->applyRemote(*note))
+                    conflicts.append(*copy);
+                if (!downloadSet.contains(note->id)) {
+                    downloadSet.insert(note->id);
+                    downloadNotes.append(note->id);
+                }
+            }
+        }
+
+        if (response.cursor != m_store->cursor()) {
+            m_store->setCursor(response.cursor);
+            m_store->scheduleIndexWrite();
+        }
+
+        if (!response.hasMore && m_store->dirtyNotes(1).isEmpty())
+            break;
+        if (exchange == maxExchanges - 1)
+            break;
+        if (batch.isEmpty() && response.notes.isEmpty() && response.rejected.isEmpty())
+            break;
+    }
+
+    m_lastConflicts = conflicts;
+    Q_EMIT lastConflictsChanged();
+
+    if (mediaWanted) {
+        report.files = co_await moveMedia(pendingUploads, downloadNotes);
+        if (!self)
+            co_return;
+        if (report.files > 0) {
+            co_await runMediaUsage();
+            if (!self)
+                co_return;
+        }
+    }
+
+    report.milliseconds = clock.elapsed();
+    m_lastReport = report;
+    setState(SyncState::idle(Clock::now()));
+    qCInfo(lcSync, "sync ok: %ld up, %ld down, %ld files, %ld ms", long(report.pushed),
+           long(report.pulled), long(report.files), long(report.milliseconds));
+    if (report.pushed + report.pulled + report.files >= 1) {
+        Telemetry::shared().record(QStringLiteral("sync_completed"),
+                                   { { QStringLiteral("ms"), report.milliseconds },
+                                     { QStringLiteral("pushed"), report.pushed },
+                                     { QStringLiteral("pulled"), report.pulled },
+                                     { QStringLiteral("files"), report.files } });
+    }
+    m_inFlight = false;
+    Q_EMIT syncFinished();
+}
+
+void SyncEngine::fail(const ClientError &error)
+{
+    const APIError *api = asAPIError(error);
+    if (api && api->kind == APIError::Kind::Unauthorized) {
+        qCCritical(lcSync, "sync: signed out by the server");
+        m_client->setToken(std::nullopt);
+        // Removing the token is fire-and-forget: whatever the keychain says, this session ends.
+        auto removing
+            = m_keychain->remove(Keychain::syncService(), Keychain::sessionTokenAccount());
+        Q_UNUSED(removing);
+        setAccount(std::nullopt);
+        setState(SyncState::signedOut());
+    } else if (api && api->kind == APIError::Kind::Server && api->status == 402) {
+        qCInfo(lcSync, "sync: not included in this account, staying local");
+        setState(SyncState::localOnly());
+    } else {
+        const QString why = reason(error);
+        if (const auto *decode = std::get_if<DecodeError>(&error))
+            qCCritical(lcSync, "sync failed: %s (%s)", qUtf8Printable(why),
+                       qUtf8Printable(decode->detail));
+        else
+            qCCritical(lcSync, "sync failed: %s", qUtf8Printable(why));
+        Telemetry::shared().record(QStringLiteral("sync_failed"),
+                                   { { QStringLiteral("reason"), why } });
+        setState(SyncState::failed(message(error)));
+    }
+    m_inFlight = false;
+    Q_EMIT syncFinished();
+}
+
+QCoro::Task<int> SyncEngine::moveMedia(QList<MediaRef> uploads, QStringList downloadNotes)
+{
+    QPointer<SyncEngine> self(this);
+    int moved = 0;
+    int failed = 0;
+
+    for (const MediaRef &ref : uploads) {
+        const auto path = m_store->localMediaPath(ref.noteId, ref.filename);
+        // Only a plain file of the note goes out: a link planted in the attachment folder
+        // could otherwise send any file of this computer to the server.
+        if (!path || QFileInfo(*path).isSymLink() || !QFileInfo(*path).isFile())
+            continue;
+        const auto done = co_await m_client->uploadMedia(ref.noteId, ref.filename, *path);
+        if (!self)
+            co_return moved;
+        if (done) {
+            ++moved;
+        } else {
+            ++failed;
+            qCWarning(lcSync, "media upload failed: %s", qUtf8Printable(reason(done.error())));
+        }
+    }
+
+    for (const QString &noteId : downloadNotes) {
+        for (const Attachment &attachment : m_store->missingMedia(noteId)) {
+            const auto bytes = co_await m_client->downloadMedia(noteId, attachment.filename);
+            if (!self)
+                co_return moved;
+            if (!bytes) {
+                ++failed;
+                qCWarning(lcSync, "media download failed: %s",
+                          qUtf8Printable(reason(bytes.error())));
+                continue;
+            }
+            m_store->saveDownloadedMedia(*bytes, attachment, noteId);
+            // The store reports a failed write itself; it still is a transfer that did not
+            // land, so it counts as pending rather than moved.
+            const QString target = m_store->liveMediaPath(noteId, attachment.filename);
+            if (!target.isEmpty() && QFileInfo::exists(target))
+                ++moved;
+            else
+                ++failed;
+        }
+    }
+
+    setMediaPending(failed);
+    co_return moved;
+}
+
+void SyncEngine::checkHealth()
+{
+    auto checking = runHealthCheck();
+    Q_UNUSED(checking);
+}
+
+QCoro::Task<> SyncEngine::runHealthCheck()
+{
+    QPointer<SyncEngine> self(this);
+    const QString server = serverURL();
+    if (server.isEmpty()) {
+        setHealth(std::nullopt);
+        co_return;
+    }
+    const auto token = co_await readToken();
+    if (!self)
+        co_return;
+    m_client->configure(server, token.secret);
+    const auto answer = co_await m_client->health();
+    if (!self)
+        co_return;
+    if (answer) {
+        setHealth(Health(*answer));
+        co_await runMediaUsage();
+        co_return;
+    }
+    if (const APIError *api = asAPIError(answer.error()))
+        setHealth(Health(std::unexpected(*api)));
+    else
+        setHealth(Health(std::unexpected(APIError::transport(describe(answer.error())))));
+}
+
+void SyncEngine::refreshMediaUsage()
+{
+    auto refreshing = runMediaUsage();
+    Q_UNUSED(refreshing);
+}
+
+QCoro::Task<> SyncEngine::runMediaUsage()
+{
+    QPointer<SyncEngine> self(this);
+    if (!m_account || !m_health || !m_health->has_value() || !(*m_health)->capabilities.media) {
+        setMediaUsage(std::nullopt);
+        co_return;
+    }
+    const auto usage = co_await m_client->mediaUsage();
+    if (!self)
+        co_return;
+    setMediaUsage(usage ? std::optional(*usage) : std::nullopt);
+}
+
+QString SyncEngine::reason(const ClientError &error)
+{
+    const APIError *api = asAPIError(error);
+    if (!api)
+        return QStringLiteral("other");
+    switch (api->kind) {
+    case APIError::Kind::Server:
+        return QStringLiteral("http_") + QString::number(api->status);
+    case APIError::Kind::Transport:
+        return QStringLiteral("offline");
+    case APIError::Kind::NoServer:
+        return QStringLiteral("no_server");
+    case APIError::Kind::Unauthorized:
+        return QStringLiteral("unauthorized");
+    }
+    return QStringLiteral("other");
+}
+
+QString SyncEngine::message(const ClientError &error)
+{
+    return describe(error);
+}
+
+void SyncEngine::setState(const SyncState &state)
+{
+    if (m_state == state)
         return;
+    m_state = state;
+    Q_EMIT stateChanged(m_state);
+}
+
+void SyncEngine::setAccount(const std::optional<APIUser> &account)
+{
+    if (m_account == account)
+        return;
+    m_account = account;
+    Q_EMIT accountChanged();
+}
+
+void SyncEngine::setMediaPending(int count)
+{
+    if (m_mediaPending == count)
+        return;
+    m_mediaPending = count;
+    Q_EMIT mediaPendingChanged(count);
+}
+
+void SyncEngine::setHealth(const std::optional<Health> &health)
+{
+    m_health = health;
+    Q_EMIT healthChanged();
+}
+
+void SyncEngine::setMediaUsage(const std::optional<MediaUsage> &usage)
+{
+    if (m_mediaUsage == usage)
+        return;
+    m_mediaUsage = usage;
+    Q_EMIT mediaUsageChanged();
 }

@@ -1,17 +1,46 @@
 #pragma once
 
+#include "store/Note.h"
+#include "sync/APIClient.h"
+#include "sync/APIError.h"
 #include "sync/SyncState.h"
 #include "sync/WireRecords.h"
 
+#include <QCoro/QCoroTask>
+#include <QList>
 #include <QObject>
+#include <QSet>
+#include <QString>
 
+#include <chrono>
+#include <memory>
 #include <optional>
+
+#include "platform/Keychain.h"
 
 class AppSettings;
 class NoteStore;
+class QTimer;
+
+/// What one finished sync did (for the command-line tool and tests).
+struct SyncReport
+{
+    int pushed = 0; ///< accepted notes of this device
+    int pulled = 0; ///< notes received in "notes"
+    int files = 0; ///< media files moved (uploaded plus downloaded)
+    int skipped = 0; ///< received records that could not be used (unusable names)
+    qint64 milliseconds = 0;
+};
 
 /// Keeps the local notes and the account's notes on the server in step, and publishes the
-/// state the footer and the account screen show. Main thread only; never fails to callers.
+/// state the footer and the account screen show. Main thread only; never fails to callers:
+/// every failure ends in `state` and the log ("app.scrivelbar.app.sync").
+///
+/// A sync pushes the dirty notes in batches of 100 (oldest change first) with the stored
+/// cursor, lets the store merge what comes back (keeping conflict copies), and repeats while
+/// the server has more or notes are still dirty, at most 50 times. When an answer carries
+/// "mediaWanted", a media pass follows: requested files are uploaded and missing files of the
+/// received notes downloaded, one at a time.
 class SyncEngine : public QObject
 {
     Q_OBJECT
@@ -19,27 +48,108 @@ class SyncEngine : public QObject
     Q_PROPERTY(int mediaPending READ mediaPending NOTIFY mediaPendingChanged)
 
 public:
+    /// Construction parameters. The delays are the product's values; tests shorten them.
+    struct Options
+    {
+        /// The periodic sync.
+        std::chrono::milliseconds syncInterval { 300000 };
+        /// Quiet period after the last store change before an automatic sync.
+        std::chrono::milliseconds changeDebounce { 4000 };
+        /// Replaces the setting's server address when not null (the command-line tool's
+        /// --server, tests).
+        QString serverURL;
+        APIClient::Options client;
+    };
+
+    /// Health check outcome: the server's health, or why it could not be read.
+    using Health = std::expected<ServerHealth, APIError>;
+
+    /// Notes pushed in one request.
+    static constexpr int pushBatch = 100;
+    /// Requests in one sync.
+    static constexpr int maxExchanges = 50;
+
+    /// The product's engine; the session token comes from the engine's own keychain.
     SyncEngine(NoteStore *store, AppSettings *settings, QObject *parent = nullptr);
+    /// `keychain` (not owned; null → an empty in-memory one) holds the session token.
+    SyncEngine(NoteStore *store, AppSettings *settings, Keychain *keychain, const Options &options,
+               QObject *parent = nullptr);
     ~SyncEngine() override;
 
     SyncState state() const { return m_state; }
     std::optional<APIUser> account() const { return m_account; }
     int mediaPending() const { return m_mediaPending; }
+    /// The conflict copies the last successful sync made.
+    const QList<Note> &lastConflicts() const { return m_lastConflicts; }
+    std::optional<Health> health() const { return m_health; }
+    std::optional<MediaUsage> mediaUsage() const { return m_mediaUsage; }
+    /// The counts of the last sync that ended `idle`.
+    SyncReport lastReport() const { return m_lastReport; }
+    /// The one client of this run (telemetry shares it).
+    APIClient *client() const { return m_client; }
+    /// True from the start of a sync to its end.
+    bool isSyncing() const { return m_inFlight; }
 
     /// Starts a sync now (no-op while signed out or already syncing). Returns at once.
     void sync();
-    /// Starts a sync when signed in, automatic sync is on and the account includes sync.
+    /// Starts a sync when signed in, automatic sync is on, a server is set and the account
+    /// includes sync.
     void syncIfPossible();
+    /// Reads the server's health (then its media usage). Returns at once.
+    void checkHealth();
+    /// Fetches media usage when signed in to a server whose health says it stores media;
+    /// otherwise usage becomes absent. Returns at once.
+    void refreshMediaUsage();
+
+    /// A short, stable failure code for telemetry ("http_500", "offline", "no_server",
+    /// "unauthorized", "other").
+    static QString reason(const ClientError &error);
+    /// The user-facing text of a failure.
+    static QString message(const ClientError &error);
 
 Q_SIGNALS:
     void stateChanged(const SyncState &state);
     void accountChanged();
     void mediaPendingChanged(int count);
+    void lastConflictsChanged();
+    void healthChanged();
+    void mediaUsageChanged();
+    /// A sync ended, whatever the outcome (`state` tells which).
+    void syncFinished();
+    /// The start-up check of a stored session is done (with or without an account).
+    void sessionRestored();
 
 private:
+    QCoro::Task<> restoreSession();
+    QCoro::Task<> runSync();
+    QCoro::Task<int> moveMedia(QList<MediaRef> uploads, QStringList downloadNotes);
+    QCoro::Task<> runHealthCheck();
+    QCoro::Task<> runMediaUsage();
+    QCoro::Task<KeychainResult> readToken();
+    void fail(const ClientError &error);
+    QString serverURL() const;
+    void setState(const SyncState &state);
+    void setAccount(const std::optional<APIUser> &account);
+    void setMediaPending(int count);
+    void setHealth(const std::optional<Health> &health);
+    void setMediaUsage(const std::optional<MediaUsage> &usage);
+    void startTimer();
+
     NoteStore *m_store;
     AppSettings *m_settings;
+    Options m_options;
+    std::unique_ptr<Keychain> m_ownKeychain;
+    Keychain *m_keychain;
+    APIClient *m_client;
+    QTimer *m_timer = nullptr;
+    QTimer *m_debounce = nullptr;
+    bool m_inFlight = false;
+
     SyncState m_state = SyncState::signedOut();
     std::optional<APIUser> m_account;
     int m_mediaPending = 0;
+    QList<Note> m_lastConflicts;
+    std::optional<Health> m_health;
+    std::optional<MediaUsage> m_mediaUsage;
+    SyncReport m_lastReport;
 };
