@@ -1,21 +1,326 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppInfo.h"
+#include "app/AppSettings.h"
+#include "app/Localization.h"
+#include "store/NoteStore.h"
+#include "sync/SyncEngine.h"
+#include "ui/Dialogs.h"
+#include "ui/HotKeyManager.h"
+#include "ui/Icons.h"
+#include "ui/Panel.h"
+#include "ui/SingleInstance.h"
 
-#include <QWidget>
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QLoggingCategory>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QUndoStack>
+
+namespace {
+Q_LOGGING_CATEGORY(lcApp, "app.scrivelbar.app.shell")
+
+constexpr auto quitPollInterval = std::chrono::milliseconds(50);
+} // namespace
 
 AppDelegate::AppDelegate(QObject *parent)
-    : QObject(parent)
+    : AppDelegate(Options {}, parent)
 {
+    m_options.instanceServer = SingleInstance::serverNameFor(NoteStore::defaultSupportFolder());
 }
 
-AppDelegate::~AppDelegate() = default;
-
-bool AppDelegate::launch()
+AppDelegate::AppDelegate(Options options, QObject *parent)
+    : QObject(parent)
+    , m_options(std::move(options))
 {
-    m_panel = std::make_unique<QWidget>();
+    m_settings = m_options.settingsFile.isEmpty()
+        ? std::make_unique<AppSettings>()
+        : std::make_unique<AppSettings>(m_options.settingsFile);
+    if (m_options.dialogs) {
+        m_dialogs = m_options.dialogs;
+    } else {
+        m_ownDialogs = std::make_unique<SystemDialogs>();
+        m_dialogs = m_ownDialogs.get();
+    }
+    const bool tray = m_options.trayAvailable.value_or(QSystemTrayIcon::isSystemTrayAvailable());
+    m_panel = std::make_unique<Panel>(tray ? Panel::Kind::Popup : Panel::Kind::Window);
     m_panel->setWindowTitle(AppInfo::name());
-    m_panel->resize(380, 520);
-    m_panel->show();
+    m_hotKeys = std::make_unique<HotKeyManager>(std::move(m_options.hotKeyBackend));
+}
+
+AppDelegate::~AppDelegate()
+{
+    // The screens hold pointers to the services: they go first.
+    m_panel.reset();
+    if (qApp)
+        qApp->removeEventFilter(this);
+}
+
+bool AppDelegate::launch(const QStringList &arguments)
+{
+    if (m_launched)
+        return true;
+
+    // One process at a time may use the support folder (and its index file). The folder of
+    // the product's previous name moves first, so the lock lands in the folder in use.
+    const QString support = m_options.supportFolder.isEmpty() ? NoteStore::defaultSupportFolder()
+                                                              : m_options.supportFolder;
+    NoteStore::migrateFromPreviousAppName(support);
+    auto lock = StoreLock::acquire(support);
+    if (!lock) {
+        m_launchError = lock.error();
+        return false;
+    }
+    m_lock.emplace(std::move(*lock));
+    m_launched = true;
+
+    if (!m_options.instanceServer.isEmpty()) {
+        m_instance = std::make_unique<SingleInstance>();
+        if (!m_instance->listen(m_options.instanceServer))
+            qCWarning(lcApp) << "cannot listen on" << m_options.instanceServer;
+        connect(m_instance.get(), &SingleInstance::argumentsReceived, this,
+                &AppDelegate::handleArguments);
+    }
+
+    // 1. The main menu: on this desktop, the panel's shortcuts and the tray icon's menu.
+    buildMainMenu();
+
+    // 2. The tray icon; its click opens and closes the panel.
+    m_tray = std::make_unique<QSystemTrayIcon>();
+    m_tray->setToolTip(AppInfo::name());
+    m_tray->setContextMenu(m_trayMenu.get());
+    connect(m_tray.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::Trigger)
+                    togglePanel();
+            });
+
+    // 3. The panel's size.
+    m_panel->setPanelHeight(m_settings->panelHeight());
+    connect(m_panel.get(), &Panel::closed, this, &AppDelegate::panelClosed);
+    connect(m_panel.get(), &Panel::userResized, this, &AppDelegate::storeUserHeight);
+
+    // 4–5. The services, created in order (the store loads the notes folder synchronously),
+    // and the root view as the panel's content.
+    NoteStore::Options storeOptions;
+    storeOptions.notesFolder = m_settings->notesFolder();
+    storeOptions.supportFolder = support;
+    m_store = std::make_unique<NoteStore>(storeOptions);
+    m_sync = std::make_unique<SyncEngine>(m_store.get(), m_settings.get());
+    // The AI service joins the environment here once it exists.
+    ScreenEnvironment environment;
+    environment.store = m_store.get();
+    environment.sync = m_sync.get();
+    environment.settings = m_settings.get();
+    environment.dialogs = m_dialogs;
+    environment.terminate = [this] {
+        terminate();
+    };
+    m_root = new RootView(environment, m_options.screens);
+    m_panel->setContent(m_root);
+
+    // 6. Settings subscriptions: the current value now, then every change.
+    applyMenuBarIcon();
+    connect(m_settings.get(), &AppSettings::menuBarIconChanged, this,
+            &AppDelegate::applyMenuBarIcon);
+    connect(m_settings.get(), &AppSettings::panelHeightChanged, this, [this](int height) {
+        if (!m_liveResizing)
+            m_panel->setPanelHeight(height);
+    });
+    const auto applyHotKey = [this](HotKeyCombo combo) {
+        m_hotKeys->apply(combo, [this] { togglePanel(); });
+    };
+    applyHotKey(m_settings->hotKey());
+    connect(m_settings.get(), &AppSettings::hotKeyChanged, this, applyHotKey);
+    // Changes only: the menu was just built in the current language.
+    connect(m_settings.get(), &AppSettings::languageChanged, this, &AppDelegate::retitleMenu);
+    // The tray icon is tinted from the palette: follow a theme switch.
+    qApp->installEventFilter(this);
+
+    // 7. Modal dialogs hold the panel open while they are up.
+    connect(m_dialogs, &Dialogs::holdPanel, m_panel.get(), &Panel::hold);
+    connect(m_dialogs, &Dialogs::releasePanel, m_panel.get(), &Panel::release);
+
+    // 8. One sync attempt, from the event loop.
+    QTimer::singleShot(0, m_sync.get(), [sync = m_sync.get()] { sync->syncIfPossible(); });
+
+    // Shown even without a tray: a tray that starts later (login) then picks the icon up.
+    m_tray->show();
+    // Without a tray there is nothing to click: the window shows at once. `--toggle` on the
+    // first start (a desktop shortcut) opens the panel too.
+    if (m_panel->kind() == Panel::Kind::Window || arguments.contains(QStringLiteral("--toggle")))
+        openPanel();
     return true;
+}
+
+void AppDelegate::buildMainMenu()
+{
+    auto makeAction = [this](QKeySequence shortcut, auto slot) {
+        auto *action = new QAction(m_panel.get());
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        m_panel->addAction(action);
+        return action;
+    };
+    // The editing commands go to the focused widget; text fields handle their own keys
+    // first, so these reach the widgets that do not.
+    const auto toFocused = [](const char *method) {
+        return [method] {
+            if (QWidget *focused = QApplication::focusWidget())
+                QMetaObject::invokeMethod(focused, method);
+        };
+    };
+    m_quit = makeAction(QKeySequence::Quit, [this] { terminate(); });
+    m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_undo = makeAction(QKeySequence::Undo, [this] {
+        if (m_store && m_store->undoStack()->canUndo())
+            m_store->undoStack()->undo();
+    });
+    m_redo = makeAction(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] {
+        if (m_store && m_store->undoStack()->canRedo())
+            m_store->undoStack()->redo();
+    });
+    m_cut = makeAction(QKeySequence::Cut, toFocused("cut"));
+    m_copy = makeAction(QKeySequence::Copy, toFocused("copy"));
+    m_paste = makeAction(QKeySequence::Paste, toFocused("paste"));
+    m_selectAll = makeAction(QKeySequence::SelectAll, toFocused("selectAll"));
+
+    m_trayMenu = std::make_unique<QMenu>();
+    // Some trays show this menu on any click and never report a click to us: the first
+    // entry opens the panel.
+    m_open = m_trayMenu->addAction(QString(), this, [this] { openPanel(); });
+    m_trayMenu->addSeparator();
+    m_trayQuit = m_trayMenu->addAction(QString(), this, [this] { terminate(); });
+    retitleMenu();
+}
+
+void AppDelegate::retitleMenu()
+{
+    m_open->setText(AppInfo::name());
+    m_quit->setText(L("footer.quit"));
+    m_trayQuit->setText(L("footer.quit"));
+    m_undo->setText(L("menu.undo"));
+    m_redo->setText(L("menu.redo"));
+    m_cut->setText(L("menu.cut"));
+    m_copy->setText(L("menu.copy"));
+    m_paste->setText(L("menu.paste"));
+    m_selectAll->setText(L("menu.selectAll"));
+}
+
+QList<QAction *> AppDelegate::menuActions() const
+{
+    return { m_quit, m_undo, m_redo, m_cut, m_copy, m_paste, m_selectAll };
+}
+
+void AppDelegate::applyMenuBarIcon()
+{
+    if (!m_tray)
+        return;
+    const QPalette palette = QApplication::palette();
+    m_tray->setIcon(Icons::trayIcon(menuBarIconRawValue(m_settings->menuBarIcon()),
+                                    palette.color(QPalette::WindowText),
+                                    palette.color(QPalette::Window)));
+}
+
+bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange)
+        applyMenuBarIcon();
+    return QObject::eventFilter(watched, event);
+}
+
+QRect AppDelegate::trayAnchor() const
+{
+    return m_tray && m_tray->isVisible() ? m_tray->geometry() : QRect();
+}
+
+void AppDelegate::togglePanel()
+{
+    if (!m_launched || m_quitting)
+        return;
+    m_panel->toggle(trayAnchor());
+    if (m_panel->isVisible())
+        m_root->focusScreen();
+}
+
+void AppDelegate::openPanel()
+{
+    if (!m_launched || m_quitting)
+        return;
+    if (m_panel->isVisible()) {
+        m_panel->raise();
+        m_panel->activateWindow();
+        return;
+    }
+    m_panel->open(trayAnchor());
+    m_root->focusScreen();
+}
+
+void AppDelegate::handleArguments(const QStringList &arguments)
+{
+    if (arguments.contains(QStringLiteral("--toggle")))
+        togglePanel();
+    else
+        openPanel();
+}
+
+void AppDelegate::storeUserHeight(int height)
+{
+    // The stored value differs from the dragged one (rounded to 20): the flag keeps the
+    // height subscription from snapping the panel while the user's own value is stored.
+    m_liveResizing = true;
+    m_settings->setPanelHeight(Panel::storedHeight(height));
+    m_liveResizing = false;
+}
+
+void AppDelegate::panelClosed()
+{
+    if (!m_store)
+        return;
+    m_store->flush();
+    if (m_quitting)
+        return;
+    QTimer::singleShot(0, m_sync.get(), [sync = m_sync.get()] { sync->syncIfPossible(); });
+}
+
+void AppDelegate::terminate()
+{
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    m_hotKeys->apply(HotKeyCombo::None, {});
+    m_panel->dismiss();
+    if (m_store)
+        m_store->flush();
+    // Shutdown work (the telemetry flush) gets a bounded wait, polled from the running event
+    // loop so that its replies can arrive; pending edits are already on disk.
+    m_quitClock.start();
+    m_quitPoll = new QTimer(this);
+    m_quitPoll->setInterval(quitPollInterval);
+    connect(m_quitPoll, &QTimer::timeout, this, [this] {
+        const bool done = !m_options.shutdownWorkDone || m_options.shutdownWorkDone();
+        if (done || std::chrono::milliseconds(m_quitClock.elapsed()) >= m_options.quitWait)
+            finishTermination();
+    });
+    m_quitPoll->start();
+    if (!m_options.shutdownWorkDone || m_options.shutdownWorkDone())
+        finishTermination();
+}
+
+void AppDelegate::finishTermination()
+{
+    if (!m_quitPoll)
+        return;
+    m_quitPoll->stop();
+    m_quitPoll->deleteLater();
+    m_quitPoll = nullptr;
+    Q_EMIT terminating();
+    if (m_options.exit)
+        m_options.exit();
+    else
+        QCoreApplication::quit();
 }

@@ -1,0 +1,370 @@
+#include "TestSupport.h"
+
+#include "app/Localization.h"
+#include "app/SettingsTypes.h"
+#include "ui/HotKeyManager.h"
+#include "ui/Icons.h"
+#include "ui/SingleInstance.h"
+
+#include <QApplication>
+#include <QLocalSocket>
+#include <QSvgRenderer>
+#include <QtTest>
+
+#include <X11/X.h>
+#include <X11/keysym.h>
+#undef None
+
+Q_DECLARE_METATYPE(HotKeyCombo)
+
+namespace {
+
+/// A desktop that records the calls and can refuse a combination (one that is taken).
+struct ScriptedHotKeys : HotKeyBackend
+{
+    QStringList *log;
+    std::function<void()> *press;
+    std::optional<HotKeyCombo> taken;
+    ScriptedHotKeys(QStringList *log, std::function<void()> *press)
+        : log(log)
+        , press(press)
+    {
+    }
+    void installHandler(std::function<void()> pressed) override
+    {
+        *log << QStringLiteral("install");
+        *press = std::move(pressed);
+    }
+    bool registerCombo(HotKeyCombo combo) override
+    {
+        *log << QStringLiteral("register ") + hotKeyComboRawValue(combo);
+        return combo != taken;
+    }
+    void unregisterCombo() override { *log << QStringLiteral("unregister"); }
+};
+
+HotKeyCombo comboNamed(const QString &raw)
+{
+    return hotKeyComboFromRawValue(raw, HotKeyCombo::None);
+}
+
+} // namespace
+
+class TestPlatform : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::initTestEnvironment(); }
+
+    // ---- hot key ----
+
+    void applySequences_data()
+    {
+        QTest::addColumn<QStringList>("applies");
+        QTest::addColumn<QString>("taken");
+        QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<QString>("registered");
+
+        QTest::newRow("launch with the default")
+            << QStringList { "optionSpace" } << QString()
+            << QStringList { "install", "register optionSpace" } << "optionSpace";
+        QTest::newRow("switch unregisters before registering")
+            << QStringList { "optionSpace", "controlOptionN" } << QString()
+            << QStringList { "install", "register optionSpace", "unregister",
+                             "register controlOptionN" }
+            << "controlOptionN";
+        QTest::newRow("none leaves nothing registered")
+            << QStringList { "optionSpace", "none" } << QString()
+            << QStringList { "install", "register optionSpace", "unregister" } << "";
+        QTest::newRow("none at launch installs nothing")
+            << QStringList { "none" } << QString() << QStringList {} << "";
+        QTest::newRow("handler installed once")
+            << QStringList { "none", "controlSpace", "none", "commandShiftSpace" } << QString()
+            << QStringList { "install", "register controlSpace", "unregister",
+                             "register commandShiftSpace" }
+            << "commandShiftSpace";
+        QTest::newRow("a taken combination fails silently")
+            << QStringList { "controlSpace" } << "controlSpace"
+            << QStringList { "install", "register controlSpace" } << "";
+        QTest::newRow("nothing to unregister after a refusal")
+            << QStringList { "controlSpace", "optionSpace" } << "controlSpace"
+            << QStringList { "install", "register controlSpace", "register optionSpace" }
+            << "optionSpace";
+    }
+
+    void applySequences()
+    {
+        QFETCH(QStringList, applies);
+        QFETCH(QString, taken);
+        QFETCH(QStringList, calls);
+        QFETCH(QString, registered);
+        QStringList log;
+        std::function<void()> press;
+        auto backend = std::make_unique<ScriptedHotKeys>(&log, &press);
+        if (!taken.isEmpty())
+            backend->taken = comboNamed(taken);
+        HotKeyManager manager(std::move(backend));
+        for (const QString &raw : applies)
+            manager.apply(comboNamed(raw), [] {});
+        QCOMPARE(log, calls);
+        QCOMPARE(manager.registered().has_value(), !registered.isEmpty());
+        if (!registered.isEmpty())
+            QCOMPARE(*manager.registered(), comboNamed(registered));
+    }
+
+    void pressRunsTheCurrentActionFromTheEventLoop()
+    {
+        QStringList log;
+        std::function<void()> press;
+        HotKeyManager manager(std::make_unique<ScriptedHotKeys>(&log, &press));
+        int first = 0;
+        int second = 0;
+        manager.apply(HotKeyCombo::OptionSpace, [&] { ++first; });
+        manager.apply(HotKeyCombo::ControlSpace, [&] { ++second; });
+        press();
+        QCOMPARE(second, 0); // not inside the native event dispatch
+        QTRY_COMPARE(second, 1);
+        QCOMPARE(first, 0);
+        // After "none" a press (a late event) runs nothing that was replaced... it runs the
+        // action given with none, which is empty.
+        manager.apply(HotKeyCombo::None, {});
+        press();
+        QTest::qWait(10);
+        QCOMPARE(second, 1);
+    }
+
+    void x11Combinations_data()
+    {
+        QTest::addColumn<HotKeyCombo>("combo");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<quint64>("keysym");
+        QTest::addColumn<uint>("modifiers");
+        QTest::newRow("none") << HotKeyCombo::None << false << quint64(0) << 0u;
+        QTest::newRow("Alt+Space")
+            << HotKeyCombo::OptionSpace << true << quint64(XK_space) << uint(Mod1Mask);
+        QTest::newRow("Ctrl+Space")
+            << HotKeyCombo::ControlSpace << true << quint64(XK_space) << uint(ControlMask);
+        QTest::newRow("Command is Ctrl") << HotKeyCombo::CommandShiftSpace << true
+                                         << quint64(XK_space) << uint(ControlMask | ShiftMask);
+        QTest::newRow("Ctrl+Alt+N")
+            << HotKeyCombo::ControlOptionN << true << quint64(XK_n) << uint(ControlMask | Mod1Mask);
+    }
+
+    void x11Combinations()
+    {
+        QFETCH(HotKeyCombo, combo);
+        QFETCH(bool, exists);
+        QFETCH(quint64, keysym);
+        QFETCH(uint, modifiers);
+        const auto key = x11HotKey(combo);
+        QCOMPARE(key.has_value(), exists);
+        if (key) {
+            QCOMPARE(quint64(key->keysym), keysym);
+            QCOMPARE(key->modifiers, modifiers);
+        }
+    }
+
+    void labelsMatchTheKeys()
+    {
+        // The picker must name the keys that are really grabbed.
+        QCOMPARE(hotKeyComboLabel(HotKeyCombo::CommandShiftSpace),
+                 QStringLiteral("Ctrl+Shift+Space"));
+        QCOMPARE(hotKeyComboLabel(HotKeyCombo::OptionSpace), QStringLiteral("Alt+Space"));
+    }
+
+    void x11BackendWithoutDisplayRefusesQuietly()
+    {
+        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+            QSKIP("runs where there is no X display (offscreen)");
+        HotKeyManager manager; // the real backend
+        manager.apply(HotKeyCombo::OptionSpace, [] {});
+        QVERIFY(!manager.registered());
+        manager.apply(HotKeyCombo::None, {});
+        QVERIFY(!manager.registered());
+    }
+
+    // ---- single instance ----
+
+    void decode_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("toggle") << SingleInstance::encode({ "--toggle" }) << true
+                                << QStringList { "--toggle" };
+        QTest::newRow("no arguments") << SingleInstance::encode({}) << true << QStringList {};
+        QTest::newRow("unicode") << SingleInstance::encode({ "ação", "--x" }) << true
+                                 << QStringList { "ação", "--x" };
+        QTest::newRow("not json") << QByteArray("--toggle") << false << QStringList {};
+        QTest::newRow("empty") << QByteArray() << false << QStringList {};
+        QTest::newRow("array, not object")
+            << QByteArray("[\"--toggle\"]") << false << QStringList {};
+        QTest::newRow("args not an array")
+            << QByteArray("{\"args\":\"--toggle\"}") << false << QStringList {};
+        QTest::newRow("a number among the args")
+            << QByteArray("{\"args\":[\"a\",3]}") << false << QStringList {};
+        QTest::newRow("too long") << SingleInstance::encode({ QString(70000, QLatin1Char('x')) })
+                                  << false << QStringList {};
+    }
+
+    void decode()
+    {
+        QFETCH(QByteArray, message);
+        QFETCH(bool, valid);
+        QFETCH(QStringList, arguments);
+        const auto decoded = SingleInstance::decode(message);
+        QCOMPARE(decoded.has_value(), valid);
+        if (decoded)
+            QCOMPARE(*decoded, arguments);
+    }
+
+    void secondStartHandsOverItsArguments()
+    {
+        TestSupport::TempFolders folders;
+        const QString name = folders.path(QStringLiteral("instance.sock"));
+        QVERIFY(!SingleInstance::sendToRunning(name, { "--toggle" }, 200)); // nobody runs yet
+        SingleInstance instance;
+        QVERIFY(instance.listen(name));
+        QSignalSpy received(&instance, &SingleInstance::argumentsReceived);
+        QVERIFY(SingleInstance::sendToRunning(name, { "--toggle" }));
+        QTRY_COMPARE(received.size(), 1);
+        QCOMPARE(received.first().first().toStringList(), QStringList { "--toggle" });
+    }
+
+    void garbageFromAClientIsIgnored()
+    {
+        TestSupport::TempFolders folders;
+        const QString name = folders.path(QStringLiteral("instance.sock"));
+        SingleInstance instance;
+        QVERIFY(instance.listen(name));
+        QSignalSpy received(&instance, &SingleInstance::argumentsReceived);
+        QLocalSocket socket;
+        socket.connectToServer(name);
+        QVERIFY(socket.waitForConnected(1000));
+        socket.write("\x00\xff garbage", 10);
+        socket.waitForBytesWritten(1000);
+        socket.disconnectFromServer();
+        QTest::qWait(100);
+        QCOMPARE(received.size(), 0);
+        // The server still serves the next start.
+        QVERIFY(SingleInstance::sendToRunning(name, {}));
+        QTRY_COMPARE(received.size(), 1);
+    }
+
+    void staleSocketFileIsReplaced()
+    {
+        TestSupport::TempFolders folders;
+        const QString name = folders.path(QStringLiteral("instance.sock"));
+        QVERIFY(TestSupport::writeFile(name, "left by a crash"));
+        SingleInstance instance;
+        QVERIFY(instance.listen(name));
+        QVERIFY(instance.isListening());
+    }
+
+    void serverNameFollowsTheSupportFolder()
+    {
+        TestSupport::TempFolders folders;
+        QCOMPARE(SingleInstance::serverNameFor(folders.support()),
+                 folders.support() + QStringLiteral("/instance.sock"));
+        // A path too long for a local socket gets a short name of its own per folder.
+        const QString deep = folders.path(QString(120, QLatin1Char('d')));
+        const QString name = SingleInstance::serverNameFor(deep);
+        QVERIFY(QFile::encodeName(name).size() < 108);
+        QVERIFY(name.contains(QLatin1String("app.scrivelbar")));
+        QVERIFY(name != SingleInstance::serverNameFor(deep + QStringLiteral("2")));
+        SingleInstance instance;
+        QVERIFY(instance.listen(name));
+    }
+
+    // ---- icons ----
+
+    void everySymbolHasAValidDrawing()
+    {
+        const QStringList symbols = Icons::symbols();
+        QVERIFY(symbols.size() >= 40);
+        for (const QString &symbol : symbols) {
+            QSvgRenderer renderer(Icons::filePath(symbol));
+            QVERIFY2(renderer.isValid(), qPrintable(symbol));
+        }
+    }
+
+    void shellSymbolsAreInTheTable()
+    {
+        for (MenuBarIcon style : allMenuBarIcons())
+            QVERIFY2(Icons::has(menuBarIconRawValue(style)),
+                     qPrintable(menuBarIconRawValue(style)));
+        for (const char *symbol : { "gearshape", "arrow.triangle.2.circlepath", "power",
+                                    "chevron.left", "square.and.pencil", "magnifyingglass" })
+            QVERIFY2(Icons::has(QString::fromLatin1(symbol)), symbol);
+    }
+
+    void tintColoursEveryPixel()
+    {
+        const QColor red(200, 10, 20);
+        const QPixmap pixmap = Icons::pixmap(QStringLiteral("power"), red, QSize(32, 32));
+        QCOMPARE(pixmap.size(), QSize(32, 32));
+        const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+        int drawn = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (pixel.alpha() < 200)
+                    continue;
+                ++drawn;
+                // Exact up to the rounding of premultiplied alpha.
+                QVERIFY(qAbs(pixel.red() - red.red()) <= 2);
+                QVERIFY(qAbs(pixel.green() - red.green()) <= 2);
+                QVERIFY(qAbs(pixel.blue() - red.blue()) <= 2);
+            }
+        QVERIFY(drawn > 20);
+    }
+
+    void highDensityPixmaps()
+    {
+        const QPixmap pixmap
+            = Icons::pixmap(QStringLiteral("gearshape"), Qt::black, QSize(16, 16), 2.0);
+        QCOMPARE(pixmap.size(), QSize(32, 32));
+        QCOMPARE(pixmap.devicePixelRatio(), 2.0);
+        // Cached: the same request gives the same pixmap.
+        QCOMPARE(
+            Icons::pixmap(QStringLiteral("gearshape"), Qt::black, QSize(16, 16), 2.0).cacheKey(),
+            pixmap.cacheKey());
+    }
+
+    void iconsFollowThePalette()
+    {
+        QPalette light;
+        light.setColor(QPalette::WindowText, Qt::black);
+        QPalette dark;
+        dark.setColor(QPalette::WindowText, Qt::white);
+        const QImage a = Icons::icon(QStringLiteral("power"), light).pixmap(16).toImage();
+        const QImage b = Icons::icon(QStringLiteral("power"), dark).pixmap(16).toImage();
+        QVERIFY(a != b);
+        QVERIFY(Icons::icon(QStringLiteral("no.such.symbol"), light).isNull());
+    }
+
+    void trayIconHasAHalo()
+    {
+        // Drawn in black on a white halo, the icon has both colours: it shows on any panel.
+        const QImage image = Icons::trayIcon(QStringLiteral("doc.append"), Qt::black, Qt::white)
+                                 .pixmap(32)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32);
+        bool dark = false;
+        bool light = false;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (pixel.alpha() < 100)
+                    continue;
+                dark |= pixel.lightness() < 60;
+                light |= pixel.lightness() > 180;
+            }
+        QVERIFY(dark);
+        QVERIFY(light);
+    }
+};
+
+QTEST_MAIN(TestPlatform)
+#include "tst_platform.moc"
