@@ -2,9 +2,14 @@
 // memory figures, each beside the physical floor measured in the same run.
 #include "store/IndexFile.h"
 #include "store/NoteStore.h"
+#include "ui/NoteListView.h"
 
 #include <QCommandLineParser>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListView>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -148,11 +154,81 @@ double longestStall(NoteStore &store, QString id)
     return longest;
 }
 
+// Whether a QApplication can be made here: the offscreen platform always can (it is chosen
+// when nothing else is set); an X11 or Wayland platform needs its display.
+bool guiAvailable()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return true;
+    }
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (platform.startsWith("offscreen") || platform.startsWith("minimal"))
+        return true;
+    if (platform.startsWith("xcb"))
+        return !qEnvironmentVariableIsEmpty("DISPLAY");
+    if (platform.startsWith("wayland"))
+        return !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    return false;
+}
+
+// Builds the note list over the loaded store, lays it out and paints it, as opening the
+// panel does; then types a query one key at a time, each key through to the re-laid-out and
+// repainted list.
+void measureScreens(NoteStore &store, QJsonObject &result)
+{
+    QList<double> opens;
+    for (int round = 0; round < 5; ++round) {
+        QElapsedTimer timer;
+        timer.start();
+        {
+            NoteListView view(&store, nullptr, nullptr, nullptr);
+            view.resize(380, 520);
+            view.show();
+            view.listView()->doItemsLayout();
+            QCoreApplication::processEvents();
+            opens.append(ms(timer));
+        }
+        QCoreApplication::processEvents();
+    }
+    result.insert(QStringLiteral("panel_open_ms"), median(opens));
+
+    NoteListView view(&store, nullptr, nullptr, nullptr);
+    view.resize(380, 520);
+    view.show();
+    QCoreApplication::processEvents();
+    QLineEdit *field = view.searchField();
+    QList<double> keys;
+    auto press = [&](int key, const QString &text) {
+        QElapsedTimer timer;
+        timer.start();
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QCoreApplication::sendEvent(field, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text);
+        QCoreApplication::sendEvent(field, &up);
+        QCoreApplication::processEvents();
+        keys.append(ms(timer));
+    };
+    for (const QString &query : { QStringLiteral("coffee"), QStringLiteral("report client"),
+                                  QStringLiteral("zebra") }) {
+        for (const QChar c : query)
+            press(c == u' ' ? Qt::Key_Space : Qt::Key_A + (c.toLower().unicode() - 'a'), QString(c));
+        for (qsizetype i = 0; i < query.size(); ++i)
+            press(Qt::Key_Backspace, QString());
+    }
+    result.insert(QStringLiteral("search_keystroke_ms"), median(keys));
+    result.insert(QStringLiteral("search_keystroke_max_ms"), *std::max_element(keys.cbegin(), keys.cend()));
+    result.insert(QStringLiteral("search_keystrokes"), int(keys.size()));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    const bool gui = guiAvailable();
+    std::unique_ptr<QCoreApplication> application
+        = gui ? std::make_unique<QApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication &app = *application;
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("ScrivelBar benchmark: prints one JSON object of figures."));
@@ -235,6 +311,8 @@ int main(int argc, char *argv[])
         result.insert(QStringLiteral("search_ms_median"), median(times));
         result.insert(QStringLiteral("max_stall_ms"),
                       longestStall(store, QString(store.notes().first().id)));
+        if (gui)
+            measureScreens(store, result);
     }
 
     // Without an index every file is adopted.

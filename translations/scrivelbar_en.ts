@@ -74,9 +74,9 @@
         <translation>Ctrl+Space</translation>
     </message>
     <message id="hotkey.commandShiftSpace">
-        <source>Super+Shift+Space</source>
+        <source>Ctrl+Shift+Space</source>
         <extracomment>Hot-key picker entry. Arguments: none.</extracomment>
-        <translation>Super+Shift+Space</translation>
+        <translation>Ctrl+Shift+Space</translation>
     </message>
     <message id="hotkey.controlOptionN">
         <source>Ctrl+Alt+N</source>
@@ -1364,6 +1364,120 @@
         <source>PDF (%1)</source>
         <extracomment>File dialog filter; %1 = file patterns. Arguments: %1 = patterns (text).</extracomment>
         <translation>PDF (%1)</translation>
+    </message>
+    <message id="date.relative.now">
+        <source>now</source>
+        <extracomment>Note row: relative time of the last change, under a second ago. Arguments: none.</extracomment>
+        <translation>now</translation>
+    </message>
+    <message id="date.relative.seconds" numerus="yes">
+        <source>%1 sec ago</source>
+        <extracomment>Note row: relative time of the last change; %1 = seconds. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 sec ago</numerusform>
+            <numerusform>%1 sec ago</numerusform>
+        </translation>
+    </message>
+    <message id="date.relative.minutes" numerus="yes">
+        <source>%1 min ago</source>
+        <extracomment>Note row: relative time of the last change; %1 = minutes. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 min ago</numerusform>
+            <numerusform>%1 min ago</numerusform>
+        </translation>
+    </message>
+    <message id="date.relative.hours" numerus="yes">
+        <source>%1 hr ago</source>
+        <extracomment>Note row: relative time of the last change; %1 = hours. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 hr ago</numerusform>
+            <numerusform>%1 hr ago</numerusform>
+        </translation>
+    </message>
+    <message id="date.relative.days" numerus="yes">
+        <source>%1 days ago</source>
+        <extracomment>Note row: relative time of the last change; %1 = days. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 day ago</numerusform>
+            <numerusform>%1 days ago</numerusform>
+        </translation>
+    </message>
+    <message id="date.relative.weeks" numerus="yes">
+        <source>%1 wk ago</source>
+        <extracomment>Note row: relative time of the last change; %1 = weeks. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 wk ago</numerusform>
+            <numerusform>%1 wk ago</numerusform>
+        </translation>
+    </message>
+    <message id="date.relative.months" numerus="yes">
+        <source>%1 mo ago</source>
+        <extracomment>Note row: relative time of the last change; %1 = months. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 mo ago</numerusform>
+            <numerusform>%1 mo ago</numerusform>
+        </translation>
+    </message>
+    <message id="date.relative.years" numerus="yes">
+        <source>%1 yr ago</source>
+        <extracomment>Note row: relative time of the last change; %1 = years. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 yr ago</numerusform>
+            <numerusform>%1 yr ago</numerusform>
+        </translation>
+    </message>
+    <message id="list.search.clear">
+        <source>Clear search</source>
+        <extracomment>Note list: tooltip and accessible name of the button that clears the search. Arguments: none.</extracomment>
+        <translation>Clear search</translation>
+    </message>
+    <message id="list.notes">
+        <source>Notes</source>
+        <extracomment>Note list: accessible name of the list of notes. Arguments: none.</extracomment>
+        <translation>Notes</translation>
+    </message>
+    <message id="editor.text">
+        <source>Note text</source>
+        <extracomment>Editor: accessible name of the text editor (edit mode). Arguments: none.</extracomment>
+        <translation>Note text</translation>
+    </message>
+    <message id="editor.preview.page">
+        <source>Note preview</source>
+        <extracomment>Editor: accessible name of the rendered note (preview mode). Arguments: none.</extracomment>
+        <translation>Note preview</translation>
+    </message>
+    <message id="editor.checkbox.checked">
+        <source>Done — click to mark as open</source>
+        <extracomment>Preview: tooltip and accessible name of a ticked task box. Arguments: none.</extracomment>
+        <translation>Done — click to mark as open</translation>
+    </message>
+    <message id="editor.checkbox.unchecked">
+        <source>Open — click to mark as done</source>
+        <extracomment>Preview: tooltip and accessible name of an open task box. Arguments: none.</extracomment>
+        <translation>Open — click to mark as done</translation>
+    </message>
+    <message id="editor.export.error.write">
+        <source>Could not write “%1”.</source>
+        <extracomment>Export error detail: the Markdown file could not be written; %1 = file path. Arguments: %1 = file (text).</extracomment>
+        <translation>Could not write “%1”.</translation>
+    </message>
+    <message id="editor.export.error.copy">
+        <source>Could not copy “%1”.</source>
+        <extracomment>Export error detail: a media file could not be copied; %1 = file path. Arguments: %1 = file (text).</extracomment>
+        <translation>Could not copy “%1”.</translation>
+    </message>
+    <message id="share.copied.text">
+        <source>Text copied</source>
+        <extracomment>Notice after the share menu copied the note's text. Arguments: none.</extracomment>
+        <translation>Text copied</translation>
+    </message>
+    <message id="share.copied.files" numerus="yes">
+        <source>%1 files copied</source>
+        <extracomment>Notice after the share menu copied the attached files; %1 = number of files. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 file copied</numerusform>
+            <numerusform>%1 files copied</numerusform>
+        </translation>
     </message>
 </context>
 </TS>

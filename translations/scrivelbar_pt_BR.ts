@@ -74,9 +74,9 @@
         <translation>Ctrl+Espaço</translation>
     </message>
     <message id="hotkey.commandShiftSpace">
-        <source>Super+Shift+Space</source>
+        <source>Ctrl+Shift+Space</source>
         <extracomment>Hot-key picker entry. Arguments: none.</extracomment>
-        <translation>Super+Shift+Espaço</translation>
+        <translation>Ctrl+Shift+Espaço</translation>
     </message>
     <message id="hotkey.controlOptionN">
         <source>Ctrl+Alt+N</source>
@@ -1364,6 +1364,120 @@
         <source>PDF (%1)</source>
         <extracomment>File dialog filter; %1 = file patterns. Arguments: %1 = patterns (text).</extracomment>
         <translation>PDF (%1)</translation>
+    </message>
+    <message id="date.relative.now">
+        <source>now</source>
+        <extracomment>Note row: relative time of the last change, under a second ago. Arguments: none.</extracomment>
+        <translation>agora</translation>
+    </message>
+    <message id="date.relative.seconds" numerus="yes">
+        <source>%1 sec ago</source>
+        <extracomment>Note row: relative time of the last change; %1 = seconds. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>há %1 s</numerusform>
+            <numerusform>há %1 s</numerusform>
+        </translation>
+    </message>
+    <message id="date.relative.minutes" numerus="yes">
+        <source>%1 min ago</source>
+        <extracomment>Note row: relative time of the last change; %1 = minutes. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>há %1 min</numerusform>
+            <numerusform>há %1 min</numerusform>
+        </translation>
+    </message>
+    <message id="date.relative.hours" numerus="yes">
+        <source>%1 hr ago</source>
+        <extracomment>Note row: relative time of the last change; %1 = hours. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>há %1 h</numerusform>
+            <numerusform>há %1 h</numerusform>
+        </translation>
+    </message>
+    <message id="date.relative.days" numerus="yes">
+        <source>%1 days ago</source>
+        <extracomment>Note row: relative time of the last change; %1 = days. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>há %1 dia</numerusform>
+            <numerusform>há %1 dias</numerusform>
+        </translation>
+    </message>
+    <message id="date.relative.weeks" numerus="yes">
+        <source>%1 wk ago</source>
+        <extracomment>Note row: relative time of the last change; %1 = weeks. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>há %1 sem.</numerusform>
+            <numerusform>há %1 sem.</numerusform>
+        </translation>
+    </message>
+    <message id="date.relative.months" numerus="yes">
+        <source>%1 mo ago</source>
+        <extracomment>Note row: relative time of the last change; %1 = months. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>há %1 mês</numerusform>
+            <numerusform>há %1 meses</numerusform>
+        </translation>
+    </message>
+    <message id="date.relative.years" numerus="yes">
+        <source>%1 yr ago</source>
+        <extracomment>Note row: relative time of the last change; %1 = years. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>há %1 ano</numerusform>
+            <numerusform>há %1 anos</numerusform>
+        </translation>
+    </message>
+    <message id="list.search.clear">
+        <source>Clear search</source>
+        <extracomment>Note list: tooltip and accessible name of the button that clears the search. Arguments: none.</extracomment>
+        <translation>Limpar a busca</translation>
+    </message>
+    <message id="list.notes">
+        <source>Notes</source>
+        <extracomment>Note list: accessible name of the list of notes. Arguments: none.</extracomment>
+        <translation>Notas</translation>
+    </message>
+    <message id="editor.text">
+        <source>Note text</source>
+        <extracomment>Editor: accessible name of the text editor (edit mode). Arguments: none.</extracomment>
+        <translation>Texto da nota</translation>
+    </message>
+    <message id="editor.preview.page">
+        <source>Note preview</source>
+        <extracomment>Editor: accessible name of the rendered note (preview mode). Arguments: none.</extracomment>
+        <translation>Pré-visualização da nota</translation>
+    </message>
+    <message id="editor.checkbox.checked">
+        <source>Done — click to mark as open</source>
+        <extracomment>Preview: tooltip and accessible name of a ticked task box. Arguments: none.</extracomment>
+        <translation>Concluída — clique para marcar como pendente</translation>
+    </message>
+    <message id="editor.checkbox.unchecked">
+        <source>Open — click to mark as done</source>
+        <extracomment>Preview: tooltip and accessible name of an open task box. Arguments: none.</extracomment>
+        <translation>Pendente — clique para marcar como concluída</translation>
+    </message>
+    <message id="editor.export.error.write">
+        <source>Could not write “%1”.</source>
+        <extracomment>Export error detail: the Markdown file could not be written; %1 = file path. Arguments: %1 = file (text).</extracomment>
+        <translation>Não foi possível gravar “%1”.</translation>
+    </message>
+    <message id="editor.export.error.copy">
+        <source>Could not copy “%1”.</source>
+        <extracomment>Export error detail: a media file could not be copied; %1 = file path. Arguments: %1 = file (text).</extracomment>
+        <translation>Não foi possível copiar “%1”.</translation>
+    </message>
+    <message id="share.copied.text">
+        <source>Text copied</source>
+        <extracomment>Notice after the share menu copied the note's text. Arguments: none.</extracomment>
+        <translation>Texto copiado</translation>
+    </message>
+    <message id="share.copied.files" numerus="yes">
+        <source>%1 files copied</source>
+        <extracomment>Notice after the share menu copied the attached files; %1 = number of files. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 arquivo copiado</numerusform>
+            <numerusform>%1 arquivos copiados</numerusform>
+        </translation>
     </message>
 </context>
 </TS>

@@ -27,9 +27,16 @@ constexpr auto quitPollInterval = std::chrono::milliseconds(50);
 } // namespace
 
 AppDelegate::AppDelegate(QObject *parent)
-    : AppDelegate(Options {}, parent)
+    : AppDelegate(productionOptions(), parent)
 {
     m_options.instanceServer = SingleInstance::serverNameFor(NoteStore::defaultSupportFolder());
+}
+
+AppDelegate::Options AppDelegate::productionOptions()
+{
+    Options options;
+    options.screens = ScreenFactories::standard();
+    return options;
 }
 
 AppDelegate::AppDelegate(Options options, QObject *parent)

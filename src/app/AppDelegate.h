@@ -54,6 +54,8 @@ public:
     };
 
     explicit AppDelegate(Options options, QObject *parent = nullptr);
+    /// The options of the real app: the product's screens, everything else at its default.
+    static Options productionOptions();
     /// Production defaults, listening beside the default support folder.
     explicit AppDelegate(QObject *parent = nullptr);
     ~AppDelegate() override;

@@ -82,6 +82,8 @@ struct ScreenFactories
     std::function<QWidget *(const ScreenEnvironment &, const AccountScreenArgs &)> account;
 
     static ScreenFactories placeholders();
+    /// The product's screens (the list, the trash and the editor are the real ones).
+    static ScreenFactories standard();
 };
 
 /// The panel's content: the current screen, a divider and the footer. Owns the navigation

@@ -1,0 +1,162 @@
+#pragma once
+
+#include "store/Note.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <optional>
+
+class AppSettings;
+class Dialogs;
+class NoteListModel;
+class NoteRowDelegate;
+class NoteStore;
+class Notice;
+class QActionGroup;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QPushButton;
+class QStackedWidget;
+class QTimer;
+class QToolButton;
+class SyncEngine;
+
+/// The panel's home screen: a search field, buttons that create notes, a tag filter, the
+/// matching notes (a QListView over NoteListModel painted by NoteRowDelegate) and an empty
+/// state. With `setTrashMode(true)` the same view is the trash, where notes are restored or
+/// deleted for ever.
+///
+/// Navigation is signalled to the root: `openNote` for an existing note, `openNewNote` for a
+/// note this view has just created (the new-note button, Return or the empty-state button on
+/// a query: the editor opens it in edit mode), `showAccount` for the trash's back button.
+/// The view reads the store on every change and keeps only its query, filter and notice.
+class NoteListView : public QWidget
+{
+    Q_OBJECT
+public:
+    NoteListView(NoteStore *store, AppSettings *settings, SyncEngine *sync, Dialogs *dialogs,
+                 QWidget *parent = nullptr);
+    ~NoteListView() override;
+
+    void setTrashMode(bool trash);
+    bool trashMode() const { return m_trash; }
+
+    QString query() const;
+    void setQuery(const QString &query);
+    std::optional<Note::Tag> tagFilter() const { return m_tagFilter; }
+    void setTagFilter(std::optional<Note::Tag> tag);
+
+    /// The notes the list shows now, in order.
+    QList<Note> rows() const;
+
+    /// The number of conflict copies the last sync made; a banner shows while it is not 0.
+    /// Its OK button sets it to 0 and emits `conflictsDismissed`.
+    void setConflictCount(int count);
+    int conflictCount() const { return m_conflicts; }
+
+    /// Return in the search field: open the first row, or create a note from the query.
+    void submitSearch();
+    /// The new-image-note flow: ask for an image file and make a note of it.
+    void importImage();
+    /// Asks for confirmation, then purges (trash mode).
+    void confirmPurge(const QString &id);
+    /// Asks for confirmation, then empties the trash (trash mode).
+    void confirmEmptyTrash();
+    /// Puts the note on the clipboard: its text, or its image when it has no text title.
+    void copyNote(const QString &id);
+
+    /// The row context menu of a note (built, not shown; the caller owns it).
+    QMenu *contextMenu(const QString &id, QWidget *parent = nullptr);
+
+    Notice *notice() const { return m_notice; }
+    void showNotice(const QString &message);
+
+    // Widgets, for the root's focus handling and for tests.
+    QLineEdit *searchField() const { return m_search; }
+    QListView *listView() const { return m_list; }
+    NoteRowDelegate *rowDelegate() const { return m_delegate; }
+
+    /// What the empty state shows now: the symbol, the message and the button text (empty
+    /// when there is no button). Nothing while rows are shown.
+    struct EmptyState
+    {
+        QString symbol;
+        QString message;
+        QString button;
+    };
+    std::optional<EmptyState> emptyState() const;
+
+Q_SIGNALS:
+    void openNote(const QString &id);
+    void openNewNote(const QString &id);
+    void showAccount();
+    /// The user dismissed the conflict banner.
+    void conflictsDismissed();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildUi();
+    void bind();
+    void applyMode();
+    void applyLook();
+    void scheduleRefresh();
+    void refresh();
+    void updateEmptyState();
+    void updateEmptyTrashButton();
+    void newNote();
+    void createFromQuery();
+    void openRow(const QModelIndex &index);
+    void showContextMenu(const QPoint &position);
+    EmptyState computeEmptyState() const;
+    /// True when every match of `query` is also a match of `previous`, so searching the
+    /// current rows is enough.
+    static bool refines(const QString &query, const QString &previous);
+
+    QPointer<NoteStore> m_store;
+    AppSettings *m_settings;
+    SyncEngine *m_sync;
+    Dialogs *m_dialogs;
+
+    bool m_trash = false;
+    std::optional<Note::Tag> m_tagFilter;
+    int m_conflicts = 0;
+    bool m_stale = false;
+    /// The rows are exactly the matches of m_lastQuery over the current store state.
+    bool m_narrowable = false;
+    QString m_lastQuery;
+
+    NoteListModel *m_model = nullptr;
+    NoteRowDelegate *m_delegate = nullptr;
+    QTimer *m_refreshTimer = nullptr;
+
+    QToolButton *m_back = nullptr;
+    QLabel *m_trashTitle = nullptr;
+    QLabel *m_searchIcon = nullptr;
+    QLineEdit *m_search = nullptr;
+    QToolButton *m_clear = nullptr;
+    QToolButton *m_newNote = nullptr;
+    QToolButton *m_newImage = nullptr;
+    QToolButton *m_newAudio = nullptr;
+    QToolButton *m_filter = nullptr;
+    QActionGroup *m_filterGroup = nullptr;
+    QToolButton *m_emptyTrash = nullptr;
+    QFrame *m_banner = nullptr;
+    QLabel *m_bannerIcon = nullptr;
+    QLabel *m_bannerText = nullptr;
+    QPushButton *m_bannerOk = nullptr;
+    QStackedWidget *m_content = nullptr;
+    QListView *m_list = nullptr;
+    QWidget *m_empty = nullptr;
+    QLabel *m_emptySymbol = nullptr;
+    QLabel *m_emptyMessage = nullptr;
+    QPushButton *m_emptyButton = nullptr;
+    Notice *m_notice = nullptr;
+};

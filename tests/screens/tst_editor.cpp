@@ -1,0 +1,429 @@
+#include "ScreenFixture.h"
+
+#include "app/Localization.h"
+#include "ui/EditorView.h"
+#include "ui/MarkdownExport.h"
+#include "ui/MarkdownView.h"
+#include "ui/Notice.h"
+#include "ui/ShareButton.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+#include <QUndoStack>
+#include <QUrlQuery>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QAction *action(QMenu *menu, const QString &text)
+{
+    for (QAction *entry : menu->actions())
+        if (entry->text() == text)
+            return entry;
+    return nullptr;
+}
+
+// Records the addresses QDesktopServices is asked to open.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+    UrlRecorder()
+    {
+        for (const char *scheme : { "http", "https", "mailto", "file", "javascript", "ftp" })
+            QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
+    }
+    ~UrlRecorder() override
+    {
+        for (const char *scheme : { "http", "https", "mailto", "file", "javascript", "ftp" })
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    }
+public Q_SLOTS:
+    void open(const QUrl &url) { urls << url; }
+};
+
+} // namespace
+
+class EditorTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ScreenFixture> f;
+    std::unique_ptr<EditorView> editor;
+
+    void open(const QString &id, EditorView::Mode mode = EditorView::Mode::Preview)
+    {
+        editor = std::make_unique<EditorView>(id, f->store.get(), f->settings.get(), f->sync.get(),
+                                              &f->dialogs);
+        if (mode == EditorView::Mode::Edit)
+            editor->setMode(mode);
+        editor->resize(380, 520);
+        editor->show();
+        QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::initTestEnvironment(); }
+    void init() { f = std::make_unique<ScreenFixture>(); }
+    void cleanup()
+    {
+        editor.reset();
+        f.reset();
+    }
+
+    void typingReachesTheStore()
+    {
+        const QString id = f->store->create(QString()).id;
+        open(id, EditorView::Mode::Edit);
+        QTRY_VERIFY(editor->textEdit()->hasFocus());
+        QTest::keyClicks(editor->textEdit(), QStringLiteral("Hello"));
+        QCOMPARE(f->store->note(id)->body, QStringLiteral("Hello"));
+        QVERIFY(f->store->undoStack()->count() > 0);
+        // A no-break space stays what it is.
+        QTest::keyClicks(editor->textEdit(), QString(QChar(0x00a0)));
+        QCOMPARE(f->store->note(id)->body, QStringLiteral("Hello") + QChar(0x00a0));
+    }
+
+    void blankNoteRemovedOnClose_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("withImage");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("empty") << "" << false << false;
+        QTest::newRow("spaces and line breaks") << "  \n\t\n " << false << false;
+        QTest::newRow("text") << "x" << false << true;
+        QTest::newRow("only an image reference") << "" << true << true;
+    }
+    void blankNoteRemovedOnClose()
+    {
+        QFETCH(QString, body);
+        QFETCH(bool, withImage);
+        QFETCH(bool, kept);
+        QString id;
+        if (withImage) {
+            id = f->store->createWithAttachment(f->image(QStringLiteral("i.png")), Attachment::Kind::Image)->id;
+        } else {
+            id = f->store->create(QString()).id;
+            open(id, EditorView::Mode::Edit);
+            editor->textEdit()->insertPlainText(body); // typed or pasted
+        }
+        if (!editor)
+            open(id);
+        editor->closeNote();
+        QCOMPARE(f->store->notes().size(), kept ? 1 : 0);
+        editor.reset(); // a second close (the destructor) changes nothing
+        QCOMPARE(f->store->notes().size(), kept ? 1 : 0);
+    }
+
+    void changesFromElsewhereKeepTheCursor()
+    {
+        const QString id = f->store->create(QStringLiteral("alpha beta")).id;
+        open(id, EditorView::Mode::Edit);
+        QTextCursor cursor = editor->textEdit()->textCursor();
+        cursor.setPosition(3);
+        editor->textEdit()->setTextCursor(cursor);
+        f->store->setBody(QStringLiteral("alpha beta gamma"), id, false); // e.g. a sync
+        QCOMPARE(editor->textEdit()->toPlainText(), QStringLiteral("alpha beta gamma"));
+        QCOMPARE(editor->text(), QStringLiteral("alpha beta gamma"));
+        QCOMPARE(editor->textEdit()->textCursor().position(), 3);
+        // Text inserted before the cursor moves it along with the text.
+        f->store->setBody(QStringLiteral(">> alpha beta gamma"), id, false);
+        QCOMPARE(editor->textEdit()->textCursor().position(), 6);
+        // Applying the change did not send it back as an edit of its own.
+        QCOMPARE(f->store->note(id)->body, QStringLiteral(">> alpha beta gamma"));
+    }
+
+    void changesFromElsewhereReachThePreview()
+    {
+        const QString id = f->store->create(QStringLiteral("one")).id;
+        open(id);
+        QCOMPARE(editor->preview()->blockWidgets().size(), 1);
+        f->store->setBody(QStringLiteral("# one\n\ntwo\n\n---"), id, false);
+        QCOMPARE(editor->preview()->blockWidgets().size(), 3);
+    }
+
+    void deletedElsewhereKeepsTheText()
+    {
+        const QString id = f->store->create(QStringLiteral("keep me")).id;
+        open(id, EditorView::Mode::Edit);
+        f->store->deleteNote(id);
+        QCOMPARE(editor->text(), QStringLiteral("keep me"));
+        QTest::keyClicks(editor->textEdit(), QStringLiteral("!"));
+        QCOMPARE(f->store->note(id)->body, QStringLiteral("keep me")); // nothing written back
+    }
+
+    void checkboxTogglesReachTheStore()
+    {
+        const QString id = f->store->create(QStringLiteral("- [ ] first\n- plain\n- [ ] second")).id;
+        open(id);
+        QCOMPARE(editor->mode(), EditorView::Mode::Preview);
+        const auto boxes = editor->preview()->checkboxes();
+        QCOMPARE(boxes.size(), 2);
+        QVERIFY(boxes[1]->isEnabled());
+        QTest::mouseClick(boxes[1], Qt::LeftButton);
+        QCOMPARE(f->store->note(id)->body, QStringLiteral("- [ ] first\n- plain\n- [x] second"));
+        QCOMPARE(editor->text(), f->store->note(id)->body);
+        QCOMPARE(editor->textEdit()->toPlainText(), f->store->note(id)->body);
+        QTRY_COMPARE(editor->preview()->checkboxes().size(), 2);
+        QCOMPARE(editor->preview()->checkboxes()[1]->property("taskChecked").toBool(), true);
+        QCOMPARE(editor->mode(), EditorView::Mode::Preview);
+    }
+
+    void checkboxWithoutHandlerIsDisabled()
+    {
+        MarkdownView view;
+        view.setText(QStringLiteral("- [x] done"));
+        QCOMPARE(view.checkboxes().size(), 1);
+        QVERIFY(!view.checkboxes().first()->isEnabled());
+    }
+
+    void previewClickSwitchesToEdit()
+    {
+        const QString id = f->store->create(QStringLiteral("Some text")).id;
+        open(id);
+        QWidget *block = editor->preview()->blockWidgets().first();
+        QTest::mouseClick(block, Qt::LeftButton, {}, QPoint(2, 2));
+        QCOMPARE(editor->mode(), EditorView::Mode::Edit);
+        QTRY_VERIFY(editor->textEdit()->hasFocus());
+        editor->setMode(EditorView::Mode::Preview);
+        QVERIFY(!editor->textEdit()->hasFocus());
+    }
+
+    void escapeGoesBack()
+    {
+        const QString id = f->store->create(QStringLiteral("x")).id;
+        open(id, EditorView::Mode::Edit);
+        QTRY_VERIFY(editor->textEdit()->hasFocus());
+        QSignalSpy back(editor.get(), &EditorView::back);
+        QTest::keyClick(editor->textEdit(), Qt::Key_Escape);
+        QCOMPARE(back.count(), 1);
+    }
+
+    void deleteAsksFirst()
+    {
+        const QString id = f->store->create(QStringLiteral("doomed")).id;
+        open(id);
+        QSignalSpy back(editor.get(), &EditorView::back);
+        f->dialogs.confirmAnswer = false;
+        action(editor->moreMenu(), L("editor.delete"))->trigger();
+        QCOMPARE(f->dialogs.confirmations.size(), 1);
+        QCOMPARE(f->dialogs.confirmations.first().title, L("editor.delete.title"));
+        QCOMPARE(f->store->notes().size(), 1);
+        f->dialogs.confirmAnswer = true;
+        action(editor->moreMenu(), L("editor.delete"))->trigger();
+        QVERIFY(f->store->notes().isEmpty());
+        QCOMPARE(back.count(), 1);
+    }
+
+    void moreMenuWhileSignedOut()
+    {
+        const QString id = f->store->create(QStringLiteral("text")).id;
+        open(id);
+        QMenu *menu = editor->moreMenu();
+        QVERIFY(action(menu, L("editor.signedOut.note")));
+        QVERIFY(!action(menu, L("editor.signedOut.note"))->isEnabled());
+        QVERIFY(!action(menu, L("editor.shareLink"))->isEnabled());
+        QVERIFY(!action(menu, L("editor.export.pdf"))->isEnabled());
+        QVERIFY(!action(menu, L("editor.addAudio"))->isEnabled());
+        QVERIFY(action(menu, L("editor.addImage"))->isEnabled());
+        QVERIFY(!action(menu, L("ai.extractText"))); // no image
+    }
+
+    void addImageSwitchesToPreview()
+    {
+        const QString id = f->store->create(QStringLiteral("text")).id;
+        open(id, EditorView::Mode::Edit);
+        f->dialogs.openAnswer = QStringList { f->image(QStringLiteral("add.png")) };
+        action(editor->moreMenu(), L("editor.addImage"))->trigger();
+        QCOMPARE(editor->mode(), EditorView::Mode::Preview);
+        QCOMPARE(f->store->note(id)->images().size(), 1);
+        QVERIFY(editor->text().contains(QStringLiteral("attachments/") + id));
+        QVERIFY(action(editor->moreMenu(), L("ai.extractText")));
+    }
+
+    void exportMarkdownWithMedia()
+    {
+        auto note = f->store->createWithAttachment(f->image(QStringLiteral("e.png")), Attachment::Kind::Image);
+        QVERIFY(note);
+        open(note->id);
+        const QString target = f->folders.path(QStringLiteral("out/sub/exported.md"));
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        f->dialogs.saveAnswer = target;
+        editor->exportMarkdown();
+        QVERIFY2(f->dialogs.alerts.isEmpty(), qPrintable(f->dialogs.alerts.join(u'|')));
+        QCOMPARE(QString::fromUtf8(TestSupport::readFile(target)), editor->text());
+        const QString copied = f->folders.path(QStringLiteral("out/sub/attachments/") + note->id + u'/'
+                                               + note->attachments.first().filename);
+        QVERIFY(QFile::exists(copied));
+    }
+
+    void exportIntoTheNotesFolderKeepsTheMedia()
+    {
+        auto note = f->store->createWithAttachment(f->image(QStringLiteral("k.png")), Attachment::Kind::Image);
+        QVERIFY(note);
+        const QString media = f->store->liveMediaPath(note->id, note->attachments.first().filename);
+        QVERIFY(QFile::exists(media));
+        open(note->id);
+        f->dialogs.saveAnswer = QDir(f->folders.notes()).filePath(QStringLiteral("copy.md"));
+        editor->exportMarkdown();
+        QVERIFY(f->dialogs.alerts.isEmpty());
+        QVERIFY(QFile::exists(media));
+        QVERIFY(!TestSupport::readFile(media).isEmpty());
+    }
+
+    void exportRefusesPathsOutsideTheTarget()
+    {
+        TestSupport::TempFolders folders;
+        const QString source = folders.path(QStringLiteral("s.bin"));
+        QVERIFY(TestSupport::writeFile(source, "x"));
+        const auto result = MarkdownExport::write(QStringLiteral("t"), folders.path(QStringLiteral("out/n.md")),
+                                                  { { source, QStringLiteral("attachments/../../escape.bin") } });
+        QDir().mkpath(folders.path(QStringLiteral("out")));
+        const auto again = MarkdownExport::write(QStringLiteral("t"), folders.path(QStringLiteral("out/n.md")),
+                                                 { { source, QStringLiteral("attachments/../../escape.bin") } });
+        QVERIFY(!again);
+        QVERIFY(!QFile::exists(folders.path(QStringLiteral("escape.bin"))));
+        Q_UNUSED(result);
+    }
+
+    void exportFailureIsShown()
+    {
+        const QString id = f->store->create(QStringLiteral("text")).id;
+        open(id);
+        f->dialogs.saveAnswer = f->folders.path(QStringLiteral("no/such/folder/x.md"));
+        editor->exportMarkdown();
+        QCOMPARE(f->dialogs.alerts.size(), 1);
+        QVERIFY(f->dialogs.alerts.first().startsWith(L("editor.export.failed")));
+        QVERIFY(f->dialogs.alerts.first().contains(QStringLiteral("x.md")));
+    }
+
+    void shareItems_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("withImage");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("files");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("blank lines only") << "\n\n  \n" << false << "" << 0 << false;
+        QTest::newRow("only an image") << "" << true << "" << 1 << true;
+        QTest::newRow("text and image") << "Hello\n\n" << true << "Hello" << 1 << true;
+        QTest::newRow("text keeps inner blank lines") << "\n a\n\nb \n" << false << "a\n\nb" << 0 << true;
+    }
+    void shareItems()
+    {
+        QFETCH(QString, body);
+        QFETCH(bool, withImage);
+        QFETCH(QString, text);
+        QFETCH(int, files);
+        QFETCH(bool, enabled);
+        QString id;
+        if (withImage) {
+            auto note = f->store->createWithAttachment(f->image(QStringLiteral("s.png")), Attachment::Kind::Image);
+            id = note->id;
+            f->store->setBody(body + note->body, id, false);
+        } else {
+            id = f->store->create(body).id;
+        }
+        open(id);
+        const ShareButton::Items items = editor->shareItems();
+        QCOMPARE(items.text, text);
+        QCOMPARE(items.files.size(), files);
+        for (const QString &file : items.files)
+            QVERIFY(QFile::exists(file));
+        QCOMPARE(editor->shareButton()->isEnabled(), enabled);
+    }
+
+    void shareMenuHoldsThePanelOnce()
+    {
+        const QString id = f->store->create(QStringLiteral("Share me")).id;
+        open(id);
+        QSignalSpy hold(&f->dialogs, &Dialogs::holdPanel);
+        QSignalSpy release(&f->dialogs, &Dialogs::releasePanel);
+        QMenu *menu = editor->shareButton()->shareMenu();
+        menu->popup(editor->mapToGlobal(QPoint(10, 10)));
+        QTRY_VERIFY(menu->isVisible());
+        QCOMPARE(hold.count(), 1);
+        menu->hide();
+        menu->close();
+        QCOMPARE(release.count(), 1);
+        action(menu, L("share.copyText"))->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Share me"));
+        QCOMPARE(editor->notice()->message(), L("share.copied.text"));
+    }
+
+    void emailEncodesTheText()
+    {
+        const QUrl url = ShareButton::mailtoUrl(QStringLiteral("a&b=c + d#e\nnext"));
+        QCOMPARE(url.scheme(), QStringLiteral("mailto"));
+        QCOMPARE(QUrlQuery(url).queryItemValue(QStringLiteral("body"), QUrl::FullyDecoded),
+                 QStringLiteral("a&b=c + d#e\nnext"));
+        QVERIFY(!url.toString(QUrl::FullyEncoded).contains(u'+'));
+    }
+
+    void onlySafeLinksOpen_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("https") << "https://example.org/a" << true;
+        QTest::newRow("http") << "http://example.org" << true;
+        QTest::newRow("mailto") << "mailto:me@example.org" << true;
+        QTest::newRow("javascript") << "javascript:alert(1)" << false;
+        QTest::newRow("file") << "file:///etc/passwd" << false;
+        QTest::newRow("ftp") << "ftp://example.org" << false;
+    }
+    void onlySafeLinksOpen()
+    {
+        QFETCH(QString, link);
+        QFETCH(bool, opens);
+        UrlRecorder recorder;
+        QCOMPARE(MarkdownView::openLink(QUrl(link)), opens);
+        QCOMPARE(recorder.urls.size(), opens ? 1 : 0);
+    }
+
+    void previewBlocks()
+    {
+        MarkdownView view;
+        view.setText(QStringLiteral("# Title with `code`\n\npara **bold**\n\n1. one\n> quoted\n\n```\n**raw**\n```\n\n![](attachments/abc/x.png)\n\n---"));
+        const auto blocks = view.blockWidgets();
+        QCOMPARE(blocks.size(), 7);
+        auto *heading = qobject_cast<QLabel *>(blocks[0]);
+        QVERIFY(heading);
+        QVERIFY(heading->text().contains(QStringLiteral("<code>code</code>")));
+        QCOMPARE(heading->font().pixelSize(), 20);
+        QVERIFY(qobject_cast<QLabel *>(blocks[1])->text().contains(QStringLiteral("<strong>bold</strong>")));
+        auto *code = qobject_cast<QLabel *>(blocks[4]);
+        QVERIFY(code);
+        QCOMPARE(code->textFormat(), Qt::PlainText);
+        QCOMPARE(code->text(), QStringLiteral("**raw**"));
+        auto *image = qobject_cast<QLabel *>(blocks[5]);
+        QCOMPARE(image->text(), QStringLiteral("attachments/abc/x.png"));
+    }
+
+    void everyControlIsDescribed()
+    {
+        const QString id = f->store->create(QStringLiteral("- [ ] task")).id;
+        open(id);
+        for (auto *button : editor->findChildren<QAbstractButton *>()) {
+            if (!button->isVisibleTo(editor.get()))
+                continue;
+            QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(button->objectName()));
+            QVERIFY2(!button->toolTip().isEmpty(), qPrintable(button->objectName()));
+        }
+        QVERIFY(!editor->textEdit()->accessibleName().isEmpty());
+    }
+};
+
+QTEST_MAIN(EditorTest)
+#include "tst_editor.moc"

@@ -1,0 +1,545 @@
+#include "ScreenFixture.h"
+
+#include "app/Localization.h"
+#include "telemetry/Telemetry.h"
+#include "ui/NoteListModel.h"
+#include "ui/NoteListView.h"
+#include "ui/Notice.h"
+#include "ui/RelativeDate.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QStringList ids(const QList<Note> &notes)
+{
+    QStringList result;
+    for (const Note &note : notes)
+        result << note.id;
+    return result;
+}
+
+QAction *action(QMenu *menu, const QString &text)
+{
+    for (QAction *entry : menu->actions())
+        if (entry->text() == text)
+            return entry;
+    return nullptr;
+}
+
+} // namespace
+
+class NoteListTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ScreenFixture> f;
+    std::unique_ptr<NoteListView> view;
+
+    void open()
+    {
+        view = std::make_unique<NoteListView>(f->store.get(), f->settings.get(), f->sync.get(),
+                                              &f->dialogs);
+        view->resize(380, 520);
+        view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(view.get()));
+    }
+    // Notes created in order get increasing change times, so the list shows them newest first.
+    QString add(const QString &body)
+    {
+        static double clock = 700000000;
+        clock += 10;
+        const double at = clock;
+        Clock::setNowFunction([at] { return Date { at }; });
+        const QString id = f->store->create(body).id;
+        Clock::setNowFunction({});
+        return id;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::initTestEnvironment(); }
+    void init() { f = std::make_unique<ScreenFixture>(); }
+    void cleanup()
+    {
+        view.reset();
+        f.reset();
+    }
+
+    void searchMatchesEveryWord_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QStringList>("expected"); // bodies, newest first
+
+        QTest::newRow("empty query keeps all") << "" << QStringList { "Café menu", "Milk and EGGS", "eggs only" };
+        QTest::newRow("spaces only keep all") << "   " << QStringList { "Café menu", "Milk and EGGS", "eggs only" };
+        QTest::newRow("two words any order and case") << "eggs MILK" << QStringList { "Milk and EGGS" };
+        QTest::newRow("inside longer words") << "ilk gg" << QStringList { "Milk and EGGS" };
+        QTest::newRow("accent must match") << "cafe" << QStringList {};
+        QTest::newRow("accent matches itself") << "CAFÉ" << QStringList { "Café menu" };
+    }
+    void searchMatchesEveryWord()
+    {
+        QFETCH(QString, query);
+        QFETCH(QStringList, expected);
+        add(QStringLiteral("eggs only"));
+        add(QStringLiteral("Milk and EGGS"));
+        add(QStringLiteral("Café menu"));
+        open();
+        QTest::keyClicks(view->searchField(), query);
+        QStringList bodies;
+        for (const Note &note : view->rows())
+            bodies << note.body;
+        QCOMPARE(bodies, expected);
+        QCOMPARE(view->listView()->model()->rowCount(), expected.size());
+    }
+
+    // Typing on searches only the current rows; deleting, or a change in the store, searches
+    // everything again.
+    void typingNarrowsAndWidens()
+    {
+        add(QStringLiteral("milk"));
+        add(QStringLiteral("mild cheese"));
+        add(QStringLiteral("eggs"));
+        open();
+        auto bodies = [&] {
+            QStringList result;
+            for (const Note &note : view->rows())
+                result << note.body;
+            return result;
+        };
+        QTest::keyClicks(view->searchField(), QStringLiteral("mil"));
+        QCOMPARE(bodies(), (QStringList { "mild cheese", "milk" }));
+        QTest::keyClicks(view->searchField(), QStringLiteral("k"));
+        QCOMPARE(bodies(), QStringList { "milk" });
+        QTest::keyClick(view->searchField(), Qt::Key_Backspace);
+        QCOMPARE(bodies(), (QStringList { "mild cheese", "milk" }));
+        add(QStringLiteral("milestone"));
+        QTRY_COMPARE(bodies(), (QStringList { "milestone", "mild cheese", "milk" }));
+        QTest::keyClicks(view->searchField(), QStringLiteral("e"));
+        QCOMPARE(bodies(), QStringList { "milestone" });
+        view->searchField()->setText(QStringLiteral("cheese mil"));
+        QCOMPARE(bodies(), QStringList { "mild cheese" });
+        view->searchField()->setText(QStringLiteral("cheese"));
+        QCOMPARE(bodies(), QStringList { "mild cheese" });
+        view->searchField()->clear();
+        QCOMPARE(bodies().size(), 4);
+    }
+
+    void searchHasFocusWhenShown()
+    {
+        add(QStringLiteral("one"));
+        open();
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        QTRY_VERIFY(view->searchField()->hasFocus());
+        // Typing goes straight into the search.
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("on"));
+        QCOMPARE(view->query(), QStringLiteral("on"));
+    }
+
+    void returnOpensFirstRow()
+    {
+        add(QStringLiteral("older plan"));
+        const QString newest = add(QStringLiteral("newer plan"));
+        open();
+        QSignalSpy opened(view.get(), &NoteListView::openNote);
+        QTest::keyClicks(view->searchField(), QStringLiteral("plan"));
+        QTest::keyClick(view->searchField(), Qt::Key_Return);
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened.first().first().toString(), newest);
+        QCOMPARE(f->store->notes().size(), 2);
+    }
+
+    void returnCreatesFromUntrimmedQuery()
+    {
+        add(QStringLiteral("something"));
+        open();
+        QSignalSpy created(view.get(), &NoteListView::openNewNote);
+        QSignalSpy opened(view.get(), &NoteListView::openNote);
+        QTest::keyClicks(view->searchField(), QStringLiteral(" buy stamps "));
+        QVERIFY(view->rows().isEmpty());
+        QCOMPARE(view->emptyState()->message, L("list.empty.search", QStringLiteral(" buy stamps ")));
+        QTest::keyClick(view->searchField(), Qt::Key_Return);
+        QCOMPARE(created.count(), 1);
+        QCOMPARE(opened.count(), 0);
+        const auto note = f->store->note(created.first().first().toString());
+        QVERIFY(note);
+        QCOMPARE(note->body, QStringLiteral(" buy stamps "));
+    }
+
+    void returnWithNothingDoesNothing()
+    {
+        open();
+        QSignalSpy created(view.get(), &NoteListView::openNewNote);
+        QSignalSpy opened(view.get(), &NoteListView::openNote);
+        QTest::keyClick(view->searchField(), Qt::Key_Return);
+        QCOMPARE(created.count() + opened.count(), 0);
+        QVERIFY(f->store->notes().isEmpty());
+    }
+
+    void emptyStates_data()
+    {
+        QTest::addColumn<bool>("withNotes");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<int>("filter"); // -1: none, else Note::Tag
+        QTest::addColumn<QString>("symbol");
+        QTest::addColumn<QString>("messageKey");
+        QTest::addColumn<QString>("buttonKey");
+
+        QTest::newRow("no notes") << false << "" << -1 << "note.text" << "list.empty.title" << "list.empty.first";
+        QTest::newRow("no match") << true << "zebra" << -1 << "magnifyingglass" << "list.empty.search" << "list.empty.create";
+        QTest::newRow("audio filter") << true << "" << int(Note::Tag::Audio) << "waveform" << "list.empty.filter" << "";
+        QTest::newRow("image filter") << true << "" << int(Note::Tag::Image) << "photo" << "list.empty.filter" << "";
+        QTest::newRow("query beats filter") << true << "zebra" << int(Note::Tag::Image) << "magnifyingglass" << "list.empty.search" << "list.empty.create";
+    }
+    void emptyStates()
+    {
+        QFETCH(bool, withNotes);
+        QFETCH(QString, query);
+        QFETCH(int, filter);
+        QFETCH(QString, symbol);
+        QFETCH(QString, messageKey);
+        QFETCH(QString, buttonKey);
+        if (withNotes)
+            add(QStringLiteral("# Just text"));
+        open();
+        if (filter >= 0)
+            view->setTagFilter(Note::Tag(filter));
+        QTest::keyClicks(view->searchField(), query);
+        const auto state = view->emptyState();
+        QVERIFY(state);
+        QCOMPARE(state->symbol, symbol);
+        QCOMPARE(state->message, query.isEmpty() ? L(messageKey.toUtf8().constData())
+                                                 : L(messageKey.toUtf8().constData(), query));
+        QCOMPARE(state->button, buttonKey.isEmpty() ? QString() : L(buttonKey.toUtf8().constData()));
+    }
+
+    void emptyStateButtonCreatesFromQuery()
+    {
+        open();
+        QSignalSpy created(view.get(), &NoteListView::openNewNote);
+        QTest::keyClicks(view->searchField(), QStringLiteral("idea"));
+        QPushButton *button = nullptr;
+        for (auto *candidate : view->findChildren<QPushButton *>())
+            if (candidate->text() == L("list.empty.create"))
+                button = candidate;
+        QVERIFY(button && button->isVisible());
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(created.count(), 1);
+        QCOMPARE(f->store->note(created.first().first().toString())->body, QStringLiteral("idea"));
+    }
+
+    void imageOnlyNoteIsFoundUnderImageFilterOnly()
+    {
+        add(QStringLiteral("# Text note"));
+        const auto image = f->store->createWithAttachment(f->image(QStringLiteral("a.png")), Attachment::Kind::Image);
+        QVERIFY(image);
+        open();
+        view->setTagFilter(Note::Tag::Image);
+        QCOMPARE(ids(view->rows()), QStringList { image->id });
+        view->setTagFilter(Note::Tag::Text);
+        QVERIFY(!ids(view->rows()).contains(image->id));
+        QCOMPARE(view->rows().size(), 1);
+        view->setTagFilter(std::nullopt);
+        QCOMPARE(view->rows().size(), 2);
+    }
+
+    void filterMenuSetsFilter()
+    {
+        add(QStringLiteral("# Text note"));
+        open();
+        QToolButton *button = nullptr;
+        for (auto *candidate : view->findChildren<QToolButton *>())
+            if (candidate->toolTip() == L("list.filter"))
+                button = candidate;
+        QVERIFY(button && button->menu());
+        QAction *audio = action(button->menu(), L("list.filter.audio"));
+        QVERIFY(audio);
+        audio->trigger();
+        QCOMPARE(view->tagFilter(), std::optional(Note::Tag::Audio));
+        QVERIFY(view->rows().isEmpty());
+        QVERIFY(action(button->menu(), L("list.filter.audio"))->isChecked());
+    }
+
+    void storeChangesReachTheRows()
+    {
+        open();
+        const QString id = add(QStringLiteral("first"));
+        QTRY_COMPARE(ids(view->rows()), QStringList { id });
+        f->store->setBody(QStringLiteral("changed"), id, false);
+        QTRY_COMPARE(view->rows().first().body, QStringLiteral("changed"));
+    }
+
+    void clickOpensRow()
+    {
+        const QString id = add(QStringLiteral("click me"));
+        open();
+        QSignalSpy opened(view.get(), &NoteListView::openNote);
+        QListView *list = view->listView();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened.first().first().toString(), id);
+    }
+
+    void contextMenuDeletesWithoutConfirmation()
+    {
+        const QString id = add(QStringLiteral("bye"));
+        open();
+        std::unique_ptr<QMenu> menu(view->contextMenu(id));
+        QVERIFY(!action(menu.get(), L("editor.shareLink"))->isEnabled()); // signed out
+        action(menu.get(), L("common.delete"))->trigger();
+        QVERIFY(f->dialogs.confirmations.isEmpty());
+        QVERIFY(f->store->notes().isEmpty());
+        QCOMPARE(f->store->trashedNotes().size(), 1);
+    }
+
+    void copyWritesTextOrImage_data()
+    {
+        QTest::addColumn<bool>("withText");
+        QTest::newRow("text title: body as text") << true;
+        QTest::newRow("image only: the image") << false;
+    }
+    void copyWritesTextOrImage()
+    {
+        QFETCH(bool, withText);
+        auto note = f->store->createWithAttachment(f->image(QStringLiteral("c.png"), { 30, 20 }), Attachment::Kind::Image);
+        QVERIFY(note);
+        if (withText)
+            f->store->setBody(QStringLiteral("Caption\n") + note->body, note->id, false);
+        open();
+        view->copyNote(note->id);
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (withText) {
+            QCOMPARE(clipboard->text(), f->store->note(note->id)->body);
+        } else {
+            QCOMPARE(clipboard->image().size(), QSize(30, 20));
+        }
+    }
+
+    void trashMode()
+    {
+        const QString keep = add(QStringLiteral("keep"));
+        const QString gone = add(QStringLiteral("gone"));
+        f->store->deleteNote(keep);
+        f->store->deleteNote(gone);
+        open();
+        view->setTrashMode(true);
+        QCOMPARE(view->rows().size(), 2);
+        QSignalSpy opened(view.get(), &NoteListView::openNote);
+        QSignalSpy back(view.get(), &NoteListView::showAccount);
+        QListView *list = view->listView();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
+        QCOMPARE(opened.count(), 0); // clicking a trashed note does nothing
+        QTest::keyClick(view->searchField(), Qt::Key_Return);
+        QCOMPARE(opened.count(), 0);
+
+        // Purge asks first; declining keeps the note.
+        f->dialogs.confirmAnswer = false;
+        std::unique_ptr<QMenu> menu(view->contextMenu(gone));
+        action(menu.get(), L("list.menu.deleteForever"))->trigger();
+        QCOMPARE(f->dialogs.confirmations.size(), 1);
+        QCOMPARE(f->dialogs.confirmations.last().title, L("list.purge.title", QStringLiteral("gone")));
+        QVERIFY(f->dialogs.confirmations.last().destructive);
+        QCOMPARE(f->store->trashedNotes().size(), 2);
+        f->dialogs.confirmAnswer = true;
+        action(menu.get(), L("list.menu.deleteForever"))->trigger();
+        QCOMPARE(f->store->trashedNotes().size(), 1);
+        QTRY_COMPARE(ids(view->rows()), QStringList { keep });
+
+        menu.reset(view->contextMenu(keep));
+        action(menu.get(), L("list.restore"))->trigger();
+        QCOMPARE(ids(f->store->notes()), QStringList { keep });
+        QTRY_VERIFY(view->rows().isEmpty());
+        QCOMPARE(view->emptyState()->symbol, QStringLiteral("trash"));
+
+        QTest::keyClick(view->searchField(), Qt::Key_Escape);
+        QCOMPARE(back.count(), 1);
+    }
+
+    void emptyTrashConfirmsWithCount()
+    {
+        f->store->deleteNote(add(QStringLiteral("a")));
+        f->store->deleteNote(add(QStringLiteral("b")));
+        open();
+        view->setTrashMode(true);
+        QToolButton *button = nullptr;
+        for (auto *candidate : view->findChildren<QToolButton *>())
+            if (candidate->toolTip() == L("list.emptyTrash"))
+                button = candidate;
+        QVERIFY(button && button->isVisible() && button->isEnabled());
+        f->dialogs.confirmAnswer = false;
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(f->dialogs.confirmations.last().title, L("list.emptyTrash.title", 2));
+        QCOMPARE(f->store->trashedNotes().size(), 2);
+        f->dialogs.confirmAnswer = true;
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(f->store->trashedNotes().isEmpty());
+        QTRY_VERIFY(!button->isEnabled());
+    }
+
+    void imageImportCreatesNote()
+    {
+        open();
+        QSignalSpy opened(view.get(), &NoteListView::openNote);
+        QSignalSpy events(&Telemetry::shared(), &Telemetry::recorded);
+        f->dialogs.openAnswer.clear(); // cancelled
+        view->importImage();
+        QCOMPARE(opened.count(), 0);
+        QVERIFY(f->store->notes().isEmpty());
+
+        const QString source = f->image(QStringLiteral("pick.png"));
+        f->dialogs.openAnswer = QStringList { source };
+        view->importImage();
+        QCOMPARE(opened.count(), 1);
+        const auto note = f->store->note(opened.first().first().toString());
+        QVERIFY(note);
+        QCOMPARE(note->images().size(), 1);
+        QVERIFY(QFile::exists(source)); // the source is kept
+        int added = 0;
+        for (const auto &event : events)
+            added += event.first().toString() == QStringLiteral("image_added");
+        QCOMPARE(added, 1);
+    }
+
+    void conflictBanner()
+    {
+        open();
+        QSignalSpy dismissed(view.get(), &NoteListView::conflictsDismissed);
+        view->setConflictCount(2);
+        QPushButton *ok = nullptr;
+        for (auto *candidate : view->findChildren<QPushButton *>())
+            if (candidate->text() == L("common.ok"))
+                ok = candidate;
+        QVERIFY(ok && ok->isVisible());
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QCOMPARE(view->conflictCount(), 0);
+        QVERIFY(!ok->isVisible());
+        QCOMPARE(dismissed.count(), 1);
+    }
+
+    void newerNoticeIsNotCutShort()
+    {
+        open();
+        Notice *notice = view->notice();
+        notice->setDuration(150ms);
+        notice->showMessage(QStringLiteral("first"));
+        QTest::qWait(100);
+        notice->showMessage(QStringLiteral("second"));
+        QTest::qWait(80); // the first notice's time is up now
+        QCOMPARE(notice->message(), QStringLiteral("second"));
+        QVERIFY(notice->isVisible());
+        QTRY_COMPARE(notice->message(), QString());
+        QVERIFY(!notice->isVisible());
+    }
+
+    void sameNoticeTwiceGetsItsFullTime()
+    {
+        open();
+        Notice *notice = view->notice();
+        notice->setDuration(150ms);
+        notice->showMessage(QStringLiteral("saved"));
+        QTest::qWait(100);
+        notice->showMessage(QStringLiteral("saved"));
+        QTest::qWait(80);
+        QCOMPARE(notice->message(), QStringLiteral("saved"));
+    }
+
+    void rowDetail_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<int>("images");
+        QTest::addColumn<double>("duration"); // < 0: no recording
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("preview text") << "Title\nsecond line\nthird" << 0 << -1.0 << "second line third";
+        QTest::newRow("one image, no text") << "" << 1 << -1.0 << "";
+        QTest::newRow("two images") << "" << 2 << -1.0 << "×2";
+        QTest::newRow("recording") << "" << 0 << 75.0 << "1:15";
+        QTest::newRow("recording and images") << "" << 3 << 5.0 << "0:05 · ×3";
+    }
+    void rowDetail()
+    {
+        QFETCH(QString, body);
+        QFETCH(int, images);
+        QFETCH(double, duration);
+        QFETCH(QString, expected);
+        Note note;
+        note.id = QStringLiteral("0123456789ab");
+        note.body = body;
+        auto attach = [&](Attachment::Kind kind, int n, std::optional<double> seconds) {
+            Attachment a { QStringLiteral("A%1").arg(note.attachments.size()), kind,
+                           QStringLiteral("f%1.%2").arg(note.attachments.size()).arg(kind == Attachment::Kind::Image ? "png" : "m4a"),
+                           Date {}, seconds };
+            for (int i = 0; i < n; ++i) {
+                a.id = QStringLiteral("A%1").arg(note.attachments.size());
+                a.filename = QStringLiteral("f%1.%2").arg(note.attachments.size()).arg(kind == Attachment::Kind::Image ? "png" : "m4a");
+                note.attachments.append(a);
+                note.appendReference(a);
+            }
+        };
+        if (duration >= 0)
+            attach(Attachment::Kind::Audio, 1, duration);
+        attach(Attachment::Kind::Image, images, std::nullopt);
+        QCOMPARE(NoteListModel::detail(note), expected);
+    }
+
+    void relativeDates_data()
+    {
+        QTest::addColumn<double>("age");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("count");
+        QTest::newRow("future") << -30.0 << "date.relative.now" << -1;
+        QTest::newRow("now") << 0.4 << "date.relative.now" << -1;
+        QTest::newRow("seconds") << 42.0 << "date.relative.seconds" << 42;
+        QTest::newRow("minutes") << 5 * 60.0 + 10 << "date.relative.minutes" << 5;
+        QTest::newRow("hours") << 3 * 3600.0 << "date.relative.hours" << 3;
+        QTest::newRow("days") << 2 * 86400.0 << "date.relative.days" << 2;
+        QTest::newRow("weeks") << 15 * 86400.0 << "date.relative.weeks" << 2;
+        QTest::newRow("months") << 95 * 86400.0 << "date.relative.months" << 3;
+        QTest::newRow("years") << 800 * 86400.0 << "date.relative.years" << 2;
+    }
+    void relativeDates()
+    {
+        QFETCH(double, age);
+        QFETCH(QString, key);
+        QFETCH(int, count);
+        const Date now { 800000000 };
+        const QString text = RelativeDate::format(Date { now.seconds - age }, now);
+        QCOMPARE(text, count < 0 ? L(key.toUtf8().constData()) : L(key.toUtf8().constData(), count));
+    }
+
+    void relativeDatesFollowTheLanguage()
+    {
+        Localization::setLanguage(AppLanguage::Pt);
+        const QString text = RelativeDate::format(Date { 0 }, Date { 3 * 86400.0 });
+        Localization::setLanguage(AppLanguage::En);
+        QCOMPARE(text, QStringLiteral("há 3 dias"));
+    }
+
+    void everyControlIsDescribed()
+    {
+        open();
+        for (auto *button : view->findChildren<QAbstractButton *>()) {
+            if (!button->isVisibleTo(view.get()))
+                continue;
+            QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(button->objectName()));
+            QVERIFY2(!button->toolTip().isEmpty(), qPrintable(button->objectName()));
+        }
+        QVERIFY(!view->searchField()->accessibleName().isEmpty());
+        QVERIFY(!view->listView()->accessibleName().isEmpty());
+    }
+};
+
+QTEST_MAIN(NoteListTest)
+#include "tst_notelist.moc"

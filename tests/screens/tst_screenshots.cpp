@@ -1,0 +1,151 @@
+// Renders the screens offscreen in a light and a dark palette. With SCRIVEL_SCREENSHOT_DIR set
+// the pictures are written there (docs/screenshots is made this way); without, the test only
+// checks that every screen renders at the panel's width in both palettes.
+#include "ScreenFixture.h"
+
+#include "media/Thumbnails.h"
+#include "ui/EditorView.h"
+#include "ui/NoteListView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QListView>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QTest>
+
+namespace {
+
+QPalette darkPalette()
+{
+    QPalette p;
+    const QColor window(37, 37, 40), base(30, 30, 32), text(235, 235, 240);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, window.lighter(110));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, window.lighter(115));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::Highlight, QColor(10, 132, 255));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::PlaceholderText, QColor(150, 150, 158));
+    p.setColor(QPalette::ToolTipBase, QColor(58, 58, 62));
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::Mid, QColor(80, 80, 86));
+    p.setColor(QPalette::Link, QColor(64, 156, 255));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(110, 110, 116));
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(110, 110, 116));
+    return p;
+}
+
+} // namespace
+
+class ScreenshotsTest : public QObject
+{
+    Q_OBJECT
+
+    QString m_dir;
+    QPalette m_light;
+
+    void save(QWidget *widget, const QString &name)
+    {
+        QCoreApplication::processEvents();
+        const QPixmap picture = widget->grab();
+        QCOMPARE(picture.width(), 380);
+        if (!m_dir.isEmpty())
+            QVERIFY(picture.save(QDir(m_dir).filePath(name + QStringLiteral(".png"))));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        TestSupport::initTestEnvironment();
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        m_light = QApplication::style()->standardPalette();
+        m_dir = qEnvironmentVariable("SCRIVEL_SCREENSHOT_DIR");
+        if (!m_dir.isEmpty())
+            QDir().mkpath(m_dir);
+    }
+
+    void screens_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void screens()
+    {
+        QFETCH(bool, dark);
+        QApplication::setPalette(dark ? darkPalette() : m_light);
+        const QString suffix = dark ? QStringLiteral("-dark") : QStringLiteral("-light");
+        ScreenFixture f;
+        Clock::setNowFunction([] { return Date { 790000000 }; });
+        {
+            NoteListView empty(f.store.get(), f.settings.get(), f.sync.get(), &f.dialogs);
+            empty.resize(380, 520);
+            empty.show();
+            save(&empty, QStringLiteral("list-empty") + suffix);
+        }
+        const double base = 790000000;
+        auto add = [&](const QString &body, double ago) {
+            Clock::setNowFunction([=] { return Date { base - ago }; });
+            const QString id = f.store->create(body).id;
+            return id;
+        };
+        add(QStringLiteral("Weekend plans\nHike on Saturday morning, then lunch by the lake."), 86400 * 3);
+        add(QStringLiteral("# Groceries\n- [x] Milk\n- [ ] Eggs\n- [ ] Bread"), 3600 * 5);
+        add(QStringLiteral("Book list\nThe Left Hand of Darkness, Piranesi, The Dispossessed"), 86400 * 40);
+        Clock::setNowFunction([=] { return Date { base - 600 }; });
+        auto image = f.store->createWithAttachment(f.image(QStringLiteral("sunset.png"), { 320, 200 }, QColor(240, 140, 60)),
+                                                   Attachment::Kind::Image);
+        const QString editorNote = add(QStringLiteral(
+            "# Release checklist\n\nShip **version 2** before *Friday*, see https://example.org.\n\n"
+            "## Tasks\n- [x] Write the notes\n- [ ] Tag the build\n- Plain bullet\n1. First\n2. Second\n\n"
+            "> Small steps, often.\n\n```\nninja -C build\nctest --output-on-failure\n```\n\n---\n\n"
+            "![Whiteboard](attachments/0123456789ab/missing.png)"), 90);
+        Clock::setNowFunction([=] { return Date { base }; });
+        Q_UNUSED(image);
+        {
+            NoteListView list(f.store.get(), f.settings.get(), f.sync.get(), &f.dialogs);
+            list.resize(380, 520);
+            list.show();
+            QTRY_VERIFY_WITH_TIMEOUT(!Thumbnails::shared().cached(
+                                         f.store->liveMediaPath(image->id, image->attachments.first().filename)).isNull(), 5000);
+            list.listView()->viewport()->update();
+            save(&list, QStringLiteral("list") + suffix);
+            list.setConflictCount(1);
+            save(&list, QStringLiteral("list-conflict") + suffix);
+            list.setConflictCount(0);
+            list.setTagFilter(Note::Tag::Image);
+            save(&list, QStringLiteral("list-filtered") + suffix);
+            list.setTagFilter(std::nullopt);
+            list.setQuery(QStringLiteral("zebra"));
+            save(&list, QStringLiteral("list-no-result") + suffix);
+            list.setQuery(QString());
+            list.showNotice(QStringLiteral("Notice text"));
+            QTest::qWait(250);
+            save(&list, QStringLiteral("list-notice") + suffix);
+        }
+        {
+            f.store->deleteNote(f.store->notes().last().id);
+            NoteListView trash(f.store.get(), f.settings.get(), f.sync.get(), &f.dialogs);
+            trash.setTrashMode(true);
+            trash.resize(380, 520);
+            trash.show();
+            save(&trash, QStringLiteral("trash") + suffix);
+        }
+        {
+            EditorView editor(editorNote, f.store.get(), f.settings.get(), f.sync.get(), &f.dialogs);
+            editor.resize(380, 620);
+            editor.show();
+            save(&editor, QStringLiteral("editor-preview") + suffix);
+            editor.setMode(EditorView::Mode::Edit);
+            save(&editor, QStringLiteral("editor-edit") + suffix);
+        }
+        Clock::setNowFunction({});
+    }
+};
+
+QTEST_MAIN(ScreenshotsTest)
+#include "tst_screenshots.moc"
