@@ -1,5 +1,7 @@
 #include "ui/HotKeyManager.h"
 
+#include "ui/PortalHotKey.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
 #include <QLoggingCategory>
@@ -168,9 +170,35 @@ std::unique_ptr<HotKeyBackend> makeX11HotKeyBackend()
     return std::make_unique<X11HotKeyBackend>();
 }
 
+namespace {
+
+// Where no global-shortcut facility exists (Wayland without the portal, offscreen), the user
+// binds `scrivelbar --toggle` in the desktop's own settings instead.
+class NoHotKeyBackend : public HotKeyBackend
+{
+public:
+    void installHandler(std::function<void()>) override { }
+    bool registerCombo(HotKeyCombo) override { return false; }
+    void unregisterCombo() override { }
+};
+
+// The one place that picks the platform's facility.
+std::unique_ptr<HotKeyBackend> makeHotKeyBackend()
+{
+    auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (QGuiApplication::platformName() == QLatin1String("xcb") && x11 && x11->display())
+        return makeX11HotKeyBackend();
+    if (xdgPortalGlobalShortcutsAvailable(QDBusConnection::sessionBus()))
+        return makeXdgPortalHotKeyBackend();
+    qCInfo(lcHotKey) << "no global-shortcut facility; bind `scrivelbar --toggle` instead";
+    return std::make_unique<NoHotKeyBackend>();
+}
+
+} // namespace
+
 HotKeyManager::HotKeyManager(std::unique_ptr<HotKeyBackend> backend, QObject *parent)
     : QObject(parent)
-    , m_backend(backend ? std::move(backend) : makeX11HotKeyBackend())
+    , m_backend(backend ? std::move(backend) : makeHotKeyBackend())
 {
 }
 
