@@ -35,23 +35,6 @@
 
 namespace {
 
-QToolButton *toolButton(QWidget *parent, const QString &symbol, const QString &text)
-{
-    auto *button = new QToolButton(parent);
-    button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::TabFocus);
-    ScreenStyle::setupButton(button, symbol, text);
-    return button;
-}
-
-QString imagePatterns()
-{
-    QStringList patterns;
-    for (const QByteArray &format : QImageReader::supportedImageFormats())
-        patterns << QStringLiteral("*.") + QString::fromLatin1(format).toLower();
-    patterns.removeDuplicates();
-    return patterns.join(u' ');
-}
 
 // The editor's text as the user typed it. toPlainText() would turn no-break spaces into
 // plain ones and so rewrite the note behind the user's back.
@@ -91,7 +74,7 @@ void EditorView::buildUi()
     auto *row = new QHBoxLayout(toolbar);
     row->setContentsMargins(12, 8, 12, 8);
     row->setSpacing(10);
-    m_back = toolButton(toolbar, QStringLiteral("chevron.left"), L("editor.back"));
+    m_back = ScreenStyle::toolButton(toolbar, QStringLiteral("chevron.left"), L("editor.back"));
     auto *modes = new QFrame(toolbar);
     modes->setObjectName(QStringLiteral("modes"));
     modes->setFixedWidth(130);
@@ -113,12 +96,12 @@ void EditorView::buildUi()
         m_modeGroup->addButton(button);
         modeRow->addWidget(button);
     }
-    m_summarize = toolButton(toolbar, QStringLiteral("sparkles"), L("ai.summarize"));
+    m_summarize = ScreenStyle::toolButton(toolbar, QStringLiteral("sparkles"), L("ai.summarize"));
     // Summaries come with the AI service; the button is there and off until then.
     m_summarize->setEnabled(false);
-    m_copy = toolButton(toolbar, QStringLiteral("doc.on.doc"), L("editor.copy"));
+    m_copy = ScreenStyle::toolButton(toolbar, QStringLiteral("doc.on.doc"), L("editor.copy"));
     m_share = new ShareButton(toolbar);
-    m_more = toolButton(toolbar, QStringLiteral("ellipsis.circle"), L("editor.more"));
+    m_more = ScreenStyle::toolButton(toolbar, QStringLiteral("ellipsis.circle"), L("editor.more"));
     m_more->setPopupMode(QToolButton::InstantPopup);
     m_more->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0; }"));
     m_moreMenu = new QMenu(m_more);
@@ -442,7 +425,7 @@ void EditorView::importImage()
     if (!m_store || !m_dialogs)
         return;
     const QStringList files = m_dialogs->openFiles(
-        this, L("editor.addImage"), L("dialog.filter.images", imagePatterns()), false);
+        this, L("editor.addImage"), L("dialog.filter.images", ScreenStyle::imageFilePatterns()), false);
     if (files.isEmpty() || !m_store || !liveNote())
         return;
     if (m_store->importAttachment(files.first(), Attachment::Kind::Image, m_noteId))

@@ -34,23 +34,6 @@
 
 namespace {
 
-QToolButton *toolButton(QWidget *parent, const QString &symbol, const QString &text)
-{
-    auto *button = new QToolButton(parent);
-    button->setAutoRaise(true);
-    button->setFocusPolicy(Qt::TabFocus);
-    ScreenStyle::setupButton(button, symbol, text);
-    return button;
-}
-
-QString imagePatterns()
-{
-    QStringList patterns;
-    for (const QByteArray &format : QImageReader::supportedImageFormats())
-        patterns << QStringLiteral("*.") + QString::fromLatin1(format).toLower();
-    patterns.removeDuplicates();
-    return patterns.join(u' ');
-}
 
 } // namespace
 
@@ -81,7 +64,7 @@ void NoteListView::buildUi()
     auto *row = new QHBoxLayout(header);
     row->setContentsMargins(12, 8, 8, 8);
     row->setSpacing(6);
-    m_back = toolButton(header, QStringLiteral("chevron.left"), L("editor.back"));
+    m_back = ScreenStyle::toolButton(header, QStringLiteral("chevron.left"), L("editor.back"));
     m_trashTitle = new QLabel(L("list.trash.title"), header);
     QFont titleFont = m_trashTitle->font();
     titleFont.setWeight(QFont::DemiBold);
@@ -92,14 +75,14 @@ void NoteListView::buildUi()
     m_search->setFrame(false);
     m_search->setObjectName(QStringLiteral("search"));
     m_search->installEventFilter(this);
-    m_clear = toolButton(header, QStringLiteral("xmark.circle.fill"), L("list.search.clear"));
+    m_clear = ScreenStyle::toolButton(header, QStringLiteral("xmark.circle.fill"), L("list.search.clear"));
     m_clear->setIconSize(QSize(14, 14));
-    m_newNote = toolButton(header, QStringLiteral("square.and.pencil"), L("list.new"));
-    m_newImage = toolButton(header, QStringLiteral("photo"), L("list.newImage"));
-    m_newAudio = toolButton(header, QStringLiteral("mic"), L("list.newAudio"));
+    m_newNote = ScreenStyle::toolButton(header, QStringLiteral("square.and.pencil"), L("list.new"));
+    m_newImage = ScreenStyle::toolButton(header, QStringLiteral("photo"), L("list.newImage"));
+    m_newAudio = ScreenStyle::toolButton(header, QStringLiteral("mic"), L("list.newAudio"));
     // Recording arrives with the recorder; until then the button is present but disabled.
     m_newAudio->setEnabled(false);
-    m_filter = toolButton(header, QStringLiteral("line.3.horizontal.decrease.circle"), L("list.filter"));
+    m_filter = ScreenStyle::toolButton(header, QStringLiteral("line.3.horizontal.decrease.circle"), L("list.filter"));
     m_filter->setPopupMode(QToolButton::InstantPopup);
     m_filter->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0; }"));
     auto *filterMenu = new QMenu(m_filter);
@@ -119,7 +102,7 @@ void NoteListView::buildUi()
     }
     m_filter->setMenu(filterMenu);
     ScreenStyle::holdPanelWhileOpen(filterMenu, m_dialogs);
-    m_emptyTrash = toolButton(header, QStringLiteral("trash.slash"), L("list.emptyTrash"));
+    m_emptyTrash = ScreenStyle::toolButton(header, QStringLiteral("trash.slash"), L("list.emptyTrash"));
 
     row->addWidget(m_back);
     row->addWidget(m_trashTitle);
@@ -570,7 +553,7 @@ void NoteListView::importImage()
     if (!m_store || !m_dialogs)
         return;
     const QStringList files = m_dialogs->openFiles(
-        this, L("list.newImage"), L("dialog.filter.images", imagePatterns()), false);
+        this, L("list.newImage"), L("dialog.filter.images", ScreenStyle::imageFilePatterns()), false);
     if (files.isEmpty())
         return;
     Telemetry::shared().record(QStringLiteral("image_added"));

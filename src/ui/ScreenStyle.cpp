@@ -4,10 +4,12 @@
 
 #include <QAbstractButton>
 #include <QHash>
+#include <QImageReader>
 #include <QIcon>
 #include <QMenu>
 #include <QPointer>
 #include <QPixmap>
+#include <QToolButton>
 #include <QWidget>
 
 namespace ScreenStyle {
@@ -130,6 +132,24 @@ void holdPanelWhileOpen(QMenu *menu, Dialogs *dialogs)
             Q_EMIT target->releasePanel();
         }
     });
+}
+
+QToolButton *toolButton(QWidget *parent, const QString &symbol, const QString &text)
+{
+    auto *button = new QToolButton(parent);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::TabFocus);
+    setupButton(button, symbol, text);
+    return button;
+}
+
+QString imageFilePatterns()
+{
+    QStringList patterns;
+    for (const QByteArray &format : QImageReader::supportedImageFormats())
+        patterns << QStringLiteral("*.") + QString::fromLatin1(format).toLower();
+    patterns.removeDuplicates();
+    return patterns.join(u' ');
 }
 
 } // namespace ScreenStyle

@@ -15,6 +15,8 @@ class QWidget;
 /// The look shared by the screens: palette roles for the secondary and tertiary colours,
 /// caption fonts, and buttons drawn from the symbol table with a localized tooltip and
 /// accessible name.
+class QToolButton;
+
 namespace ScreenStyle {
 
 /// Secondary colour: the palette's placeholder text.
@@ -48,5 +50,10 @@ void holdPanelWhileOpen(QMenu *menu, Dialogs *dialogs);
 
 /// A one-character stand-in for a symbol, for when the icon set lacks it.
 QString glyph(const QString &symbol);
+
+/// A flat toolbar button with its symbol, tooltip and accessible name, reachable by Tab.
+QToolButton *toolButton(QWidget *parent, const QString &symbol, const QString &text);
+/// "*.png *.jpg …": every image format this build can read, for open dialogs.
+QString imageFilePatterns();
 
 } // namespace ScreenStyle
