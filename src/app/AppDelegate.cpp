@@ -3,6 +3,7 @@
 #include "app/AppInfo.h"
 #include "app/AppSettings.h"
 #include "app/Localization.h"
+#include "platform/SecretServiceKeychain.h"
 #include "store/NoteStore.h"
 #include "sync/SyncEngine.h"
 #include "ui/Dialogs.h"
@@ -116,7 +117,8 @@ bool AppDelegate::launch(const QStringList &arguments)
     storeOptions.notesFolder = m_settings->notesFolder();
     storeOptions.supportFolder = support;
     m_store = std::make_unique<NoteStore>(storeOptions);
-    m_sync = std::make_unique<SyncEngine>(m_store.get(), m_settings.get());
+    m_sync = std::make_unique<SyncEngine>(m_store.get(), m_settings.get(),
+                                          SecretServiceKeychain::create(), SyncEngine::Options {});
     // The AI service joins the environment here once it exists.
     ScreenEnvironment environment;
     environment.store = m_store.get();

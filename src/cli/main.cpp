@@ -9,6 +9,7 @@
 #include "store/StoreLock.h"
 #include "platform/Keychain.h"
 #include "platform/LoginItem.h"
+#include "platform/SecretServiceKeychain.h"
 #include "sync/APIClient.h"
 #include "sync/SyncEngine.h"
 
@@ -75,18 +76,32 @@ Server:
                               final state, the pushed, pulled and file counts and the
                               conflict copies
 
+Account (the session lives in the desktop keychain, like the app's; with SCRIVEL_TOKEN
+set, that token is used instead and nothing is stored):
+  signin --server URL [--accept-terms]
+                              sign in with Google in the browser (the address to open
+                              is printed when no browser can be started), store the
+                              session, then sync; --accept-terms accepts the server's
+                              terms of use
+  signout                     end the session on this device; the notes stay and are
+                              all pushed again after the next sign-in
+  share ID [--server URL]     publish a note read-only (syncing it first when needed)
+                              and print its public link
+  unshare ID [--server URL]   revoke every public link of a note
+
 Options:
   --notes DIR                 the notes folder (default: the app's setting, else
                               ~/Documents/ScrivelBar)
   --support DIR               the support folder with the index (default:
                               ~/.local/share/ScrivelBar)
   --json                      print notes (or the sync and health results) as JSON
-  --server URL                the server address (health, sync)
+  --server URL                the server address (health, sync, account commands)
   -h, --help                  show this help
   --version                   show the version
 
 Exit status: 0 success, 1 failure, 2 bad usage, 3 unknown id, 4 folder in use;
-sync: 0 idle, 5 failed, 6 signed out, 7 local only; health: 0 healthy, 5 failed.
+sync: 0 idle, 5 failed, 6 signed out, 7 local only; health: 0 healthy, 5 failed;
+signin, signout, share, unshare: 0 done, 5 failed, 6 not signed in.
 )";
 
 void out(const QString &text)
@@ -120,8 +135,8 @@ struct Arguments
 
 const QSet<QString> kValueOptions = { QStringLiteral("--tag"), QStringLiteral("--kind"),
                                       QStringLiteral("--duration"), QStringLiteral("--server") };
-const QSet<QString> kFlags
-    = { QStringLiteral("--json"), QStringLiteral("--trash"), QStringLiteral("--move") };
+const QSet<QString> kFlags = { QStringLiteral("--json"), QStringLiteral("--trash"),
+                               QStringLiteral("--move"), QStringLiteral("--accept-terms") };
 
 std::optional<Arguments> parseArguments(const QStringList &all, QString *error)
 {
@@ -555,6 +570,177 @@ int runSync(QCoreApplication &app, const Arguments &args)
     }
 }
 
+// The store, settings, keychain and engine of one account command.
+struct AccountSession
+{
+    std::optional<StoreLock> lock;
+    std::unique_ptr<NoteStore> store;
+    std::unique_ptr<AppSettings> settings;
+    QTemporaryDir scratch;
+    MemoryKeychain memoryKeychain;
+    std::unique_ptr<Keychain> desktopKeychain;
+    std::unique_ptr<SyncEngine> engine;
+};
+
+// Opens the notes and the session for an account command; a non-zero exit code on failure.
+int openAccountSession(QCoreApplication &app, const Arguments &args, AccountSession &session,
+                       const SyncEngine::Options &base = {})
+{
+    const QString notes = args.notes.isEmpty() ? defaultNotesFolder() : args.notes;
+    const QString support
+        = args.support.isEmpty() ? NoteStore::defaultSupportFolder() : args.support;
+    NoteStore::migrateFromPreviousAppName(support);
+    auto lock = StoreLock::acquire(support);
+    if (!lock)
+        return fail(Locked, lock.error());
+    session.lock.emplace(std::move(*lock));
+    NoteStore::Options storeOptions;
+    storeOptions.notesFolder = notes;
+    storeOptions.supportFolder = support;
+    storeOptions.watchFolder = false;
+    storeOptions.backgroundIndexWrites = false;
+    session.store = std::make_unique<NoteStore>(storeOptions);
+
+    Keychain *keychain = nullptr;
+    const QString token = qEnvironmentVariable("SCRIVEL_TOKEN").trimmed();
+    if (!token.isEmpty()) {
+        // A token from the environment is this run's own: the user's settings stay untouched.
+        if (!session.scratch.isValid())
+            return fail(Failed, session.scratch.errorString());
+        const QString email = AppSettings().email();
+        session.settings = std::make_unique<AppSettings>(
+            session.scratch.filePath(QStringLiteral("settings.ini")),
+            LoginItem::create(LoginItem::Backend::InMemory));
+        session.settings->setEmail(email.isEmpty() ? QStringLiteral("scrivel") : email);
+        session.memoryKeychain.set(Keychain::syncService(), Keychain::sessionTokenAccount(), token);
+        keychain = &session.memoryKeychain;
+    } else {
+        session.settings = std::make_unique<AppSettings>();
+        session.desktopKeychain = SecretServiceKeychain::create();
+        keychain = session.desktopKeychain.get();
+    }
+    SyncEngine::Options options = base;
+    if (args.options.contains(QStringLiteral("--server")))
+        options.serverURL = args.options.value(QStringLiteral("--server"));
+    session.engine = std::make_unique<SyncEngine>(session.store.get(), session.settings.get(),
+                                                  keychain, options);
+    if (session.engine->isRestoringSession()) {
+        QObject::connect(session.engine.get(), &SyncEngine::sessionRestored, &app,
+                         [&app] { app.exit(0); });
+        app.exec();
+    }
+    return Ok;
+}
+
+// Runs `start` and the event loop until the engine's account operation (and a sync it
+// started) ends.
+void runAccountOperation(QCoreApplication &app, SyncEngine &engine,
+                         const std::function<void()> &start)
+{
+    bool done = false;
+    auto finished = QObject::connect(&engine, &SyncEngine::accountOperationFinished, &app, [&] {
+        done = true;
+        app.exit(0);
+    });
+    auto synced
+        = QObject::connect(&engine, &SyncEngine::syncFinished, &app, [&app] { app.exit(0); });
+    start();
+    // A successful sign-in announces its end and then starts a sync: wait for that too.
+    while (!done || engine.isSyncing())
+        app.exec();
+    QObject::disconnect(finished);
+    QObject::disconnect(synced);
+}
+
+int stateExit(const SyncState &state)
+{
+    switch (state.kind) {
+    case SyncState::Kind::Idle:
+        return Ok;
+    case SyncState::Kind::SignedOut:
+        return SyncSignedOut;
+    case SyncState::Kind::LocalOnly:
+        return SyncLocalOnly;
+    default:
+        return SyncFailed;
+    }
+}
+
+int runAccountCommand(QCoreApplication &app, const Arguments &args)
+{
+    const QString &command = args.command;
+    const bool needsId = command == u"share" || command == u"unshare";
+    if (args.positional.size() != (needsId ? 1 : 0))
+        return fail(Usage,
+                    QStringLiteral("wrong number of arguments for '%1' (see scrivel --help)").arg(command));
+    for (auto it = args.options.cbegin(); it != args.options.cend(); ++it) {
+        const bool allowed = it.key() == u"--server"
+            || (command == u"signin" && it.key() == u"--accept-terms");
+        if (!allowed)
+            return fail(Usage, QStringLiteral("'%1' does not take %2").arg(command, it.key()));
+    }
+    if (command == u"signin" && args.options.value(QStringLiteral("--server")).trimmed().isEmpty())
+        return fail(Usage, QStringLiteral("signin needs --server URL"));
+
+    SyncEngine::Options options;
+    options.signInAddress = [](const QUrl &url, bool opened) {
+        if (!opened)
+            std::fprintf(stderr, "scrivel: no browser could be started; open this address:\n%s\n",
+                         url.toString(QUrl::FullyEncoded).toUtf8().constData());
+    };
+    AccountSession session;
+    if (const int code = openAccountSession(app, args, session, options); code != Ok)
+        return code;
+    SyncEngine &engine = *session.engine;
+    int code = Ok;
+
+    if (command == u"signin") {
+        QObject::connect(&engine, &SyncEngine::healthChanged, &app, [&app] { app.exit(0); });
+        engine.checkHealth();
+        app.exec();
+        runAccountOperation(app, engine, [&] {
+            engine.signInWithGoogle(args.options.contains(QStringLiteral("--accept-terms")));
+        });
+        if (engine.account())
+            out(QStringLiteral("signed in: %1\n").arg(engine.account()->email));
+        out(QStringLiteral("state: %1\n").arg(stateName(engine.state().kind)));
+        if (!engine.state().message.isEmpty())
+            out(QStringLiteral("message: %1\n").arg(engine.state().message));
+        code = engine.account() ? stateExit(engine.state()) : int(SyncFailed);
+        if (engine.state().kind == SyncState::Kind::Failed)
+            code = SyncFailed;
+    } else if (!engine.account()) {
+        code = fail(SyncSignedOut, L("editor.shareLink.signedOut"));
+    } else if (command == u"signout") {
+        runAccountOperation(app, engine, [&] { engine.signOut(); });
+        out(QStringLiteral("state: %1\n").arg(stateName(engine.state().kind)));
+    } else {
+        const QString id = args.positional.first();
+        if (!session.store->meta(id))
+            return fail(UnknownId, QStringLiteral("no note with id '%1'").arg(id));
+        if (command == u"share") {
+            QCoro::connect(engine.publicLink(id), &app, [&](const ShareResult<QUrl> &link) {
+                if (link)
+                    out((*link).toString() + u'\n');
+                else
+                    code = fail(SyncFailed, SyncEngine::message(link.error()));
+                app.exit(0);
+            });
+        } else {
+            QCoro::connect(engine.stopSharing(id), &app, [&](const ShareResult<void> &stopped) {
+                if (!stopped)
+                    code = fail(SyncFailed, SyncEngine::message(stopped.error()));
+                app.exit(0);
+            });
+        }
+        app.exec();
+    }
+    session.store->flush();
+    if (!session.store->lastError().isEmpty())
+        fail(Ok, session.store->lastError());
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -586,5 +772,8 @@ int main(int argc, char *argv[])
         return runHealth(app, *args);
     if (args->command == u"sync")
         return runSync(app, *args);
+    if (args->command == u"signin" || args->command == u"signout" || args->command == u"share"
+        || args->command == u"unshare")
+        return runAccountCommand(app, *args);
     return runStoreCommand(*args);
 }

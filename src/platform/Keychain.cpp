@@ -19,7 +19,11 @@ QCoro::Task<KeychainResult> MemoryKeychain::read(QString service, QString accoun
 {
     if (!m_failure.isEmpty())
         co_return KeychainResult { m_failure, std::nullopt };
-    co_return KeychainResult { QString(), value(service, account) };
+    // An empty entry reads as none, as in the desktop keychain.
+    auto secret = value(service, account);
+    if (secret && secret->isEmpty())
+        secret.reset();
+    co_return KeychainResult { QString(), secret };
 }
 
 QCoro::Task<KeychainResult> MemoryKeychain::save(QString secret, QString service, QString account)

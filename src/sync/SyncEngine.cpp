@@ -3,8 +3,15 @@
 #include "app/AppSettings.h"
 #include "app/Localization.h"
 #include "platform/Keychain.h"
+#include "app/AppInfo.h"
 #include "store/NoteStore.h"
+#include "sync/GoogleSignIn.h"
 #include "telemetry/Telemetry.h"
+
+#include <QCoroSignal>
+#include <QFile>
+#include <QSysInfo>
+#include <QVersionNumber>
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -18,7 +25,7 @@ Q_LOGGING_CATEGORY(lcSync, "app.scrivelbar.app.sync")
 } // namespace
 
 SyncEngine::SyncEngine(NoteStore *store, AppSettings *settings, QObject *parent)
-    : SyncEngine(store, settings, nullptr, Options {}, parent)
+    : SyncEngine(store, settings, static_cast<Keychain *>(nullptr), Options {}, parent)
 {
 }
 
@@ -28,10 +35,15 @@ SyncEngine::SyncEngine(NoteStore *store, AppSettings *settings, Keychain *keycha
     , m_store(store)
     , m_settings(settings)
     , m_options(options)
+    , m_browser(options.browser)
     , m_keychain(keychain)
     , m_client(new APIClient(options.client, this))
 {
     qRegisterMetaType<SyncState>();
+    if (!m_browser) {
+        m_ownBrowser = std::make_unique<DesktopBrowser>();
+        m_browser = m_ownBrowser.get();
+    }
     if (!m_keychain) {
         m_ownKeychain = std::make_unique<MemoryKeychain>();
         m_keychain = m_ownKeychain.get();
@@ -53,6 +65,17 @@ SyncEngine::SyncEngine(NoteStore *store, AppSettings *settings, Keychain *keycha
     connect(m_store, &NoteStore::changed, m_debounce, qOverload<>(&QTimer::start));
 }
 
+SyncEngine::SyncEngine(NoteStore *store, AppSettings *settings,
+                       std::unique_ptr<Keychain> keychain, const Options &options,
+                       QObject *parent)
+    : SyncEngine(store, settings, keychain.get(), options, parent)
+{
+    // The delegated constructor has already read the session through the pointer; from here
+    // on this engine owns the keychain. (A null one was replaced by an in-memory keychain.)
+    if (keychain)
+        m_ownKeychain = std::move(keychain);
+}
+
 SyncEngine::~SyncEngine() = default;
 
 QString SyncEngine::serverURL() const
@@ -71,7 +94,11 @@ QCoro::Task<> SyncEngine::restoreSession()
     const auto token = co_await readToken();
     if (!self)
         co_return;
+    m_restoring = false;
     if (!token.ok() || !token.secret || token.secret->isEmpty() || m_settings->email().isEmpty()) {
+        if (!token.ok())
+            qCWarning(lcSync, "start-up: the keychain could not be read: %s",
+                      qUtf8Printable(token.error));
         Q_EMIT sessionRestored();
         co_return;
     }
@@ -445,4 +472,339 @@ void SyncEngine::setMediaUsage(const std::optional<MediaUsage> &usage)
         return;
     m_mediaUsage = usage;
     Q_EMIT mediaUsageChanged();
+}
+
+// ---- sign-in, sharing and the account -------------------------------------------------------
+
+namespace {
+
+// The name the server shows for this device among the account's sessions.
+QString deviceName()
+{
+    const QString host = QSysInfo::machineHostName().trimmed();
+    return host.isEmpty() ? QStringLiteral("Linux") : host;
+}
+
+// The hardware model as the diagnostics name it: vendor and product from the firmware tables.
+QString hardwareModel()
+{
+    auto readLine = [](const char *path) {
+        QFile file(QString::fromLatin1(path));
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        return QString::fromUtf8(file.read(256)).simplified();
+    };
+    const QString model = (readLine("/sys/class/dmi/id/sys_vendor") + u' '
+                           + readLine("/sys/class/dmi/id/product_name"))
+                              .simplified();
+    return model.isEmpty() ? QStringLiteral("unknown") : model;
+}
+
+QString osVersion()
+{
+    const QVersionNumber version = QVersionNumber::fromString(QSysInfo::productVersion());
+    return QStringLiteral("%1.%2.%3")
+        .arg(version.majorVersion())
+        .arg(version.minorVersion())
+        .arg(version.microVersion());
+}
+
+QString languageCode()
+{
+    const QString name = Localization::locale().name();
+    const QString code = name.section(u'_', 0, 0);
+    return code.isEmpty() || code == u"C" ? QStringLiteral("en") : code;
+}
+
+} // namespace
+
+QString ShareLinkError::description() const
+{
+    return L("editor.shareLink.signedOut");
+}
+
+QString SyncEngine::message(const ShareError &error)
+{
+    return std::visit([](const auto &e) { return e.description(); }, error);
+}
+
+QCoro::Task<QString> SyncEngine::configureClient()
+{
+    QPointer<SyncEngine> self(this);
+    const auto token = co_await readToken();
+    if (!self)
+        co_return QString();
+    if (!token.ok())
+        co_return token.error;
+    m_client->configure(serverURL(), token.secret);
+    co_return QString();
+}
+
+void SyncEngine::signInWithGoogle(bool acceptedTerms)
+{
+    // One browser flow at a time: a second listener would only race the first for the code.
+    if (m_signingIn)
+        return;
+    m_signingIn = true;
+    auto running = runSignIn(acceptedTerms);
+    Q_UNUSED(running);
+}
+
+QCoro::Task<> SyncEngine::runSignIn(bool acceptedTerms)
+{
+    QPointer<SyncEngine> self(this);
+    const std::optional<QString> clientID = m_health && m_health->has_value()
+        ? (*m_health)->capabilities.googleClientId
+        : std::nullopt;
+    if (!clientID || clientID->trimmed().isEmpty()) {
+        setState(SyncState::failed(L("account.google.unavailable")));
+        m_signingIn = false;
+        Q_EMIT accountOperationFinished();
+        co_return;
+    }
+    setState(SyncState::syncing());
+    m_client->configure(serverURL(), std::nullopt);
+
+    GoogleSignIn::Options options;
+    options.browser = m_browser;
+    options.timeout = m_options.signInTimeout;
+    options.accountsHost = m_options.accountsHost;
+    options.opened = m_options.signInAddress;
+    const auto flow = co_await GoogleSignIn::authorize(*clientID, options);
+    if (!self)
+        co_return;
+    if (!flow.result) {
+        qCWarning(lcSync, "sign-in failed: browser flow ended without a code");
+        setState(SyncState::failed(flow.failure.description()));
+        m_signingIn = false;
+        Q_EMIT accountOperationFinished();
+        co_return;
+    }
+
+    const auto answer = co_await m_client->googleSignIn(flow.result->code,
+                                                        flow.result->redirectUri,
+                                                        flow.result->codeVerifier, deviceName(),
+                                                        acceptedTerms);
+    if (!self)
+        co_return;
+    if (!answer) {
+        qCWarning(lcSync, "sign-in failed: %s", qUtf8Printable(reason(answer.error())));
+        setState(SyncState::failed(message(answer.error())));
+        m_signingIn = false;
+        Q_EMIT accountOperationFinished();
+        co_return;
+    }
+    const AuthResponse &auth = *answer;
+    const auto saved = co_await m_keychain->save(auth.token, Keychain::syncService(),
+                                                 Keychain::sessionTokenAccount());
+    if (!self)
+        co_return;
+    // The session still works in this run; the sync below reads the token back and reports
+    // an unreachable keychain to the user.
+    if (!saved.ok())
+        qCWarning(lcSync, "sign-in: the session could not be stored: %s",
+                  qUtf8Printable(saved.error));
+    m_client->setToken(auth.token);
+    m_settings->setEmail(auth.user.email);
+    setAccount(auth.user);
+    setState(SyncState::idle());
+    Telemetry::shared().record(QStringLiteral("app_launched"));
+    m_signingIn = false;
+    Q_EMIT accountOperationFinished();
+    sync();
+}
+
+QCoro::Task<ShareResult<QUrl>> SyncEngine::publicLink(QString noteID)
+{
+    QPointer<SyncEngine> self(this);
+    if (!m_account)
+        co_return std::unexpected(ShareError(ShareLinkError {}));
+    const auto meta = m_store->meta(noteID);
+    if (!meta || meta->dirty) {
+        // The server may not have the note's current text: publish it first. The sync's
+        // outcome does not stop the link.
+        if (!m_inFlight)
+            sync();
+        if (m_inFlight)
+            co_await qCoro(this, &SyncEngine::syncFinished);
+        if (!self)
+            co_return std::unexpected(ShareError(APIError::transport(QString())));
+    }
+    const QString keychainError = co_await configureClient();
+    if (!self)
+        co_return std::unexpected(ShareError(APIError::transport(QString())));
+    if (!keychainError.isEmpty())
+        co_return std::unexpected(ShareError(APIError::transport(keychainError)));
+    const auto link = co_await m_client->createShare(noteID);
+    if (!link)
+        co_return std::visit([](const auto &e) { return ShareResult<QUrl>(std::unexpected(ShareError(e))); },
+                             link.error());
+    co_return link->url;
+}
+
+QCoro::Task<QList<ShareLink>> SyncEngine::liveLinks(QString noteID)
+{
+    QPointer<SyncEngine> self(this);
+    if (!m_account)
+        co_return QList<ShareLink>();
+    const QString keychainError = co_await configureClient();
+    if (!self || !keychainError.isEmpty())
+        co_return QList<ShareLink>();
+    const auto links = co_await m_client->shareLinks(noteID);
+    co_return links ? *links : QList<ShareLink>();
+}
+
+QCoro::Task<ShareResult<void>> SyncEngine::stopSharing(QString noteID)
+{
+    QPointer<SyncEngine> self(this);
+    auto failure = [](const ClientError &error) {
+        return std::visit([](const auto &e) { return ShareResult<void>(std::unexpected(ShareError(e))); },
+                          error);
+    };
+    if (!m_account)
+        co_return std::unexpected(ShareError(ShareLinkError {}));
+    const QString keychainError = co_await configureClient();
+    if (!self)
+        co_return std::unexpected(ShareError(APIError::transport(QString())));
+    if (!keychainError.isEmpty())
+        co_return std::unexpected(ShareError(APIError::transport(keychainError)));
+    const auto links = co_await m_client->shareLinks(noteID);
+    if (!links)
+        co_return failure(links.error());
+    for (const ShareLink &link : *links) {
+        const auto revoked = co_await m_client->revokeShare(link.token);
+        if (!revoked)
+            co_return failure(revoked.error());
+    }
+    co_return ShareResult<void>(std::expected<void, ShareError>());
+}
+
+void SyncEngine::openDashboard()
+{
+    auto running = runDashboard();
+    Q_UNUSED(running);
+}
+
+QCoro::Task<> SyncEngine::runDashboard()
+{
+    QPointer<SyncEngine> self(this);
+    const auto link = co_await m_client->dashboardLink();
+    if (!self)
+        co_return;
+    if (!link)
+        setState(SyncState::failed(message(link.error())));
+    else if (!m_browser->open(*link))
+        qCWarning(lcSync, "dashboard: no browser could be started");
+    Q_EMIT accountOperationFinished();
+}
+
+void SyncEngine::signOut()
+{
+    auto running = runSignOut();
+    Q_UNUSED(running);
+}
+
+QCoro::Task<> SyncEngine::runSignOut()
+{
+    QPointer<SyncEngine> self(this);
+    const QString keychainError = co_await configureClient();
+    if (!self)
+        co_return;
+    // Telling the server is a courtesy: offline, or refused, the local sign-out still happens.
+    if (keychainError.isEmpty() && m_client->token()) {
+        const auto loggedOut = co_await m_client->logout();
+        if (!self)
+            co_return;
+        if (!loggedOut)
+            qCInfo(lcSync, "sign-out: logout request failed (%s)",
+                   qUtf8Printable(reason(loggedOut.error())));
+    }
+    co_await endSession();
+    if (!self)
+        co_return;
+    Q_EMIT accountOperationFinished();
+}
+
+QCoro::Task<> SyncEngine::endSession()
+{
+    QPointer<SyncEngine> self(this);
+    m_client->setToken(std::nullopt);
+    const auto removed
+        = co_await m_keychain->remove(Keychain::syncService(), Keychain::sessionTokenAccount());
+    if (!self)
+        co_return;
+    if (!removed.ok())
+        qCWarning(lcSync, "sign-out: the stored session could not be removed: %s",
+                  qUtf8Printable(removed.error));
+    // Without the e-mail a token the keychain failed to remove never restores this session.
+    m_settings->setEmail(QString());
+    setAccount(std::nullopt);
+    setMediaUsage(std::nullopt);
+    m_store->resetSyncState();
+    setState(SyncState::signedOut());
+}
+
+void SyncEngine::deleteAccount()
+{
+    auto running = runDeleteAccount();
+    Q_UNUSED(running);
+}
+
+QCoro::Task<> SyncEngine::runDeleteAccount()
+{
+    QPointer<SyncEngine> self(this);
+    if (!m_account) {
+        Q_EMIT accountOperationFinished();
+        co_return;
+    }
+    setState(SyncState::syncing());
+    const QString keychainError = co_await configureClient();
+    if (!self)
+        co_return;
+    if (!keychainError.isEmpty()) {
+        setState(SyncState::failed(L("error.transport", keychainError)));
+        Q_EMIT accountOperationFinished();
+        co_return;
+    }
+    const auto deleted = co_await m_client->deleteAccount();
+    if (!self)
+        co_return;
+    if (!deleted) {
+        setState(SyncState::failed(message(deleted.error())));
+        Q_EMIT accountOperationFinished();
+        co_return;
+    }
+    co_await endSession();
+    if (!self)
+        co_return;
+    Q_EMIT accountOperationFinished();
+}
+
+QCoro::Task<APIResult<void>> SyncEngine::sendFeedback(QString message,
+                                                      std::optional<QByteArray> picture,
+                                                      std::optional<FeedbackDiagnostics> diagnostics)
+{
+    QPointer<SyncEngine> self(this);
+    const QString keychainError = co_await configureClient();
+    if (!self)
+        co_return std::unexpected(ClientError(APIError::transport(QString())));
+    if (!keychainError.isEmpty())
+        co_return std::unexpected(ClientError(APIError::transport(keychainError)));
+    QMap<QString, QString> fields {
+        { QStringLiteral("appVersion"), AppInfo::version() },
+        { QStringLiteral("osVersion"), osVersion() },
+        { QStringLiteral("macModel"), hardwareModel() },
+        { QStringLiteral("lang"), languageCode() },
+    };
+    std::optional<QByteArray> diagnosticsFile;
+    if (diagnostics) {
+        fields.insert(QStringLiteral("crashes"), QString::number(diagnostics->crashReports));
+        diagnosticsFile = diagnostics->text.toUtf8();
+    }
+    auto sent = co_await m_client->sendFeedback(message, fields, picture, diagnosticsFile);
+    if (!self)
+        co_return sent;
+    if (sent)
+        Telemetry::shared().record(QStringLiteral("feedback_sent"));
+    co_return sent;
 }

@@ -16,7 +16,10 @@
 #include <memory>
 #include <optional>
 
+#include "platform/Browser.h"
 #include "platform/Keychain.h"
+
+#include <variant>
 
 class AppSettings;
 class NoteStore;
@@ -30,6 +33,47 @@ struct SyncReport
     int files = 0; ///< media files moved (uploaded plus downloaded)
     int skipped = 0; ///< received records that could not be used (unusable names)
     qint64 milliseconds = 0;
+};
+
+/// A share operation without a signed-in account.
+struct ShareLinkError
+{
+    /// "editor.shareLink.signedOut".
+    QString description() const;
+    bool operator==(const ShareLinkError &) const = default;
+};
+
+/// What a share operation can fail with.
+using ShareError = std::variant<ShareLinkError, APIError, DecodeError>;
+
+/// The outcome of a share operation: the value or a `ShareError`. (A wrapper for the same
+/// reason as `APIResult`: g++ 12 cannot return `std::expected` from a coroutine.)
+template<typename T> class ShareResult
+{
+public:
+    using Expected = std::expected<T, ShareError>;
+
+    ShareResult() = default;
+    template<typename U>
+    requires std::is_constructible_v<Expected, U &&> ShareResult(U &&value)
+        : m_value(std::forward<U>(value))
+    {
+    }
+
+    bool has_value() const { return m_value.has_value(); }
+    explicit operator bool() const { return m_value.has_value(); }
+    decltype(auto) operator*() const & { return *m_value; }
+    const ShareError &error() const { return m_value.error(); }
+
+private:
+    Expected m_value;
+};
+
+/// The diagnostics a feedback form may carry.
+struct FeedbackDiagnostics
+{
+    QString text;
+    int crashReports = 0;
 };
 
 /// Keeps the local notes and the account's notes on the server in step, and publishes the
@@ -59,6 +103,15 @@ public:
         /// --server, tests).
         QString serverURL;
         APIClient::Options client;
+        /// Opens the sign-in and dashboard addresses (not owned; null → the desktop's browser).
+        Browser *browser = nullptr;
+        /// How long sign-in waits for the browser's redirect.
+        std::chrono::milliseconds signInTimeout { 300000 };
+        /// Google's accounts host (tests point it elsewhere).
+        QString accountsHost = QStringLiteral("https://accounts.google.com");
+        /// Told the sign-in address and whether a browser was started (the command-line tool
+        /// prints it).
+        std::function<void(const QUrl &, bool opened)> signInAddress;
     };
 
     /// Health check outcome: the server's health, or why it could not be read.
@@ -74,6 +127,9 @@ public:
     /// `keychain` (not owned; null → an empty in-memory one) holds the session token.
     SyncEngine(NoteStore *store, AppSettings *settings, Keychain *keychain, const Options &options,
                QObject *parent = nullptr);
+    /// The same, owning `keychain` (the application's desktop keychain).
+    SyncEngine(NoteStore *store, AppSettings *settings, std::unique_ptr<Keychain> keychain,
+               const Options &options, QObject *parent = nullptr);
     ~SyncEngine() override;
 
     SyncState state() const { return m_state; }
@@ -89,6 +145,8 @@ public:
     APIClient *client() const { return m_client; }
     /// True from the start of a sync to its end.
     bool isSyncing() const { return m_inFlight; }
+    /// True until the start-up check of a stored session is done (`sessionRestored`).
+    bool isRestoringSession() const { return m_restoring; }
 
     /// Starts a sync now (no-op while signed out or already syncing). Returns at once.
     void sync();
@@ -101,11 +159,33 @@ public:
     /// otherwise usage becomes absent. Returns at once.
     void refreshMediaUsage();
 
+    /// Signs in with Google in the browser, then syncs. Needs a health check that named a
+    /// Google client. Returns at once; `accountOperationFinished` tells the end.
+    void signInWithGoogle(bool acceptedTerms);
+    /// Publishes the note (syncing first when the server may lack its current text) and
+    /// gives the public address.
+    QCoro::Task<ShareResult<QUrl>> publicLink(QString noteID);
+    /// The note's live links; empty without an account or on any failure.
+    QCoro::Task<QList<ShareLink>> liveLinks(QString noteID);
+    /// Revokes every live link of the note, in order; the first failure stops.
+    QCoro::Task<ShareResult<void>> stopSharing(QString noteID);
+    /// Opens the account's web dashboard in the browser. Returns at once.
+    void openDashboard();
+    /// Ends the session on this device; the notes stay and will all be pushed again after
+    /// the next sign-in. Works offline. Returns at once.
+    void signOut();
+    /// Deletes the account on the server; the local notes stay. Returns at once.
+    void deleteAccount();
+    /// Sends the feedback form.
+    QCoro::Task<APIResult<void>> sendFeedback(QString message, std::optional<QByteArray> picture,
+                                              std::optional<FeedbackDiagnostics> diagnostics);
+
     /// A short, stable failure code for telemetry ("http_500", "offline", "no_server",
     /// "unauthorized", "other").
     static QString reason(const ClientError &error);
     /// The user-facing text of a failure.
     static QString message(const ClientError &error);
+    static QString message(const ShareError &error);
 
 Q_SIGNALS:
     void stateChanged(const SyncState &state);
@@ -118,6 +198,8 @@ Q_SIGNALS:
     void syncFinished();
     /// The start-up check of a stored session is done (with or without an account).
     void sessionRestored();
+    /// A sign-in, sign-out, account deletion or dashboard request ended (`state` tells how).
+    void accountOperationFinished();
 
 private:
     QCoro::Task<> restoreSession();
@@ -126,6 +208,15 @@ private:
     QCoro::Task<> runHealthCheck();
     QCoro::Task<> runMediaUsage();
     QCoro::Task<KeychainResult> readToken();
+    /// Configures the client with the server address and the stored token; an error text
+    /// when the keychain cannot be read.
+    QCoro::Task<QString> configureClient();
+    QCoro::Task<> runSignIn(bool acceptedTerms);
+    QCoro::Task<> runSignOut();
+    QCoro::Task<> runDeleteAccount();
+    QCoro::Task<> runDashboard();
+    /// Forgets the session locally (token, account, usage) and marks every note for a push.
+    QCoro::Task<> endSession();
     void fail(const ClientError &error);
     QString serverURL() const;
     void setState(const SyncState &state);
@@ -139,11 +230,15 @@ private:
     AppSettings *m_settings;
     Options m_options;
     std::unique_ptr<Keychain> m_ownKeychain;
+    std::unique_ptr<Browser> m_ownBrowser;
+    Browser *m_browser;
     Keychain *m_keychain;
     APIClient *m_client;
     QTimer *m_timer = nullptr;
     QTimer *m_debounce = nullptr;
     bool m_inFlight = false;
+    bool m_restoring = true;
+    bool m_signingIn = false;
 
     SyncState m_state = SyncState::signedOut();
     std::optional<APIUser> m_account;
