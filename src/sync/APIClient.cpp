@@ -1,5 +1,7 @@
 #include "sync/APIClient.h"
 
+#include "store/DurableFile.h"
+
 #include "app/AppInfo.h"
 #include "app/Localization.h"
 
@@ -389,6 +391,10 @@ QCoro::Task<APIResult<QList<ShareLink>>> APIClient::shareLinks(QString noteID)
 
 QCoro::Task<APIResult<void>> APIClient::revokeShare(QString shareToken)
 {
+    // The token comes from the server and becomes a path segment: one that is not a plain
+    // name ("..", "a/b") would address another endpoint.
+    if (!DurableFile::isSafeComponent(shareToken))
+        co_return std::unexpected(ClientError(DecodeError{QStringLiteral("share token: not a plain name")}));
     co_return co_await requestVoid(
         QByteArrayLiteral("POST"),
         QStringLiteral("/v1/shares/") + shareToken + QStringLiteral("/revoke"), std::nullopt);

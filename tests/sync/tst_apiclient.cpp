@@ -337,6 +337,11 @@ private Q_SLOTS:
         m_server->clearRequests();
         QVERIFY(await(m_client->revokeShare(QStringLiteral("to ken"))));
         QCOMPARE(m_server->requests().first().path, QStringLiteral("/v1/shares/to ken/revoke"));
+        // A token that is not a plain name never reaches the wire as a path.
+        const int before = int(m_server->requests().size());
+        for (const QString &hostile : {QStringLiteral(".."), QStringLiteral("../auth/me"), QStringLiteral("a/b")})
+            QVERIFY(!await(m_client->revokeShare(hostile)));
+        QCOMPARE(int(m_server->requests().size()), before);
         QVERIFY(m_server->requests().first().rawPath.contains("%20"));
     }
 
