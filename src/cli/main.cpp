@@ -23,6 +23,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <expected>
 #include <optional>
 #include <unistd.h>
 
@@ -242,6 +243,30 @@ QString defaultNotesFolder()
     return AppSettings().notesFolder();
 }
 
+// The folders of this run: the support folder migrated and locked, and store options for a
+// one-shot command (no watcher, index written in place).
+struct LockedFolders
+{
+    StoreLock lock;
+    NoteStore::Options options;
+};
+
+std::expected<LockedFolders, int> lockFolders(const Arguments &args)
+{
+    const QString support
+        = args.support.isEmpty() ? NoteStore::defaultSupportFolder() : args.support;
+    NoteStore::migrateFromPreviousAppName(support);
+    auto lock = StoreLock::acquire(support);
+    if (!lock)
+        return std::unexpected(fail(Locked, lock.error()));
+    NoteStore::Options options;
+    options.notesFolder = args.notes.isEmpty() ? defaultNotesFolder() : args.notes;
+    options.supportFolder = support;
+    options.watchFolder = false;
+    options.backgroundIndexWrites = false;
+    return LockedFolders{std::move(*lock), options};
+}
+
 int runMarkdown(const Arguments &args)
 {
     if (!args.positional.isEmpty() || !args.options.isEmpty())
@@ -296,20 +321,10 @@ int runStoreCommand(const Arguments &args)
     if (!tagOk)
         return fail(Usage, QStringLiteral("--tag must be text, image or audio"));
 
-    const QString notes = args.notes.isEmpty() ? defaultNotesFolder() : args.notes;
-    const QString support
-        = args.support.isEmpty() ? NoteStore::defaultSupportFolder() : args.support;
-    NoteStore::migrateFromPreviousAppName(support);
-    auto lock = StoreLock::acquire(support);
-    if (!lock)
-        return fail(Locked, lock.error());
-
-    NoteStore::Options options;
-    options.notesFolder = notes;
-    options.supportFolder = support;
-    options.watchFolder = false;
-    options.backgroundIndexWrites = false;
-    NoteStore store(options);
+    auto folders = lockFolders(args);
+    if (!folders)
+        return folders.error();
+    NoteStore store(folders->options);
 
     auto finish = [&](int code) {
         store.flush();
@@ -479,20 +494,10 @@ int runSync(QCoreApplication &app, const Arguments &args)
         return usage;
     const bool json = args.options.contains(QStringLiteral("--json"));
 
-    const QString notes = args.notes.isEmpty() ? defaultNotesFolder() : args.notes;
-    const QString support
-        = args.support.isEmpty() ? NoteStore::defaultSupportFolder() : args.support;
-    NoteStore::migrateFromPreviousAppName(support);
-    auto lock = StoreLock::acquire(support);
-    if (!lock)
-        return fail(Locked, lock.error());
-
-    NoteStore::Options storeOptions;
-    storeOptions.notesFolder = notes;
-    storeOptions.supportFolder = support;
-    storeOptions.watchFolder = false;
-    storeOptions.backgroundIndexWrites = false;
-    NoteStore store(storeOptions);
+    auto folders = lockFolders(args);
+    if (!folders)
+        return folders.error();
+    NoteStore store(folders->options);
 
     // The engine reads its account from the settings and its token from a keychain. With a
     // token from the environment both are this run's own: the user's settings stay untouched.
@@ -586,20 +591,11 @@ struct AccountSession
 int openAccountSession(QCoreApplication &app, const Arguments &args, AccountSession &session,
                        const SyncEngine::Options &base = {})
 {
-    const QString notes = args.notes.isEmpty() ? defaultNotesFolder() : args.notes;
-    const QString support
-        = args.support.isEmpty() ? NoteStore::defaultSupportFolder() : args.support;
-    NoteStore::migrateFromPreviousAppName(support);
-    auto lock = StoreLock::acquire(support);
-    if (!lock)
-        return fail(Locked, lock.error());
-    session.lock.emplace(std::move(*lock));
-    NoteStore::Options storeOptions;
-    storeOptions.notesFolder = notes;
-    storeOptions.supportFolder = support;
-    storeOptions.watchFolder = false;
-    storeOptions.backgroundIndexWrites = false;
-    session.store = std::make_unique<NoteStore>(storeOptions);
+    auto folders = lockFolders(args);
+    if (!folders)
+        return folders.error();
+    session.lock.emplace(std::move(folders->lock));
+    session.store = std::make_unique<NoteStore>(folders->options);
 
     Keychain *keychain = nullptr;
     const QString token = qEnvironmentVariable("SCRIVEL_TOKEN").trimmed();
