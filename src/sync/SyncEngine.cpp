@@ -107,8 +107,9 @@ QCoro::Task<> SyncEngine::restoreSession()
     Q_EMIT sessionRestored();
 
     m_client->configure(serverURL(), token.secret);
+    const quint64 session = m_session;
     const auto user = co_await m_client->me();
-    if (!self)
+    if (!self || m_session != session)
         co_return;
     // A failure keeps the provisional account: the next sync tells whether it is still valid.
     if (user && m_account)
@@ -153,11 +154,16 @@ void SyncEngine::sync()
 QCoro::Task<> SyncEngine::runSync()
 {
     QPointer<SyncEngine> self(this);
+    // A sign-out or account deletion while a request is out ends this run for the outside
+    // world at once; what the server answers afterwards belongs to the old session and must
+    // not mark notes as accepted (they are all to be pushed again) or revive the state.
+    const quint64 session = m_session;
+    auto abandoned = [&] { return !self || m_session != session; };
     QElapsedTimer clock;
     clock.start();
 
     const auto token = co_await readToken();
-    if (!self)
+    if (abandoned())
         co_return;
     if (!token.ok()) {
         // The keychain could not be asked: that is no reason to sign the user out.
@@ -188,7 +194,7 @@ QCoro::Task<> SyncEngine::runSync()
         }
 
         const auto answer = co_await m_client->sync(m_store->cursor(), changes);
-        if (!self)
+        if (abandoned())
             co_return;
         if (!answer) {
             fail(answer.error());
@@ -258,11 +264,11 @@ QCoro::Task<> SyncEngine::runSync()
 
     if (mediaWanted) {
         report.files = co_await moveMedia(pendingUploads, downloadNotes);
-        if (!self)
+        if (abandoned())
             co_return;
         if (report.files > 0) {
             co_await runMediaUsage();
-            if (!self)
+            if (abandoned())
                 co_return;
         }
     }
@@ -316,6 +322,7 @@ void SyncEngine::fail(const ClientError &error)
 QCoro::Task<int> SyncEngine::moveMedia(QList<MediaRef> uploads, QStringList downloadNotes)
 {
     QPointer<SyncEngine> self(this);
+    const quint64 session = m_session;
     int moved = 0;
     int failed = 0;
 
@@ -326,7 +333,7 @@ QCoro::Task<int> SyncEngine::moveMedia(QList<MediaRef> uploads, QStringList down
         if (!path || QFileInfo(*path).isSymLink() || !QFileInfo(*path).isFile())
             continue;
         const auto done = co_await m_client->uploadMedia(ref.noteId, ref.filename, *path);
-        if (!self)
+        if (!self || m_session != session)
             co_return moved;
         if (done) {
             ++moved;
@@ -339,7 +346,7 @@ QCoro::Task<int> SyncEngine::moveMedia(QList<MediaRef> uploads, QStringList down
     for (const QString &noteId : downloadNotes) {
         for (const Attachment &attachment : m_store->missingMedia(noteId)) {
             const auto bytes = co_await m_client->downloadMedia(noteId, attachment.filename);
-            if (!self)
+            if (!self || m_session != session)
                 co_return moved;
             if (!bytes) {
                 ++failed;
@@ -407,8 +414,9 @@ QCoro::Task<> SyncEngine::runMediaUsage()
         setMediaUsage(std::nullopt);
         co_return;
     }
+    const quint64 session = m_session;
     const auto usage = co_await m_client->mediaUsage();
-    if (!self)
+    if (!self || m_session != session)
         co_return;
     setMediaUsage(usage ? std::optional(*usage) : std::nullopt);
 }
@@ -629,6 +637,9 @@ QCoro::Task<ShareResult<QUrl>> SyncEngine::publicLink(QString noteID)
             co_await qCoro(this, &SyncEngine::syncFinished);
         if (!self)
             co_return std::unexpected(ShareError(APIError::transport(QString())));
+        // The sync may have ended the session (signed out meanwhile, or refused by the server).
+        if (!m_account)
+            co_return std::unexpected(ShareError(ShareLinkError {}));
     }
     const QString keychainError = co_await configureClient();
     if (!self)
@@ -728,7 +739,14 @@ QCoro::Task<> SyncEngine::runSignOut()
 QCoro::Task<> SyncEngine::endSession()
 {
     QPointer<SyncEngine> self(this);
+    ++m_session;
     m_client->setToken(std::nullopt);
+    // A sync still waiting for the server is over as far as anyone here is concerned (it
+    // drops its answer); waiters such as a share request must not hang on it.
+    if (m_inFlight) {
+        m_inFlight = false;
+        Q_EMIT syncFinished();
+    }
     const auto removed
         = co_await m_keychain->remove(Keychain::syncService(), Keychain::sessionTokenAccount());
     if (!self)

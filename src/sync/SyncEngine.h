@@ -237,6 +237,8 @@ private:
     QTimer *m_timer = nullptr;
     QTimer *m_debounce = nullptr;
     bool m_inFlight = false;
+    /// Changes whenever a session ends, so work begun under it knows to drop its results.
+    quint64 m_session = 0;
     bool m_restoring = true;
     bool m_signingIn = false;
 

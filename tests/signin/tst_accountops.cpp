@@ -317,6 +317,49 @@ private Q_SLOTS:
         QCOMPARE(m_engine->state().kind, SyncState::Kind::SignedOut);
     }
 
+    // The session ends while a sync request is still out: its late answer (which accepts every
+    // note) must neither mark notes clean nor bring the state back to idle.
+    void sessionEndingDuringASyncDropsItsAnswer_data()
+    {
+        QTest::addColumn<bool>("deleting");
+        QTest::newRow("sign-out") << false;
+        QTest::newRow("account deletion") << true;
+    }
+
+    void sessionEndingDuringASyncDropsItsAnswer()
+    {
+        QFETCH(bool, deleting);
+        const QString one = m_store->create(QStringLiteral("one")).id;
+        const QString two = m_store->create(QStringLiteral("two")).id;
+        HttpResponse late = HttpResponse::json(
+            { { QStringLiteral("cursor"), 9 },
+              { QStringLiteral("hasMore"), false },
+              { QStringLiteral("serverTime"), 1.7e12 },
+              { QStringLiteral("notes"), QJsonArray() },
+              { QStringLiteral("accepted"), QJsonArray { one, two } },
+              { QStringLiteral("rejected"), QJsonArray() } });
+        late.delayMs = 400;
+        m_server->enqueue("POST", QStringLiteral("/v1/sync"), late);
+
+        QSignalSpy finished(m_engine.get(), &SyncEngine::syncFinished);
+        QSignalSpy states(m_engine.get(), &SyncEngine::stateChanged);
+        m_engine->sync();
+        QTRY_COMPARE(m_server->requests(QStringLiteral("/v1/sync")).size(), 1);
+        QVERIFY(waitForAccountOperation(
+            [&] { deleting ? m_engine->deleteAccount() : m_engine->signOut(); }));
+        QCOMPARE(m_engine->state().kind, SyncState::Kind::SignedOut);
+        QCOMPARE(finished.count(), 1); // waiters on the sync are released with the session
+        QVERIFY(!m_engine->isSyncing());
+
+        const qsizetype changes = states.count();
+        QTest::qWait(late.delayMs + 400); // the late answer arrives and is dropped
+        QCOMPARE(states.count(), changes);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(m_engine->state().kind, SyncState::Kind::SignedOut);
+        QCOMPARE(m_store->dirtyCount(), 2);
+        QCOMPARE(m_store->cursor(), 0);
+    }
+
     void deleteAccount_data()
     {
         QTest::addColumn<int>("status");
