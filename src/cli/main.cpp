@@ -71,14 +71,11 @@ Server:
                               ask the server for its health and capabilities
   sync [--server URL] [--json]
                               one sync of the notes with the server (default: the app's
-                              server); the session token comes from the environment
-                              variable SCRIVEL_TOKEN (the desktop keychain is not read
-                              yet, so without it the sync ends signed out); prints the
-                              final state, the pushed, pulled and file counts and the
-                              conflict copies
+                              server) with the app's session; prints the final state,
+                              the pushed, pulled and file counts and the conflict copies
 
 Account (the session lives in the desktop keychain, like the app's; with SCRIVEL_TOKEN
-set, that token is used instead and nothing is stored):
+set, that token is used instead and nothing is stored; this holds for sync too):
   signin --server URL [--accept-terms]
                               sign in with Google in the browser (the address to open
                               is printed when no browser can be started), store the
@@ -488,93 +485,6 @@ int runHealth(QCoreApplication &app, const Arguments &args)
     return code;
 }
 
-int runSync(QCoreApplication &app, const Arguments &args)
-{
-    if (const int usage = checkServerOptions(args, false); usage != Ok)
-        return usage;
-    const bool json = args.options.contains(QStringLiteral("--json"));
-
-    auto folders = lockFolders(args);
-    if (!folders)
-        return folders.error();
-    NoteStore store(folders->options);
-
-    // The engine reads its account from the settings and its token from a keychain. With a
-    // token from the environment both are this run's own: the user's settings stay untouched.
-    MemoryKeychain keychain;
-    QTemporaryDir scratch;
-    std::unique_ptr<AppSettings> settings;
-    const QString token = qEnvironmentVariable("SCRIVEL_TOKEN").trimmed();
-    if (!token.isEmpty()) {
-        if (!scratch.isValid())
-            return fail(Failed, scratch.errorString());
-        const QString email = AppSettings().email();
-        settings = std::make_unique<AppSettings>(scratch.filePath(QStringLiteral("settings.ini")),
-                                                 LoginItem::create(LoginItem::Backend::InMemory));
-        settings->setEmail(email.isEmpty() ? QStringLiteral("scrivel") : email);
-        keychain.set(Keychain::syncService(), Keychain::sessionTokenAccount(), token);
-    } else {
-        settings = std::make_unique<AppSettings>();
-    }
-
-    SyncEngine::Options options;
-    if (args.options.contains(QStringLiteral("--server")))
-        options.serverURL = args.options.value(QStringLiteral("--server"));
-    SyncEngine engine(&store, settings.get(), &keychain, options);
-    QObject::connect(&engine, &SyncEngine::syncFinished, &app, [&app] { app.exit(0); });
-    engine.sync();
-    if (engine.isSyncing())
-        app.exec();
-    store.flush();
-
-    const SyncState state = engine.state();
-    const SyncReport report = engine.lastReport();
-    const bool idle = state.kind == SyncState::Kind::Idle;
-    QJsonArray conflicts;
-    for (const Note &copy : engine.lastConflicts())
-        conflicts.append(copy.id);
-    if (json) {
-        QJsonObject object { { QStringLiteral("state"), stateName(state.kind) },
-                             { QStringLiteral("pushed"), idle ? report.pushed : 0 },
-                             { QStringLiteral("pulled"), idle ? report.pulled : 0 },
-                             { QStringLiteral("files"), idle ? report.files : 0 },
-                             { QStringLiteral("skipped"), idle ? report.skipped : 0 },
-                             { QStringLiteral("mediaPending"), engine.mediaPending() },
-                             { QStringLiteral("conflicts"), conflicts } };
-        if (!state.message.isEmpty())
-            object.insert(QStringLiteral("message"), state.message);
-        out(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented)));
-    } else {
-        out(QStringLiteral("state: %1\n").arg(stateName(state.kind)));
-        if (!state.message.isEmpty())
-            out(QStringLiteral("message: %1\n").arg(state.message));
-        if (idle) {
-            out(QStringLiteral("pushed: %1\npulled: %2\nfiles: %3\n")
-                    .arg(report.pushed)
-                    .arg(report.pulled)
-                    .arg(report.files));
-            if (report.skipped > 0)
-                out(QStringLiteral("skipped: %1\n").arg(report.skipped));
-            if (engine.mediaPending() > 0)
-                out(QStringLiteral("media pending: %1\n").arg(engine.mediaPending()));
-            for (const QJsonValue &id : conflicts)
-                out(QStringLiteral("conflict copy: %1\n").arg(id.toString()));
-        }
-    }
-    if (!store.lastError().isEmpty())
-        fail(Ok, store.lastError());
-    switch (state.kind) {
-    case SyncState::Kind::Idle:
-        return Ok;
-    case SyncState::Kind::SignedOut:
-        return SyncSignedOut;
-    case SyncState::Kind::LocalOnly:
-        return SyncLocalOnly;
-    default:
-        return SyncFailed;
-    }
-}
-
 // The store, settings, keychain and engine of one account command.
 struct AccountSession
 {
@@ -661,6 +571,63 @@ int stateExit(const SyncState &state)
         return SyncFailed;
     }
 }
+
+int runSync(QCoreApplication &app, const Arguments &args)
+{
+    if (const int usage = checkServerOptions(args, false); usage != Ok)
+        return usage;
+    const bool json = args.options.contains(QStringLiteral("--json"));
+
+    // The same session as the app's (the desktop keychain), or SCRIVEL_TOKEN's.
+    AccountSession session;
+    if (const int code = openAccountSession(app, args, session); code != Ok)
+        return code;
+    NoteStore &store = *session.store;
+    SyncEngine &engine = *session.engine;
+    QObject::connect(&engine, &SyncEngine::syncFinished, &app, [&app] { app.exit(0); });
+    engine.sync();
+    if (engine.isSyncing())
+        app.exec();
+    store.flush();
+    const SyncState state = engine.state();
+    const SyncReport report = engine.lastReport();
+    const bool idle = state.kind == SyncState::Kind::Idle;
+    QJsonArray conflicts;
+    for (const Note &copy : engine.lastConflicts())
+        conflicts.append(copy.id);
+    if (json) {
+        QJsonObject object { { QStringLiteral("state"), stateName(state.kind) },
+                             { QStringLiteral("pushed"), idle ? report.pushed : 0 },
+                             { QStringLiteral("pulled"), idle ? report.pulled : 0 },
+                             { QStringLiteral("files"), idle ? report.files : 0 },
+                             { QStringLiteral("skipped"), idle ? report.skipped : 0 },
+                             { QStringLiteral("mediaPending"), engine.mediaPending() },
+                             { QStringLiteral("conflicts"), conflicts } };
+        if (!state.message.isEmpty())
+            object.insert(QStringLiteral("message"), state.message);
+        out(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented)));
+    } else {
+        out(QStringLiteral("state: %1\n").arg(stateName(state.kind)));
+        if (!state.message.isEmpty())
+            out(QStringLiteral("message: %1\n").arg(state.message));
+        if (idle) {
+            out(QStringLiteral("pushed: %1\npulled: %2\nfiles: %3\n")
+                    .arg(report.pushed)
+                    .arg(report.pulled)
+                    .arg(report.files));
+            if (report.skipped > 0)
+                out(QStringLiteral("skipped: %1\n").arg(report.skipped));
+            if (engine.mediaPending() > 0)
+                out(QStringLiteral("media pending: %1\n").arg(engine.mediaPending()));
+            for (const QJsonValue &id : conflicts)
+                out(QStringLiteral("conflict copy: %1\n").arg(id.toString()));
+        }
+    }
+    if (!store.lastError().isEmpty())
+        fail(Ok, store.lastError());
+    return stateExit(state);
+}
+
 
 int runAccountCommand(QCoreApplication &app, const Arguments &args)
 {

@@ -159,6 +159,13 @@ private Q_SLOTS:
                  QByteArray("Bearer cli-token"));
 
         // The next commands find the session in the keychain.
+        QCOMPARE(scrivel({ QStringLiteral("set"), id, QStringLiteral("a changed note") }).code, 0);
+        const Run synced = scrivel(
+            { QStringLiteral("sync"), QStringLiteral("--server"), m_server.url(), QStringLiteral("--json") });
+        QCOMPARE(synced.code, 0);
+        QVERIFY2(synced.out.contains(QStringLiteral("\"pushed\": 1")), qPrintable(synced.out));
+        QCOMPARE(m_server.requests(QStringLiteral("/v1/sync")).last().header("authorization"),
+                 QByteArray("Bearer cli-token"));
         const Run share
             = scrivel({ QStringLiteral("share"), id, QStringLiteral("--server"), m_server.url() });
         QCOMPARE(share.code, 0);

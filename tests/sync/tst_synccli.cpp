@@ -38,6 +38,9 @@ class TestSyncCli : public QObject
                            m_folders->path(QStringLiteral("config")));
         environment.insert(QStringLiteral("HOME"), m_folders->path(QStringLiteral("home")));
         environment.remove(QStringLiteral("SCRIVEL_TOKEN"));
+        // Without a token the tool asks the desktop keychain: never the developer's own.
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                           QStringLiteral("unix:path=") + m_folders->path(QStringLiteral("no-bus")));
         if (!token.isEmpty())
             environment.insert(QStringLiteral("SCRIVEL_TOKEN"), token);
         process.setProcessEnvironment(environment);
