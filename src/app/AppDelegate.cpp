@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include "telemetry/Telemetry.h"
+
 #include "app/AppInfo.h"
 #include "app/AppSettings.h"
 #include "app/Localization.h"
@@ -37,6 +39,12 @@ AppDelegate::Options AppDelegate::productionOptions()
 {
     Options options;
     options.screens = ScreenFactories::standard();
+    // The last events go out with the still valid session, within the bounded quit wait.
+    options.startShutdownWork = [] {
+        auto flushing = Telemetry::shared().flush();
+        Q_UNUSED(flushing);
+    };
+    options.shutdownWorkDone = [] { return !Telemetry::shared().isFlushing(); };
     return options;
 }
 
@@ -308,6 +316,8 @@ void AppDelegate::terminate()
     // Shutdown work (the telemetry flush) gets a bounded wait, polled from the running event
     // loop so that its replies can arrive; pending edits are already on disk.
     m_quitClock.start();
+    if (m_options.startShutdownWork)
+        m_options.startShutdownWork();
     m_quitPoll = new QTimer(this);
     m_quitPoll->setInterval(quitPollInterval);
     connect(m_quitPoll, &QTimer::timeout, this, [this] {

@@ -47,6 +47,8 @@ public:
         QString instanceServer;
         /// How long quitting waits for shutdown work (the telemetry flush).
         std::chrono::milliseconds quitWait { 1500 };
+        /// Starts the shutdown work when quitting; unset → none.
+        std::function<void()> startShutdownWork;
         /// Whether the shutdown work is done; unset → nothing to wait for.
         std::function<bool()> shutdownWorkDone;
         /// Ends the process; unset → QCoreApplication::quit.

@@ -1,6 +1,11 @@
 #include "app/AppInfo.h"
 
 #include "BuildInfo.h"
+#include "app/Localization.h"
+
+#include <QFile>
+#include <QSysInfo>
+#include <QVersionNumber>
 
 namespace {
 QString orFallback(const char *value, const char *fallback)
@@ -33,6 +38,35 @@ std::optional<QString> devServer()
     if (value.isEmpty())
         return std::nullopt;
     return value;
+}
+
+QString osVersion(int parts)
+{
+    const QVersionNumber version = QVersionNumber::fromString(QSysInfo::productVersion());
+    QStringList numbers;
+    for (int i = 0; i < std::clamp(parts, 1, 3); ++i)
+        numbers << QString::number(std::max(0, version.segmentAt(i)));
+    return numbers.join(u'.');
+}
+
+QString hardwareModel()
+{
+    auto readLine = [](const char *path) {
+        QFile file(QString::fromLatin1(path));
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        return QString::fromUtf8(file.read(256)).simplified();
+    };
+    const QString model = (readLine("/sys/class/dmi/id/sys_vendor") + u' '
+                           + readLine("/sys/class/dmi/id/product_name"))
+                              .simplified();
+    return model.isEmpty() ? QStringLiteral("unknown") : model;
+}
+
+QString languageCode()
+{
+    const QString code = Localization::locale().name().section(u'_', 0, 0);
+    return code.isEmpty() || code == u"C" ? QStringLiteral("en") : code;
 }
 
 } // namespace AppInfo

@@ -18,4 +18,11 @@ QString build(); ///< "0" when unset
 /// The development server address, or nothing when no override is set.
 std::optional<QString> devServer();
 
+/// The operating system's version as `parts` numbers (1–3) joined by ".", e.g. "12.4".
+QString osVersion(int parts);
+/// The hardware model as the firmware names it ("<vendor> <product>"), or "unknown".
+QString hardwareModel();
+/// The language code of the interface locale ("pt" for pt_BR), or "en" when it has none.
+QString languageCode();
+
 } // namespace AppInfo

@@ -9,9 +9,7 @@
 #include "telemetry/Telemetry.h"
 
 #include <QCoroSignal>
-#include <QFile>
 #include <QSysInfo>
-#include <QVersionNumber>
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -37,6 +35,7 @@ SyncEngine::SyncEngine(NoteStore *store, AppSettings *settings, Keychain *keycha
     , m_options(options)
     , m_browser(options.browser)
     , m_keychain(keychain)
+    , m_telemetry(options.telemetry ? options.telemetry : &Telemetry::shared())
     , m_client(new APIClient(options.client, this))
 {
     qRegisterMetaType<SyncState>();
@@ -114,7 +113,10 @@ QCoro::Task<> SyncEngine::restoreSession()
     // A failure keeps the provisional account: the next sync tells whether it is still valid.
     if (user && m_account)
         setAccount(*user);
-    Telemetry::shared().record(QStringLiteral("app_launched"));
+    co_await m_telemetry->configure(m_client);
+    if (!self || m_session != session)
+        co_return;
+    m_telemetry->record(QStringLiteral("app_launched"));
 }
 
 void SyncEngine::startTimer()
@@ -279,7 +281,7 @@ QCoro::Task<> SyncEngine::runSync()
     qCInfo(lcSync, "sync ok: %ld up, %ld down, %ld files, %ld ms", long(report.pushed),
            long(report.pulled), long(report.files), long(report.milliseconds));
     if (report.pushed + report.pulled + report.files >= 1) {
-        Telemetry::shared().record(QStringLiteral("sync_completed"),
+        m_telemetry->record(QStringLiteral("sync_completed"),
                                    { { QStringLiteral("ms"), report.milliseconds },
                                      { QStringLiteral("pushed"), report.pushed },
                                      { QStringLiteral("pulled"), report.pulled },
@@ -311,7 +313,7 @@ void SyncEngine::fail(const ClientError &error)
                        qUtf8Printable(decode->detail));
         else
             qCCritical(lcSync, "sync failed: %s", qUtf8Printable(why));
-        Telemetry::shared().record(QStringLiteral("sync_failed"),
+        m_telemetry->record(QStringLiteral("sync_failed"),
                                    { { QStringLiteral("reason"), why } });
         setState(SyncState::failed(message(error)));
     }
@@ -493,37 +495,6 @@ QString deviceName()
     return host.isEmpty() ? QStringLiteral("Linux") : host;
 }
 
-// The hardware model as the diagnostics name it: vendor and product from the firmware tables.
-QString hardwareModel()
-{
-    auto readLine = [](const char *path) {
-        QFile file(QString::fromLatin1(path));
-        if (!file.open(QIODevice::ReadOnly))
-            return QString();
-        return QString::fromUtf8(file.read(256)).simplified();
-    };
-    const QString model = (readLine("/sys/class/dmi/id/sys_vendor") + u' '
-                           + readLine("/sys/class/dmi/id/product_name"))
-                              .simplified();
-    return model.isEmpty() ? QStringLiteral("unknown") : model;
-}
-
-QString osVersion()
-{
-    const QVersionNumber version = QVersionNumber::fromString(QSysInfo::productVersion());
-    return QStringLiteral("%1.%2.%3")
-        .arg(version.majorVersion())
-        .arg(version.minorVersion())
-        .arg(version.microVersion());
-}
-
-QString languageCode()
-{
-    const QString name = Localization::locale().name();
-    const QString code = name.section(u'_', 0, 0);
-    return code.isEmpty() || code == u"C" ? QStringLiteral("en") : code;
-}
-
 } // namespace
 
 QString ShareLinkError::description() const
@@ -616,7 +587,12 @@ QCoro::Task<> SyncEngine::runSignIn(bool acceptedTerms)
     m_settings->setEmail(auth.user.email);
     setAccount(auth.user);
     setState(SyncState::idle());
-    Telemetry::shared().record(QStringLiteral("app_launched"));
+    const quint64 session = m_session;
+    co_await m_telemetry->configure(m_client);
+    if (!self)
+        co_return;
+    if (m_session == session)
+        m_telemetry->record(QStringLiteral("app_launched"));
     m_signingIn = false;
     Q_EMIT accountOperationFinished();
     sync();
@@ -721,6 +697,12 @@ QCoro::Task<> SyncEngine::runSignOut()
     const QString keychainError = co_await configureClient();
     if (!self)
         co_return;
+    // Queued events still go out with the valid session; after that nothing is recorded
+    // until the next sign-in.
+    co_await m_telemetry->flush();
+    if (!self)
+        co_return;
+    m_telemetry->silence();
     // Telling the server is a courtesy: offline, or refused, the local sign-out still happens.
     if (keychainError.isEmpty() && m_client->token()) {
         const auto loggedOut = co_await m_client->logout();
@@ -810,9 +792,9 @@ QCoro::Task<APIResult<void>> SyncEngine::sendFeedback(QString message,
         co_return std::unexpected(ClientError(APIError::transport(keychainError)));
     QMap<QString, QString> fields {
         { QStringLiteral("appVersion"), AppInfo::version() },
-        { QStringLiteral("osVersion"), osVersion() },
-        { QStringLiteral("macModel"), hardwareModel() },
-        { QStringLiteral("lang"), languageCode() },
+        { QStringLiteral("osVersion"), AppInfo::osVersion(3) },
+        { QStringLiteral("macModel"), AppInfo::hardwareModel() },
+        { QStringLiteral("lang"), AppInfo::languageCode() },
     };
     std::optional<QByteArray> diagnosticsFile;
     if (diagnostics) {
@@ -823,6 +805,6 @@ QCoro::Task<APIResult<void>> SyncEngine::sendFeedback(QString message,
     if (!self)
         co_return sent;
     if (sent)
-        Telemetry::shared().record(QStringLiteral("feedback_sent"));
+        m_telemetry->record(QStringLiteral("feedback_sent"));
     co_return sent;
 }

@@ -23,6 +23,7 @@
 
 class AppSettings;
 class NoteStore;
+class Telemetry;
 class QTimer;
 
 /// What one finished sync did (for the command-line tool and tests).
@@ -112,6 +113,8 @@ public:
         /// Told the sign-in address and whether a browser was started (the command-line tool
         /// prints it).
         std::function<void(const QUrl &, bool opened)> signInAddress;
+        /// Where usage events go (not owned; null → the process-wide instance).
+        Telemetry *telemetry = nullptr;
     };
 
     /// Health check outcome: the server's health, or why it could not be read.
@@ -233,6 +236,7 @@ private:
     std::unique_ptr<Browser> m_ownBrowser;
     Browser *m_browser;
     Keychain *m_keychain;
+    Telemetry *m_telemetry;
     APIClient *m_client;
     QTimer *m_timer = nullptr;
     QTimer *m_debounce = nullptr;

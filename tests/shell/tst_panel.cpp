@@ -50,6 +50,7 @@ private:
     std::function<void()> m_press;
     int m_exits = 0;
     bool m_shutdownDone = true;
+    int m_shutdownStarts = 0;
 
     std::unique_ptr<AppDelegate> makeDelegate(std::chrono::milliseconds quitWait = 1500ms)
     {
@@ -60,6 +61,7 @@ private:
         options.trayAvailable = true;
         options.dialogs = m_dialogs.get();
         options.quitWait = quitWait;
+        options.startShutdownWork = [this] { ++m_shutdownStarts; };
         options.shutdownWorkDone = [this] {
             return m_shutdownDone;
         };
@@ -353,15 +355,18 @@ private Q_SLOTS:
         QVERIFY(!onDisk(store, note.id).contains(QLatin1String("quit me")));
         QElapsedTimer clock;
         clock.start();
+        m_shutdownStarts = 0;
         delegate->terminate();
         // Edits are on disk before the wait begins, and the process has not ended yet.
         QVERIFY(onDisk(store, note.id).contains(QLatin1String("quit me")));
+        QCOMPARE(m_shutdownStarts, 1);
         QCOMPARE(m_exits, 0);
         QTRY_COMPARE_WITH_TIMEOUT(m_exits, 1, 3000);
         QVERIFY(clock.elapsed() >= 290);
         delegate->terminate(); // a second quit request changes nothing
         QTest::qWait(100);
         QCOMPARE(m_exits, 1);
+        QCOMPARE(m_shutdownStarts, 1);
     }
 
     void quitEndsAsSoonAsShutdownWorkIsDone()

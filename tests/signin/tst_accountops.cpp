@@ -12,6 +12,7 @@
 #include "store/NoteStore.h"
 #include "sync/LoopbackRedirect.h"
 #include "sync/SyncEngine.h"
+#include "telemetry/Telemetry.h"
 
 #include <QCoroTask>
 #include <QJsonArray>
@@ -76,6 +77,7 @@ class TestAccountOperations : public QObject
     std::unique_ptr<AppSettings> m_settings;
     std::unique_ptr<MemoryKeychain> m_keychain;
     std::unique_ptr<RecordingBrowser> m_browser;
+    std::unique_ptr<Telemetry> m_telemetry;
     std::unique_ptr<SyncEngine> m_engine;
     QNetworkAccessManager m_network;
     QString m_serverURL;
@@ -89,6 +91,7 @@ class TestAccountOperations : public QObject
         options.changeDebounce = std::chrono::hours(1);
         options.signInTimeout = std::chrono::seconds(20);
         options.browser = m_browser.get();
+        options.telemetry = m_telemetry.get();
         m_engine = std::make_unique<SyncEngine>(m_store.get(), m_settings.get(), m_keychain.get(),
                                                 options);
     }
@@ -172,6 +175,7 @@ private Q_SLOTS:
         m_settings = std::make_unique<AppSettings>(m_folders->path(QStringLiteral("settings.ini")),
                                                    std::make_unique<MemoryLoginItem>());
         m_browser = std::make_unique<RecordingBrowser>();
+        m_telemetry = std::make_unique<Telemetry>();
         signIn(true);
     }
 
@@ -306,6 +310,43 @@ private Q_SLOTS:
         // A new engine (the next start) stays signed out.
         makeEngine();
         QCOMPARE(m_engine->state().kind, SyncState::Kind::SignedOut);
+    }
+
+    // Queued usage events leave with the still valid session before the logout, and nothing
+    // is recorded after it.
+    void signOutFlushesTelemetryFirst()
+    {
+        m_server->setHandler([](const HttpRequest &request) {
+            if (request.path == u"/v1/auth/me")
+                return HttpResponse::json(
+                    { { QStringLiteral("user"), user(QStringLiteral("u1"), QStringLiteral("me@example.com")) },
+                      { QStringLiteral("telemetry"),
+                        QJsonObject { { QStringLiteral("beta"), false },
+                                      { QStringLiteral("required"), false },
+                                      { QStringLiteral("enabled"), true } } } });
+            return HttpResponse::json({});
+        });
+        QSignalSpy recorded(m_telemetry.get(), &Telemetry::recorded);
+        makeEngine();
+        QTRY_VERIFY(m_telemetry->state().enabled);
+        QTRY_COMPARE(recorded.count(), 1);
+        QCOMPARE(recorded.first().first().toString(), QStringLiteral("app_launched"));
+        m_telemetry->record(QStringLiteral("note_created"));
+
+        QVERIFY(waitForAccountOperation([&] { m_engine->signOut(); }));
+        QStringList order;
+        for (const HttpRequest &request : m_server->requests())
+            order << request.path;
+        const qsizetype upload = order.indexOf(QStringLiteral("/v1/telemetry"));
+        QVERIFY2(upload >= 0 && upload < order.indexOf(QStringLiteral("/v1/auth/logout")),
+                 qPrintable(order.join(u' ')));
+        const HttpRequest sent = m_server->requests(QStringLiteral("/v1/telemetry")).first();
+        QCOMPARE(sent.header("authorization"), QByteArray("Bearer tok"));
+        QCOMPARE(sent.json().value(QStringLiteral("events")).toArray().size(), 3); // launched, created, active
+
+        QVERIFY(!m_telemetry->state().enabled);
+        m_telemetry->record(QStringLiteral("note_created"));
+        QVERIFY(m_telemetry->queue().isEmpty());
     }
 
     void signOutTellsTheServer()
