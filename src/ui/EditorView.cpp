@@ -56,6 +56,7 @@ EditorView::EditorView(const QString &noteId, NoteStore *store, AppSettings *set
     buildUi();
     bind();
     load();
+    refreshLiveLinks();
 }
 
 EditorView::~EditorView()
@@ -105,6 +106,7 @@ void EditorView::buildUi()
     m_more->setPopupMode(QToolButton::InstantPopup);
     m_more->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0; }"));
     m_moreMenu = new QMenu(m_more);
+    m_moreMenu->setToolTipsVisible(true);
     m_more->setMenu(m_moreMenu);
     row->addWidget(m_back);
     row->addWidget(modes);
@@ -185,6 +187,8 @@ void EditorView::bind()
     }
     if (m_store)
         connect(m_store, &NoteStore::notesChanged, this, &EditorView::onStoreChanged);
+    if (m_sync)
+        connect(m_sync.data(), &SyncEngine::accountChanged, this, &EditorView::refreshLiveLinks);
 }
 
 void EditorView::applyLook()
@@ -398,9 +402,14 @@ QMenu *EditorView::moreMenu()
         QAction *info = m_moreMenu->addAction(L("editor.signedOut.note"));
         info->setEnabled(false);
     }
-    // Share links, PDF, AI and recording arrive with their services: present, off until then.
-    QAction *link = entry(L("editor.shareLink"), QStringLiteral("link"), false, [] {});
+    const bool blank = TextUtil::trimWhitespace(m_text).isEmpty();
+    QAction *link = entry(L("editor.shareLink"), QStringLiteral("link"),
+                          signedIn && !m_sharing && !blank, [this] { copyPublicLink(); });
     link->setToolTip(L("editor.shareLink.hint"));
+    if (m_publicLink)
+        entry(L("editor.shareLink.stop"), QStringLiteral("eye.slash"), !m_sharing,
+              [this] { stopSharing(); });
+    // PDF, AI and recording arrive with their services: present, off until then.
     m_moreMenu->addSeparator();
     entry(L("editor.addImage"), QStringLiteral("photo.badge.plus"), true, [this] { importImage(); });
     entry(L("editor.addAudio"), QStringLiteral("mic.badge.plus"), false, [] {});
@@ -490,6 +499,137 @@ void EditorView::closeNote()
     const auto note = liveNote();
     if (note && TextUtil::trimWhitespace(note->body).isEmpty())
         m_store->deleteNote(m_noteId);
+}
+
+void EditorView::copyPublicLink()
+{
+    if (m_sharing || !m_sync)
+        return;
+    Telemetry::shared().record(QStringLiteral("note_shared"),
+                               { { QStringLiteral("how"), QStringLiteral("link") } });
+    setSharing(true);
+    auto running = runCopyPublicLink(this);
+    Q_UNUSED(running);
+}
+
+void EditorView::stopSharing()
+{
+    if (m_sharing || !m_sync)
+        return;
+    setSharing(true);
+    auto running = runStopSharing(this);
+    Q_UNUSED(running);
+}
+
+// Only values and guarded pointers live in these frames, and the editor is looked at again
+// after every wait: the user may have gone back to the list (destroying the editor) while
+// the server was still answering.
+QCoro::Task<> EditorView::runCopyPublicLink(QPointer<EditorView> view)
+{
+    const QString noteId = view->m_noteId;
+    const QPointer<SyncEngine> sync = view->m_sync;
+    const quint64 askedAt = view->m_linksGeneration;
+    // Pending writes first: what the link publishes is then also what the notes folder holds.
+    if (view->m_store)
+        view->m_store->flush();
+    const ShareResult<QUrl> link = co_await sync->publicLink(noteId);
+    if (!view)
+        co_return;
+    if (link) {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        clipboard->setText((*link).toString(QUrl::FullyEncoded));
+        view->adoptPublicLink(*link, askedAt);
+        view->showNotice(L("editor.shareLink.copied"));
+    } else {
+        view->showNotice(SyncEngine::message(link.error()));
+    }
+    view->setSharing(false);
+}
+
+QCoro::Task<> EditorView::runStopSharing(QPointer<EditorView> view)
+{
+    const QString noteId = view->m_noteId;
+    const QPointer<SyncEngine> sync = view->m_sync;
+    const quint64 askedAt = view->m_linksGeneration;
+    const ShareResult<void> stopped = co_await sync->stopSharing(noteId);
+    if (!view)
+        co_return;
+    if (stopped) {
+        view->adoptPublicLink(std::nullopt, askedAt);
+        view->showNotice(L("editor.shareLink.stopped"));
+    } else {
+        view->showNotice(SyncEngine::message(stopped.error()));
+    }
+    view->setSharing(false);
+}
+
+void EditorView::refreshLiveLinks()
+{
+    std::optional<QString> account;
+    if (m_sync) {
+        if (const auto user = m_sync->account())
+            account = user->id;
+    }
+    // Keyed by the account: a change that keeps the same account (its e-mail or picture)
+    // does not ask the server again.
+    if (m_linksAccount && *m_linksAccount == account)
+        return;
+    m_linksAccount = account;
+    auto running = runLiveLinks(this, ++m_linksGeneration);
+    Q_UNUSED(running);
+}
+
+QCoro::Task<> EditorView::runLiveLinks(QPointer<EditorView> view, quint64 generation)
+{
+    const QString noteId = view->m_noteId;
+    const QPointer<SyncEngine> sync = view->m_sync;
+    QList<ShareLink> links;
+    if (sync)
+        links = co_await sync->liveLinks(noteId);
+    // Newest query wins: after a sign-out the empty answer comes at once, and the older
+    // account's answer that arrives later must not bring its link back.
+    if (!view || view->m_linksGeneration != generation)
+        co_return;
+    view->setPublicLink(links.isEmpty() ? std::nullopt : std::optional<QUrl>(links.first().url));
+}
+
+void EditorView::adoptPublicLink(const std::optional<QUrl> &link, quint64 askedAt)
+{
+    // A live-link query started after the request (the account changed meanwhile) knows
+    // better; otherwise this answer is the newest news and outdates queries still running.
+    if (askedAt != m_linksGeneration)
+        return;
+    ++m_linksGeneration;
+    setPublicLink(link);
+}
+
+void EditorView::setPublicLink(const std::optional<QUrl> &link)
+{
+    if (link == m_publicLink)
+        return;
+    m_publicLink = link;
+    refreshOpenMenu();
+    Q_EMIT publicLinkChanged(m_publicLink);
+}
+
+void EditorView::setSharing(bool sharing)
+{
+    if (sharing == m_sharing)
+        return;
+    m_sharing = sharing;
+    refreshOpenMenu();
+    Q_EMIT sharingChanged(m_sharing);
+}
+
+void EditorView::refreshOpenMenu()
+{
+    // Later, not now: this may run inside the slot of an entry of that very menu, which a
+    // rebuild would delete.
+    QTimer::singleShot(0, this, [this] {
+        if (m_moreMenu->isVisible())
+            moreMenu();
+    });
 }
 
 void EditorView::showNotice(const QString &message)

@@ -3,7 +3,9 @@
 #include "store/Note.h"
 #include "ui/ShareButton.h"
 
+#include <QCoro/QCoroTask>
 #include <QPointer>
+#include <QUrl>
 #include <QWidget>
 
 #include <chrono>
@@ -31,6 +33,11 @@ class SyncEngine;
 /// `setMode(Mode::Edit)` right after construction. Before discarding the editor it calls
 /// `closeNote()`, which moves a note left blank to the trash (the destructor does it too,
 /// for an editor discarded without that call).
+///
+/// Share links: the editor asks the sync engine for the note's live links when it opens and
+/// whenever the signed-in account changes (sign-out included); `publicLink` is the first of
+/// them. Copying or stopping a link runs one request at a time (`isSharing`). Requests may
+/// outlive the editor; their answers are then dropped.
 class EditorView : public QWidget
 {
     Q_OBJECT
@@ -64,6 +71,17 @@ public:
     /// Rebuilds the more menu for the current state (also done each time it opens).
     QMenu *moreMenu();
 
+    /// The note's live share link, when it has one.
+    std::optional<QUrl> publicLink() const { return m_publicLink; }
+    /// True while a copy-link or stop-sharing request runs.
+    bool isSharing() const { return m_sharing; }
+    /// Publishes the note (flushing the store first), copies its public link and shows a
+    /// notice; a failure shows the error's text. Does nothing while a share request runs.
+    void copyPublicLink();
+    /// Revokes the note's public links and shows a notice; a failure shows the error's text
+    /// and keeps `publicLink`. Does nothing while a share request runs.
+    void stopSharing();
+
     Notice *notice() const { return m_notice; }
     void showNotice(const QString &message);
 
@@ -75,6 +93,8 @@ Q_SIGNALS:
     void back();
     /// Open another note (the AI result panel's "new note").
     void openNote(const QString &id);
+    void publicLinkChanged(const std::optional<QUrl> &link);
+    void sharingChanged(bool sharing);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -93,11 +113,21 @@ private:
     void refreshPreview();
     void refreshDerived();
     void focusEditorSoon();
+    void refreshLiveLinks();
+    void setPublicLink(const std::optional<QUrl> &link);
+    void adoptPublicLink(const std::optional<QUrl> &link, quint64 askedAt);
+    void setSharing(bool sharing);
+    void refreshOpenMenu();
+    // Static, taking the editor by guarded pointer: a member coroutine's `this` would dangle
+    // once the user leaves the editor while the server is still answering.
+    static QCoro::Task<> runCopyPublicLink(QPointer<EditorView> view);
+    static QCoro::Task<> runStopSharing(QPointer<EditorView> view);
+    static QCoro::Task<> runLiveLinks(QPointer<EditorView> view, quint64 generation);
 
     QString m_noteId;
     QPointer<NoteStore> m_store;
     AppSettings *m_settings;
-    SyncEngine *m_sync;
+    QPointer<SyncEngine> m_sync;
     QPointer<Dialogs> m_dialogs;
 
     QString m_text;
@@ -107,6 +137,14 @@ private:
     bool m_applying = false;
     bool m_previewStale = true;
     bool m_shown = false;
+
+    std::optional<QUrl> m_publicLink;
+    bool m_sharing = false;
+    /// Counts live-link queries and link changes made by share requests; an answer that
+    /// finds a newer count is stale.
+    quint64 m_linksGeneration = 0;
+    /// The account (by identifier; none when signed out) the last live-link query was for.
+    std::optional<std::optional<QString>> m_linksAccount;
 
     QToolButton *m_back = nullptr;
     QToolButton *m_editTab = nullptr;

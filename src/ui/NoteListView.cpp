@@ -236,10 +236,10 @@ void NoteListView::bind()
         connect(m_store, &NoteStore::changed, this, &NoteListView::scheduleRefresh);
     }
     if (m_sync) {
-        connect(m_sync, &SyncEngine::accountChanged, this, &NoteListView::scheduleRefresh);
+        connect(m_sync.data(), &SyncEngine::accountChanged, this, &NoteListView::scheduleRefresh);
         // The engine offers no way to empty its list yet: dismissing hides the banner here
         // and tells the root through conflictsDismissed().
-        connect(m_sync, &SyncEngine::lastConflictsChanged, this,
+        connect(m_sync.data(), &SyncEngine::lastConflictsChanged, this,
                 [this] { setConflictCount(int(m_sync->lastConflicts().size())); });
         setConflictCount(int(m_sync->lastConflicts().size()));
     }
@@ -625,16 +625,44 @@ QMenu *NoteListView::contextMenu(const QString &id, QWidget *parent)
         return menu;
     }
     menu->addAction(L("list.menu.copy"), this, [this, id] { copyNote(id); });
-    QAction *share = menu->addAction(L("editor.shareLink"));
-    // Share links need the account service, which the signed-out sync shell does not offer
-    // yet; the entry is there but stays off until that service exists.
-    share->setEnabled(false);
+    QAction *share
+        = menu->addAction(L("editor.shareLink"), this, [this, id] { copyPublicLink(id); });
+    const auto note = m_store ? m_store->note(id) : std::nullopt;
+    share->setEnabled(m_sync && m_sync->account() && note
+                      && !TextUtil::trimWhitespace(note->body).isEmpty());
     menu->addSeparator();
     menu->addAction(L("common.delete"), this, [this, id] {
         if (m_store)
             m_store->deleteNote(id);
     });
     return menu;
+}
+
+void NoteListView::copyPublicLink(const QString &id)
+{
+    if (!m_sync)
+        return;
+    auto running = runCopyPublicLink(this, id);
+    Q_UNUSED(running);
+}
+
+QCoro::Task<> NoteListView::runCopyPublicLink(QPointer<NoteListView> view, QString id)
+{
+    const QPointer<SyncEngine> sync = view->m_sync;
+    // Pending writes first: what the link publishes is then also what the notes folder holds.
+    if (view->m_store)
+        view->m_store->flush();
+    const ShareResult<QUrl> link = co_await sync->publicLink(id);
+    if (!view)
+        co_return;
+    if (link) {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        clipboard->setText((*link).toString(QUrl::FullyEncoded));
+        view->showNotice(L("editor.shareLink.copied"));
+    } else {
+        view->showNotice(SyncEngine::message(link.error()));
+    }
 }
 
 void NoteListView::showContextMenu(const QPoint &position)

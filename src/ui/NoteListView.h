@@ -2,6 +2,7 @@
 
 #include "store/Note.h"
 
+#include <QCoro/QCoroTask>
 #include <QPointer>
 #include <QWidget>
 
@@ -69,6 +70,10 @@ public:
     /// Puts the note on the clipboard: its text, or its image when it has no text title.
     void copyNote(const QString &id);
 
+    /// Publishes the note (flushing the store first) and copies its public link; the notice
+    /// tells the outcome.
+    void copyPublicLink(const QString &id);
+
     /// The row context menu of a note (built, not shown; the caller owns it).
     QMenu *contextMenu(const QString &id, QWidget *parent = nullptr);
 
@@ -119,10 +124,13 @@ private:
     /// True when every match of `query` is also a match of `previous`, so searching the
     /// current rows is enough.
     static bool refines(const QString &query, const QString &previous);
+    // Takes the view by guarded pointer: the list is rebuilt when the user navigates, maybe
+    // before the server answers.
+    static QCoro::Task<> runCopyPublicLink(QPointer<NoteListView> view, QString id);
 
     QPointer<NoteStore> m_store;
     AppSettings *m_settings;
-    SyncEngine *m_sync;
+    QPointer<SyncEngine> m_sync;
     Dialogs *m_dialogs;
 
     bool m_trash = false;

@@ -1,23 +1,36 @@
 #pragma once
 
+#include "TestHttpServer.h"
 #include "TestSupport.h"
 
 #include "app/AppSettings.h"
+#include "platform/Keychain.h"
 #include "store/NoteStore.h"
 #include "sync/SyncEngine.h"
 #include "ui/Dialogs.h"
 
 #include <QColor>
 #include <QImage>
+#include <QJsonArray>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTest>
 
 #include <chrono>
 #include <memory>
 
-/// A note store on temporary folders with short delays, settings in a temporary INI file, the
-/// signed-out sync shell and scripted dialogs: everything a screen is built from.
+/// A note store on temporary folders with short delays, settings in a temporary INI file, a
+/// signed-out sync engine and scripted dialogs: everything a screen is built from.
+/// `signIn()` swaps in an engine signed in against a scripted server on 127.0.0.1.
 struct ScreenFixture
 {
     TestSupport::TempFolders folders;
+    // Declared before the engine, so they outlive it.
+    std::unique_ptr<TestSupport::TestHttpServer> server;
+    MemoryKeychain keychain;
+    /// The share links the server holds, as {"token", "url"} objects: POST /v1/shares adds
+    /// one, GET /v1/shares lists them, a revoke removes one.
+    QJsonArray links;
     std::unique_ptr<AppSettings> settings;
     std::unique_ptr<NoteStore> store;
     std::unique_ptr<SyncEngine> sync;
@@ -38,6 +51,88 @@ struct ScreenFixture
         store = std::make_unique<NoteStore>(options);
         store->movesToSystemTrash = false;
         sync = std::make_unique<SyncEngine>(store.get(), settings.get());
+    }
+
+    /// Replaces the engine with one holding a session token for "me@example.com" and waits
+    /// until the server has named the account. Build screens after this.
+    void signIn()
+    {
+        using namespace std::chrono_literals;
+        server = std::make_unique<TestSupport::TestHttpServer>();
+        QVERIFY(server->listen());
+        server->setHandler(
+            [this](const TestSupport::HttpRequest &request) { return answer(request); });
+        keychain.set(Keychain::syncService(), Keychain::sessionTokenAccount(),
+                     QStringLiteral("tok"));
+        settings->setEmail(QStringLiteral("me@example.com"));
+        SyncEngine::Options options;
+        options.serverURL = server->url();
+        options.syncInterval = 1h;
+        options.changeDebounce = 1h;
+        sync.reset();
+        sync = std::make_unique<SyncEngine>(store.get(), settings.get(), &keychain, options);
+        QTRY_VERIFY(sync->account() && sync->account()->id == QStringLiteral("u1"));
+    }
+
+    /// Counts the answers the engine's client receives to `method` requests for `path`
+    /// (tests wait on it with QTRY_* before checking that a late answer changed nothing).
+    std::shared_ptr<int> countAnswers(const QByteArray &method, const QString &path)
+    {
+        auto count = std::make_shared<int>(0);
+        auto *network = sync->client()->findChild<QNetworkAccessManager *>();
+        QObject::connect(network, &QNetworkAccessManager::finished, network,
+                         [count, method, path](QNetworkReply *reply) {
+                             // The client sends every request as a custom one.
+                             if (reply->url().path() == path
+                                 && reply->request()
+                                         .attribute(QNetworkRequest::CustomVerbAttribute)
+                                         .toByteArray()
+                                     == method)
+                                 ++*count;
+                         });
+        return count;
+    }
+
+    TestSupport::HttpResponse answer(const TestSupport::HttpRequest &request)
+    {
+        using TestSupport::HttpResponse;
+        const QString path = request.path;
+        if (path == u"/v1/auth/me")
+            return HttpResponse::json(
+                { { QStringLiteral("user"),
+                    QJsonObject {
+                        { QStringLiteral("id"), QStringLiteral("u1") },
+                        { QStringLiteral("email"), QStringLiteral("me@example.com") } } } });
+        if (path == u"/v1/sync") {
+            QJsonArray accepted;
+            for (const QJsonValue &change :
+                 request.json().value(QStringLiteral("changes")).toArray())
+                accepted.append(change.toObject().value(QStringLiteral("id")));
+            return HttpResponse::json({ { QStringLiteral("cursor"), 1 },
+                                        { QStringLiteral("hasMore"), false },
+                                        { QStringLiteral("serverTime"), 1.7e12 },
+                                        { QStringLiteral("notes"), QJsonArray() },
+                                        { QStringLiteral("accepted"), accepted },
+                                        { QStringLiteral("rejected"), QJsonArray() } });
+        }
+        if (path == u"/v1/shares" && request.method == "POST") {
+            const QString token = QStringLiteral("s%1").arg(links.size() + 1);
+            const QJsonObject link { { QStringLiteral("token"), token },
+                                     { QStringLiteral("url"),
+                                       QStringLiteral("https://share.example/") + token } };
+            links.append(link);
+            return HttpResponse::json(link);
+        }
+        if (path == u"/v1/shares")
+            return HttpResponse::json({ { QStringLiteral("shares"), links } });
+        if (path.startsWith(u"/v1/shares/") && path.endsWith(u"/revoke")) {
+            const QString token = path.section(u'/', 3, 3);
+            for (qsizetype i = 0; i < links.size(); ++i)
+                if (links.at(i).toObject().value(QStringLiteral("token")).toString() == token)
+                    links.removeAt(i--);
+            return HttpResponse::json({});
+        }
+        return HttpResponse::json({});
     }
 
     /// Writes a PNG of `size` in one colour and returns its path.

@@ -1,6 +1,7 @@
 #include "ScreenFixture.h"
 
 #include "app/Localization.h"
+#include "telemetry/Telemetry.h"
 #include "ui/EditorView.h"
 #include "ui/MarkdownExport.h"
 #include "ui/MarkdownView.h"
@@ -20,6 +21,8 @@
 #include <QToolButton>
 #include <QUndoStack>
 #include <QUrlQuery>
+
+#include <QCoro/QCoroTask>
 
 using namespace std::chrono_literals;
 
@@ -73,6 +76,18 @@ private:
         editor->show();
         QVERIFY(QTest::qWaitForWindowExposed(editor.get()));
     }
+
+    // A note the server already shares as "s1" (created through the engine, so the server's
+    // link list holds it), open in a signed-in editor that has found the link.
+    void openShared()
+    {
+        f->signIn();
+        const QString id = f->store->create(QStringLiteral("shared")).id;
+        QVERIFY(QCoro::waitFor(f->sync->publicLink(id)));
+        open(id);
+        QTRY_COMPARE_WITH_TIMEOUT(editor->publicLink(), std::optional(QUrl(s1)), 5000);
+    }
+    static inline const QString s1 = QStringLiteral("https://share.example/s1");
 
 private Q_SLOTS:
     void initTestCase() { TestSupport::initTestEnvironment(); }
@@ -409,6 +424,186 @@ private Q_SLOTS:
         QCOMPARE(code->text(), QStringLiteral("**raw**"));
         auto *image = qobject_cast<QLabel *>(blocks[5]);
         QCOMPARE(image->text(), QStringLiteral("attachments/abc/x.png"));
+    }
+
+    // ---- share links ---------------------------------------------------------------------
+
+    void shareLinkEntry_data()
+    {
+        QTest::addColumn<bool>("signedIn");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("withImage");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("signed out") << false << "text" << false << false;
+        QTest::newRow("blank text") << true << " \n\t\n" << false << false;
+        QTest::newRow("text") << true << "text" << false << true;
+        QTest::newRow("only an image reference") << true << "" << true << true;
+    }
+    void shareLinkEntry()
+    {
+        QFETCH(bool, signedIn);
+        QFETCH(QString, body);
+        QFETCH(bool, withImage);
+        QFETCH(bool, enabled);
+        if (signedIn)
+            f->signIn();
+        if (QTest::currentTestFailed())
+            return;
+        const QString id = withImage
+            ? f->store
+                  ->createWithAttachment(f->image(QStringLiteral("i.png")), Attachment::Kind::Image)
+                  ->id
+            : f->store->create(body).id;
+        open(id);
+        QMenu *menu = editor->moreMenu();
+        QCOMPARE(action(menu, L("editor.signedOut.note")) != nullptr, !signedIn);
+        QAction *share = action(menu, L("editor.shareLink"));
+        QVERIFY(share);
+        QCOMPARE(share->isEnabled(), enabled);
+        QCOMPARE(share->toolTip(), L("editor.shareLink.hint"));
+        QVERIFY(!action(menu, L("editor.shareLink.stop"))); // not shared
+    }
+
+    void copyPublicLink_data()
+    {
+        QTest::addColumn<bool>("syncedBefore");
+        QTest::addColumn<bool>("typedAfter");
+        QTest::addColumn<bool>("syncsFirst");
+        QTest::newRow("never synced") << false << false << true;
+        QTest::newRow("clean") << true << false << false;
+        QTest::newRow("typed in after a sync") << true << true << true;
+    }
+    void copyPublicLink()
+    {
+        QFETCH(bool, syncedBefore);
+        QFETCH(bool, typedAfter);
+        QFETCH(bool, syncsFirst);
+        f->signIn();
+        const QString id = f->store->create(QStringLiteral("shared")).id;
+        if (syncedBefore) {
+            QSignalSpy synced(f->sync.get(), &SyncEngine::syncFinished);
+            f->sync->sync();
+            QVERIFY(synced.wait(10000));
+        }
+        open(id, typedAfter ? EditorView::Mode::Edit : EditorView::Mode::Preview);
+        if (typedAfter)
+            QTest::keyClicks(editor->textEdit(), QStringLiteral("!"));
+        f->server->clearRequests();
+        QSignalSpy recorded(&Telemetry::shared(), &Telemetry::recorded);
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+
+        action(editor->moreMenu(), L("editor.shareLink"))->trigger();
+        QVERIFY(editor->isSharing());
+        QVERIFY(!action(editor->moreMenu(), L("editor.shareLink"))->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!editor->isSharing(), 10000);
+
+        QCOMPARE(QGuiApplication::clipboard()->text(), s1);
+        QCOMPARE(editor->publicLink(), std::optional(QUrl(s1)));
+        QCOMPARE(editor->notice()->message(), L("editor.shareLink.copied"));
+        QList<QVariantMap> shared; // a sync records its own events
+        for (const auto &event : recorded)
+            if (event.at(0).toString() == u"note_shared")
+                shared << event.at(1).toMap();
+        QCOMPARE(shared,
+                 (QList<QVariantMap> { { { QStringLiteral("how"), QStringLiteral("link") } } }));
+        QStringList posts;
+        for (const auto &request : f->server->requests())
+            if (request.method == "POST")
+                posts << request.path;
+        QCOMPARE(posts.join(u' '),
+                 syncsFirst ? QStringLiteral("/v1/sync /v1/shares") : QStringLiteral("/v1/shares"));
+        QAction *stop = action(editor->moreMenu(), L("editor.shareLink.stop"));
+        QVERIFY(stop);
+        QVERIFY(stop->isEnabled());
+    }
+
+    void shareFailureKeepsTheLink_data()
+    {
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("copy") << false;
+        QTest::newRow("stop sharing") << true;
+    }
+    void shareFailureKeepsTheLink()
+    {
+        QFETCH(bool, stop);
+        openShared();
+        if (QTest::currentTestFailed())
+            return;
+        f->server->enqueue(
+            "POST", stop ? QStringLiteral("/v1/shares/s1/revoke") : QStringLiteral("/v1/shares"),
+            TestSupport::HttpResponse::text("{}", 500));
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        stop ? editor->stopSharing() : editor->copyPublicLink();
+        QVERIFY(editor->isSharing());
+        QTRY_VERIFY_WITH_TIMEOUT(!editor->isSharing(), 10000);
+        QCOMPARE(editor->notice()->message(), APIError::server(500, {}).description());
+        QCOMPARE(editor->publicLink(), std::optional(QUrl(s1)));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+    }
+
+    void linkEnds_data()
+    {
+        QTest::addColumn<bool>("signOut");
+        QTest::newRow("stop sharing") << false;
+        QTest::newRow("sign out") << true; // the live-link query runs again and finds none
+    }
+    void linkEnds()
+    {
+        QFETCH(bool, signOut);
+        openShared();
+        if (QTest::currentTestFailed())
+            return;
+        if (signOut)
+            f->sync->signOut();
+        else
+            action(editor->moreMenu(), L("editor.shareLink.stop"))->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(editor->publicLink(), std::nullopt, 10000);
+        QVERIFY(!editor->isSharing());
+        QCOMPARE(editor->notice()->message(), signOut ? QString() : L("editor.shareLink.stopped"));
+        QCOMPARE(f->server->requests(QStringLiteral("/v1/shares/s1/revoke")).size(),
+                 signOut ? 0 : 1);
+        QMenu *menu = editor->moreMenu();
+        QVERIFY(!action(menu, L("editor.shareLink.stop")));
+        QCOMPARE(action(menu, L("editor.shareLink"))->isEnabled(), !signOut);
+    }
+
+    void lateLiveLinksAnswerAfterSignOutIsDropped()
+    {
+        f->signIn();
+        const QString id = f->store->create(QStringLiteral("shared")).id;
+        QVERIFY(QCoro::waitFor(f->sync->publicLink(id)));
+        // The editor's question reaches the server before the sign-out, its answer (still
+        // naming the link) comes after.
+        auto late = TestSupport::HttpResponse::json({ { QStringLiteral("shares"), f->links } });
+        late.delayMs = 1000;
+        f->server->enqueue("GET", QStringLiteral("/v1/shares"), late);
+        const auto answered = f->countAnswers("GET", QStringLiteral("/v1/shares"));
+        open(id);
+        f->sync->signOut();
+        QTRY_VERIFY_WITH_TIMEOUT(!f->sync->account(), 10000);
+        QCOMPARE(*answered, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(*answered, 1, 10000);
+        QCOMPARE(editor->publicLink(), std::nullopt);
+    }
+
+    void editorGoneBeforeTheAnswer()
+    {
+        f->signIn();
+        const QString id = f->store->create(QStringLiteral("shared")).id;
+        auto slow = TestSupport::HttpResponse::json(
+            { { QStringLiteral("token"), QStringLiteral("s9") },
+              { QStringLiteral("url"), QStringLiteral("https://share.example/s9") } });
+        slow.delayMs = 200;
+        f->server->enqueue("POST", QStringLiteral("/v1/shares"), slow);
+        const auto answered = f->countAnswers("POST", QStringLiteral("/v1/shares"));
+        open(id);
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        editor->copyPublicLink();
+        editor.reset(); // back to the list while the request runs
+        QTRY_COMPARE_WITH_TIMEOUT(*answered, 1, 10000);
+        QCoreApplication::processEvents();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+        QCOMPARE(f->store->notes().size(), 1);
     }
 
     void everyControlIsDescribed()

@@ -298,11 +298,72 @@ private Q_SLOTS:
         const QString id = add(QStringLiteral("bye"));
         open();
         std::unique_ptr<QMenu> menu(view->contextMenu(id));
-        QVERIFY(!action(menu.get(), L("editor.shareLink"))->isEnabled()); // signed out
         action(menu.get(), L("common.delete"))->trigger();
         QVERIFY(f->dialogs.confirmations.isEmpty());
         QVERIFY(f->store->notes().isEmpty());
         QCOMPARE(f->store->trashedNotes().size(), 1);
+    }
+
+    void shareLinkEntry_data()
+    {
+        QTest::addColumn<bool>("signedIn");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("withImage");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("signed out") << false << "text" << false << false;
+        QTest::newRow("blank body") << true << " \n\t\n" << false << false;
+        QTest::newRow("text") << true << "text" << false << true;
+        QTest::newRow("only an image reference") << true << "" << true << true;
+    }
+    void shareLinkEntry()
+    {
+        QFETCH(bool, signedIn);
+        QFETCH(QString, body);
+        QFETCH(bool, withImage);
+        QFETCH(bool, enabled);
+        if (signedIn)
+            f->signIn();
+        if (QTest::currentTestFailed())
+            return;
+        const QString id = withImage
+            ? f->store
+                  ->createWithAttachment(f->image(QStringLiteral("i.png")), Attachment::Kind::Image)
+                  ->id
+            : add(body);
+        open();
+        std::unique_ptr<QMenu> menu(view->contextMenu(id));
+        QCOMPARE(action(menu.get(), L("editor.shareLink"))->isEnabled(), enabled);
+    }
+
+    void copyPublicLink_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("published") << 200;
+        QTest::newRow("server failure") << 500;
+    }
+    void copyPublicLink()
+    {
+        QFETCH(int, status);
+        f->signIn();
+        if (QTest::currentTestFailed())
+            return;
+        const QString id = add(QStringLiteral("shared"));
+        open();
+        if (status != 200)
+            f->server->enqueue("POST", QStringLiteral("/v1/shares"),
+                               TestSupport::HttpResponse::text("{}", status));
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        std::unique_ptr<QMenu> menu(view->contextMenu(id));
+        action(menu.get(), L("editor.shareLink"))->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!view->notice()->message().isEmpty(), 10000);
+        QCOMPARE(view->notice()->message(),
+                 status == 200 ? L("editor.shareLink.copied")
+                               : APIError::server(status, {}).description());
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 status == 200 ? QStringLiteral("https://share.example/s1")
+                               : QStringLiteral("before"));
+        // A note never synced is pushed before it is published.
+        QCOMPARE(f->server->requests(QStringLiteral("/v1/sync")).size(), 1);
     }
 
     void copyWritesTextOrImage_data()

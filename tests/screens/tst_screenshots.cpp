@@ -3,6 +3,7 @@
 // checks that every screen renders at the panel's width in both palettes.
 #include "ScreenFixture.h"
 
+#include "app/Localization.h"
 #include "media/Thumbnails.h"
 #include "ui/EditorView.h"
 #include "ui/NoteListView.h"
@@ -10,9 +11,14 @@
 #include <QApplication>
 #include <QDir>
 #include <QListView>
+#include <QMenu>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTest>
+#include <QToolButton>
+
+#include <QCoro/QCoroTask>
 
 namespace {
 
@@ -36,6 +42,13 @@ QPalette darkPalette()
     p.setColor(QPalette::Link, QColor(64, 156, 255));
     p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(110, 110, 116));
     p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(110, 110, 116));
+    // Menus draw disabled entries in Text, etched with Light: without these they come out
+    // bright on the dark background.
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(110, 110, 116));
+    p.setColor(QPalette::Light, window.lighter(135));
+    p.setColor(QPalette::Midlight, window.lighter(120));
+    p.setColor(QPalette::Dark, window.darker(150));
+    p.setColor(QPalette::Shadow, Qt::black);
     return p;
 }
 
@@ -144,6 +157,48 @@ private Q_SLOTS:
             save(&editor, QStringLiteral("editor-edit") + suffix);
         }
         Clock::setNowFunction({});
+    }
+
+    // The editor's more menu for a shared note while signed in, drawn over the editor where
+    // it opens under its button.
+    void sharedNoteMenu_data() { screens_data(); }
+    void sharedNoteMenu()
+    {
+        QFETCH(bool, dark);
+        QApplication::setPalette(dark ? darkPalette() : m_light);
+        ScreenFixture f;
+        f.signIn();
+        if (QTest::currentTestFailed())
+            return;
+        const QString id
+            = f.store->create(QStringLiteral("# Trip notes\n\nTrain at 8:40, platform 3.")).id;
+        QVERIFY(QCoro::waitFor(f.sync->publicLink(id)));
+        EditorView editor(id, f.store.get(), f.settings.get(), f.sync.get(), &f.dialogs);
+        editor.resize(380, 520);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QTRY_VERIFY(editor.publicLink());
+        QToolButton *more = nullptr;
+        for (auto *button : editor.findChildren<QToolButton *>())
+            if (button->toolTip() == L("editor.more"))
+                more = button;
+        QVERIFY(more);
+        QMenu *menu = editor.moreMenu();
+        menu->popup(
+            more->mapToGlobal(QPoint(more->width() - menu->sizeHint().width(), more->height())));
+        QTRY_VERIFY(menu->isVisible());
+        QCoreApplication::processEvents();
+        QPixmap picture = editor.grab();
+        {
+            QPainter painter(&picture);
+            painter.drawPixmap(menu->pos() - editor.mapToGlobal(QPoint(0, 0)), menu->grab());
+        }
+        menu->hide();
+        QCOMPARE(picture.width(), 380);
+        if (!m_dir.isEmpty())
+            QVERIFY(picture.save(QDir(m_dir).filePath(
+                QStringLiteral("editor-menu-shared%1.png")
+                    .arg(dark ? QStringLiteral("-dark") : QStringLiteral("-light")))));
     }
 };
 
