@@ -148,6 +148,11 @@
         <extracomment>Error description: the request did not complete; %1 = the network library's description. Arguments: %1 = message (text).</extracomment>
         <translation>No se pudo conectar con el servidor: %1</translation>
     </message>
+    <message id="error.noBrowser">
+        <source>No web browser could be opened.</source>
+        <extracomment>Sign-in failure: no program could open the sign-in page. Arguments: none.</extracomment>
+        <translation>No se pudo abrir ningún navegador web.</translation>
+    </message>
     <message id="error.noServer">
         <source>No server address is configured.</source>
         <extracomment>Error description: no server address configured. Arguments: none.</extracomment>

@@ -136,6 +136,9 @@ QCoro::Task<Outcome> capture(QString host, std::chrono::milliseconds timeout, QS
     const bool started = browser && browser->open(address);
     if (opened)
         opened(address, started);
+    else if (!started)
+        // Nobody shows the address to the user either: waiting would only end in the timeout.
+        session->abandon(L("error.noBrowser"));
     if (!session->isFinished())
         co_await qCoro(session.get(), &Session::finished);
     co_return session->outcome();

@@ -68,9 +68,10 @@ struct Limits
 /// From the redirect address to the address the browser opens.
 using AuthorizeURL = std::function<QUrl(const QString &redirectURI)>;
 
-/// Runs one capture (see above). `browser` (not owned) opens the authorization address; when
-/// it cannot, the flow still waits, so the user can open the address by hand.
-/// `opened` (optional) is told the address, for callers that print it.
+/// Runs one capture (see above). `browser` (not owned) opens the authorization address.
+/// `opened` (optional) is told the address, for callers that show it: with it the flow waits
+/// even when no browser started, so the user can open the address by hand; without it a
+/// browser that cannot start ends the capture at once as a listener failure.
 QCoro::Task<Outcome> capture(QString host, std::chrono::milliseconds timeout, QString pageDone,
                              QString pageDenied, AuthorizeURL authorizeURL, Browser *browser,
                              Limits limits = {},
