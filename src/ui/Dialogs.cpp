@@ -65,10 +65,17 @@ std::optional<QString> SystemDialogs::saveFile(QWidget *parent, const QString &t
 }
 
 std::optional<QString> SystemDialogs::chooseFolder(QWidget *parent, const QString &title,
-                                                   const QString &start)
+                                                   const QString &start, const QString &acceptText)
 {
     Hold hold(this);
-    const QString folder = QFileDialog::getExistingDirectory(parent, title, start);
+    QFileDialog dialog(parent, title, start);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (!acceptText.isEmpty())
+        dialog.setLabelText(QFileDialog::Accept, acceptText);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString folder = dialog.selectedFiles().constFirst();
     if (folder.isEmpty())
         return std::nullopt;
     return folder;

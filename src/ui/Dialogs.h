@@ -33,8 +33,11 @@ public:
                                   bool multiple) = 0;
     virtual std::optional<QString> saveFile(QWidget *parent, const QString &title,
                                             const QString &suggestedName, const QString &filter) = 0;
+    /// A folder (new folders may be made in the chooser); `acceptText` labels its accept
+    /// button (empty: the toolkit's own).
     virtual std::optional<QString> chooseFolder(QWidget *parent, const QString &title,
-                                                const QString &start) = 0;
+                                                const QString &start,
+                                                const QString &acceptText = {}) = 0;
 
 Q_SIGNALS:
     /// Our counterpart of "scrivelbar.holdPopover" / "scrivelbar.releasePopover".
@@ -55,7 +58,7 @@ public:
     std::optional<QString> saveFile(QWidget *parent, const QString &title,
                                     const QString &suggestedName, const QString &filter) override;
     std::optional<QString> chooseFolder(QWidget *parent, const QString &title,
-                                        const QString &start) override;
+                                        const QString &start, const QString &acceptText = {}) override;
 };
 
 /// Answers from a script, for tests; records what was asked.
@@ -87,7 +90,8 @@ public:
     {
         return saveAnswer;
     }
-    std::optional<QString> chooseFolder(QWidget *, const QString &, const QString &) override
+    std::optional<QString> chooseFolder(QWidget *, const QString &, const QString &,
+                                        const QString &) override
     {
         return folderAnswer;
     }

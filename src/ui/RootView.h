@@ -82,7 +82,7 @@ struct ScreenFactories
     std::function<QWidget *(const ScreenEnvironment &, const AccountScreenArgs &)> account;
 
     static ScreenFactories placeholders();
-    /// The product's screens (the list, the trash and the editor are the real ones).
+    /// The product's screens: the note list, the trash, the editor and the account screen.
     static ScreenFactories standard();
 };
 

@@ -1,5 +1,5 @@
-// The product's screens behind the root view's factories. The account screen is still the
-// stand-in until its own screen exists.
+// The product's screens behind the root view's factories.
+#include "ui/AccountView.h"
 #include "ui/EditorView.h"
 #include "ui/NoteListView.h"
 #include "ui/RootView.h"
@@ -49,6 +49,12 @@ QWidget *makeEditor(const ScreenEnvironment &environment, const EditorScreenArgs
     return view;
 }
 
+QWidget *makeAccount(const ScreenEnvironment &environment, const AccountScreenArgs &args)
+{
+    return new AccountView(environment.store, environment.sync, environment.settings,
+                           environment.dialogs, args.onBack, args.onShowTrash);
+}
+
 } // namespace
 
 ScreenFactories ScreenFactories::standard()
@@ -56,5 +62,6 @@ ScreenFactories ScreenFactories::standard()
     ScreenFactories factories = placeholders();
     factories.list = makeList;
     factories.editor = makeEditor;
+    factories.account = makeAccount;
     return factories;
 }
