@@ -1484,5 +1484,25 @@
             <numerusform>%1 archivos copiados</numerusform>
         </translation>
     </message>
+    <message id="keychain.denied">
+        <source>Access to the keychain was denied.</source>
+        <extracomment>Keychain failure: the user or the system refused access; the keychain's own detail may follow. Arguments: none.</extracomment>
+        <translation>Se denegó el acceso al llavero.</translation>
+    </message>
+    <message id="keychain.failed">
+        <source>The keychain could not be used.</source>
+        <extracomment>Keychain failure of any other kind; the keychain's own detail may follow. Arguments: none.</extracomment>
+        <translation>No se pudo usar el llavero.</translation>
+    </message>
+    <message id="keychain.noAnswer">
+        <source>The keychain did not answer.</source>
+        <extracomment>Keychain failure: no answer within the time limit. Arguments: none.</extracomment>
+        <translation>El llavero no respondió.</translation>
+    </message>
+    <message id="keychain.unavailable">
+        <source>No keychain is available.</source>
+        <extracomment>Keychain failure: the desktop offers no Secret Service; the keychain's own detail may follow. Arguments: none.</extracomment>
+        <translation>No hay ningún llavero disponible.</translation>
+    </message>
 </context>
 </TS>

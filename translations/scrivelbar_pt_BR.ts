@@ -1484,5 +1484,25 @@
             <numerusform>%1 arquivos copiados</numerusform>
         </translation>
     </message>
+    <message id="keychain.denied">
+        <source>Access to the keychain was denied.</source>
+        <extracomment>Keychain failure: the user or the system refused access; the keychain's own detail may follow. Arguments: none.</extracomment>
+        <translation>O acesso ao chaveiro foi negado.</translation>
+    </message>
+    <message id="keychain.failed">
+        <source>The keychain could not be used.</source>
+        <extracomment>Keychain failure of any other kind; the keychain's own detail may follow. Arguments: none.</extracomment>
+        <translation>Não foi possível usar o chaveiro.</translation>
+    </message>
+    <message id="keychain.noAnswer">
+        <source>The keychain did not answer.</source>
+        <extracomment>Keychain failure: no answer within the time limit. Arguments: none.</extracomment>
+        <translation>O chaveiro não respondeu.</translation>
+    </message>
+    <message id="keychain.unavailable">
+        <source>No keychain is available.</source>
+        <extracomment>Keychain failure: the desktop offers no Secret Service; the keychain's own detail may follow. Arguments: none.</extracomment>
+        <translation>Nenhum chaveiro está disponível.</translation>
+    </message>
 </context>
 </TS>

@@ -1,5 +1,7 @@
 #include "platform/SecretServiceKeychain.h"
 
+#include "app/Localization.h"
+
 #include <QCoroSignal>
 #include <QPointer>
 
@@ -18,7 +20,7 @@ finish(QKeychain::Job *job, std::chrono::milliseconds timeout, QString *message)
     if (!done || !guard) {
         if (guard)
             QObject::connect(job, &QKeychain::Job::finished, job, &QObject::deleteLater);
-        *message = QStringLiteral("the keychain did not answer");
+        *message = L("keychain.noAnswer");
         co_return std::nullopt;
     }
     const QKeychain::Error error = job->error();
@@ -30,12 +32,11 @@ finish(QKeychain::Job *job, std::chrono::milliseconds timeout, QString *message)
 QString describe(QKeychain::Error error, const QString &detail)
 {
     // The library's text is the useful part; the kind makes a bare one readable.
-    const QString kind = error == QKeychain::NoBackendAvailable
-        ? QStringLiteral("no keychain is available")
+    const QString kind = error == QKeychain::NoBackendAvailable ? L("keychain.unavailable")
         : error == QKeychain::AccessDenied || error == QKeychain::AccessDeniedByUser
-        ? QStringLiteral("access to the keychain was denied")
-        : QStringLiteral("the keychain failed");
-    return detail.isEmpty() ? kind : kind + QStringLiteral(": ") + detail;
+        ? L("keychain.denied")
+        : L("keychain.failed");
+    return detail.isEmpty() ? kind : kind + u' ' + detail;
 }
 
 } // namespace

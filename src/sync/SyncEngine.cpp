@@ -170,7 +170,7 @@ QCoro::Task<> SyncEngine::runSync()
     if (!token.ok()) {
         // The keychain could not be asked: that is no reason to sign the user out.
         qCWarning(lcSync, "sync failed: keychain: %s", qUtf8Printable(token.error));
-        setState(SyncState::failed(L("error.transport", token.error)));
+        setState(SyncState::failed(token.error));
         m_inFlight = false;
         Q_EMIT syncFinished();
         co_return;
@@ -578,11 +578,23 @@ QCoro::Task<> SyncEngine::runSignIn(bool acceptedTerms)
                                                  Keychain::sessionTokenAccount());
     if (!self)
         co_return;
-    // The session still works in this run; the sync below reads the token back and reports
-    // an unreachable keychain to the user.
-    if (!saved.ok())
+    if (!saved.ok()) {
+        // Every later request reads the session from the keychain, and it may be kept nowhere
+        // else: without the keychain this sign-in cannot be used, so say so now rather than
+        // fail every sync. The server's new session is ended again (best effort).
         qCWarning(lcSync, "sign-in: the session could not be stored: %s",
                   qUtf8Printable(saved.error));
+        m_client->setToken(auth.token);
+        const auto loggedOut = co_await m_client->logout();
+        if (!self)
+            co_return;
+        Q_UNUSED(loggedOut);
+        m_client->setToken(std::nullopt);
+        setState(SyncState::failed(L("account.google.failed", saved.error)));
+        m_signingIn = false;
+        Q_EMIT accountOperationFinished();
+        co_return;
+    }
     m_client->setToken(auth.token);
     m_settings->setEmail(auth.user.email);
     setAccount(auth.user);
@@ -621,7 +633,7 @@ QCoro::Task<ShareResult<QUrl>> SyncEngine::publicLink(QString noteID)
     if (!self)
         co_return std::unexpected(ShareError(APIError::transport(QString())));
     if (!keychainError.isEmpty())
-        co_return std::unexpected(ShareError(APIError::transport(keychainError)));
+        co_return std::unexpected(ShareError(KeychainError { keychainError }));
     const auto link = co_await m_client->createShare(noteID);
     if (!link)
         co_return std::visit([](const auto &e) { return ShareResult<QUrl>(std::unexpected(ShareError(e))); },
@@ -654,7 +666,7 @@ QCoro::Task<ShareResult<void>> SyncEngine::stopSharing(QString noteID)
     if (!self)
         co_return std::unexpected(ShareError(APIError::transport(QString())));
     if (!keychainError.isEmpty())
-        co_return std::unexpected(ShareError(APIError::transport(keychainError)));
+        co_return std::unexpected(ShareError(KeychainError { keychainError }));
     const auto links = co_await m_client->shareLinks(noteID);
     if (!links)
         co_return failure(links.error());
@@ -762,7 +774,7 @@ QCoro::Task<> SyncEngine::runDeleteAccount()
     if (!self)
         co_return;
     if (!keychainError.isEmpty()) {
-        setState(SyncState::failed(L("error.transport", keychainError)));
+        setState(SyncState::failed(keychainError));
         Q_EMIT accountOperationFinished();
         co_return;
     }

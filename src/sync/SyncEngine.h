@@ -44,8 +44,16 @@ struct ShareLinkError
     bool operator==(const ShareLinkError &) const = default;
 };
 
+/// The desktop keychain could not be asked for the session.
+struct KeychainError
+{
+    QString message; ///< the keychain's own description, a complete sentence
+    QString description() const { return message; }
+    bool operator==(const KeychainError &) const = default;
+};
+
 /// What a share operation can fail with.
-using ShareError = std::variant<ShareLinkError, APIError, DecodeError>;
+using ShareError = std::variant<ShareLinkError, APIError, DecodeError, KeychainError>;
 
 /// The outcome of a share operation: the value or a `ShareError`. (A wrapper for the same
 /// reason as `APIResult`: g++ 12 cannot return `std::expected` from a coroutine.)

@@ -298,6 +298,32 @@ private Q_SLOTS:
                  exchangeStatus ? 1 : 0);
     }
 
+    // A session that cannot be kept is no session: the keychain's failure is the sign-in's,
+    // and the server's new session is ended again.
+    void signInWithoutAKeychainFails()
+    {
+        signIn(false);
+        m_server->enqueue("GET", QStringLiteral("/health"), health(true));
+        m_server->enqueue(
+            "POST", QStringLiteral("/v1/auth/google"),
+            HttpResponse::json({ { QStringLiteral("token"), QStringLiteral("new-token") },
+                                 { QStringLiteral("expiresAt"), 0 },
+                                 { QStringLiteral("user"),
+                                   user(QStringLiteral("u9"), QStringLiteral("new@example.com")) } }));
+        QVERIFY(checkHealth());
+        browserRedirects();
+        m_keychain->setFailure(QStringLiteral("No keychain is available."));
+        QVERIFY(waitForAccountOperation([&] { m_engine->signInWithGoogle(true); }));
+        QCOMPARE(m_engine->state(),
+                 SyncState::failed(L("account.google.failed", QStringLiteral("No keychain is available."))));
+        QVERIFY(!m_engine->account());
+        QVERIFY(m_settings->email().isEmpty());
+        const auto logout = m_server->requests(QStringLiteral("/v1/auth/logout"));
+        QCOMPARE(logout.size(), 1);
+        QCOMPARE(logout.first().header("authorization"), QByteArray("Bearer new-token"));
+        QVERIFY(m_server->requests(QStringLiteral("/v1/sync")).isEmpty());
+    }
+
     // ---- sign-out and deletion --------------------------------------------------------------
 
     void signOutOfflineStillEndsSignedOut()
