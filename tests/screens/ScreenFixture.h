@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ServerAnswers.h"
 #include "TestHttpServer.h"
 #include "TestSupport.h"
 
@@ -17,6 +18,7 @@
 #include <QTest>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 /// A note store on temporary folders with short delays, settings in a temporary INI file, a
@@ -74,6 +76,39 @@ struct ScreenFixture
         QTRY_VERIFY(sync->account() && sync->account()->id == QStringLiteral("u1"));
     }
 
+    /// The rows of the editor's and the list's share-link entry tests: the entry is offered
+    /// only to a signed-in account, for a note with text or a picture to show.
+    static void shareLinkEntryRows()
+    {
+        QTest::addColumn<bool>("signedIn");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("withImage");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("signed out") << false << "text" << false << false;
+        QTest::newRow("blank text") << true << " \n\t\n" << false << false;
+        QTest::newRow("text") << true << "text" << false << true;
+        QTest::newRow("only an image reference") << true << "" << true << true;
+    }
+
+    /// Sets up the current row of `shareLinkEntryRows()`: signs in when the row asks for it
+    /// and returns the note to share, one holding only an image reference or one made from the
+    /// row's body by `create` (by the store when not given). Empty when signing in failed.
+    QString shareLinkEntryNote(const std::function<QString(const QString &)> &create = {})
+    {
+        QFETCH(bool, signedIn);
+        QFETCH(QString, body);
+        QFETCH(bool, withImage);
+        if (signedIn)
+            signIn();
+        if (QTest::currentTestFailed())
+            return {};
+        if (withImage)
+            return store
+                ->createWithAttachment(image(QStringLiteral("i.png")), Attachment::Kind::Image)
+                ->id;
+        return create ? create(body) : store->create(body).id;
+    }
+
     /// Counts the answers the engine's client receives to `method` requests for `path`
     /// (tests wait on it with QTRY_* before checking that a late answer changed nothing).
     std::shared_ptr<int> countAnswers(const QByteArray &method, const QString &path)
@@ -98,33 +133,18 @@ struct ScreenFixture
         using TestSupport::HttpResponse;
         const QString path = request.path;
         if (path == u"/v1/auth/me")
-            return HttpResponse::json(
-                { { QStringLiteral("user"),
-                    QJsonObject {
-                        { QStringLiteral("id"), QStringLiteral("u1") },
-                        { QStringLiteral("email"), QStringLiteral("me@example.com") } } } });
-        if (path == u"/v1/sync") {
-            QJsonArray accepted;
-            for (const QJsonValue &change :
-                 request.json().value(QStringLiteral("changes")).toArray())
-                accepted.append(change.toObject().value(QStringLiteral("id")));
-            return HttpResponse::json({ { QStringLiteral("cursor"), 1 },
-                                        { QStringLiteral("hasMore"), false },
-                                        { QStringLiteral("serverTime"), 1.7e12 },
-                                        { QStringLiteral("notes"), QJsonArray() },
-                                        { QStringLiteral("accepted"), accepted },
-                                        { QStringLiteral("rejected"), QJsonArray() } });
-        }
+            return TestSupport::meAnswer(
+                TestSupport::userJson(QStringLiteral("u1"), QStringLiteral("me@example.com")));
+        if (path == u"/v1/sync")
+            return TestSupport::syncAnswerAccepting(request, 1);
         if (path == u"/v1/shares" && request.method == "POST") {
-            const QString token = QStringLiteral("s%1").arg(links.size() + 1);
-            const QJsonObject link { { QStringLiteral("token"), token },
-                                     { QStringLiteral("url"),
-                                       QStringLiteral("https://share.example/") + token } };
+            const QJsonObject link
+                = TestSupport::shareLinkJson(QStringLiteral("s%1").arg(links.size() + 1));
             links.append(link);
             return HttpResponse::json(link);
         }
         if (path == u"/v1/shares")
-            return HttpResponse::json({ { QStringLiteral("shares"), links } });
+            return TestSupport::sharesAnswer(links);
         if (path.startsWith(u"/v1/shares/") && path.endsWith(u"/revoke")) {
             const QString token = path.section(u'/', 3, 3);
             for (qsizetype i = 0; i < links.size(); ++i)

@@ -2,6 +2,7 @@
 // temporary INI file with an in-memory login item, and a sync engine talking to a scripted
 // HTTP server on 127.0.0.1 (signed in = a session token in the keychain and an e-mail in the
 // settings). Confirmations and the folder chooser are answered by ScriptedDialogs.
+#include "ServerAnswers.h"
 #include "TestHttpServer.h"
 #include "TestSupport.h"
 
@@ -34,18 +35,6 @@ using TestSupport::HttpRequest;
 using TestSupport::HttpResponse;
 
 namespace {
-
-// What the scripted server says about itself.
-struct Health
-{
-    int status = 200;
-    bool ok = true;
-    bool media = false;
-    bool signup = true;
-    bool google = true;
-    bool clientId = true;
-    QString termsUrl;
-};
 
 QString fullText(const QLabel *label)
 {
@@ -80,7 +69,9 @@ class TestAccountView : public QObject
     std::unique_ptr<SyncEngine> m_sync;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
     std::unique_ptr<AccountView> m_view;
-    Health m_health;
+    // What the scripted server says about itself; a status other than 200 fails the check.
+    int m_healthStatus = 200;
+    TestSupport::HealthOptions m_health;
     std::optional<QJsonObject> m_usage;
     QJsonObject m_telemetryState;
     int m_syncStatus = 200;
@@ -90,26 +81,14 @@ class TestAccountView : public QObject
     {
         const QString path = request.path;
         if (path == u"/health") {
-            if (m_health.status != 200)
-                return HttpResponse::text("{}", m_health.status);
-            QJsonObject capabilities { { QStringLiteral("signup"), m_health.signup },
-                                       { QStringLiteral("media"), m_health.media },
-                                       { QStringLiteral("google"), m_health.google } };
-            if (m_health.clientId)
-                capabilities.insert(QStringLiteral("googleClientId"), QStringLiteral("client-1"));
-            if (!m_health.termsUrl.isEmpty())
-                capabilities.insert(QStringLiteral("termsUrl"), m_health.termsUrl);
-            return HttpResponse::json({ { QStringLiteral("ok"), m_health.ok },
-                                        { QStringLiteral("version"), QStringLiteral("2.1") },
-                                        { QStringLiteral("db"), QStringLiteral("ok") },
-                                        { QStringLiteral("capabilities"), capabilities } });
+            if (m_healthStatus != 200)
+                return HttpResponse::text("{}", m_healthStatus);
+            return TestSupport::healthAnswer(m_health);
         }
         if (path == u"/v1/auth/me")
-            return HttpResponse::json(
-                { { QStringLiteral("user"),
-                    QJsonObject { { QStringLiteral("id"), QStringLiteral("u1") },
-                                  { QStringLiteral("email"), QStringLiteral("me@example.com") } } },
-                  { QStringLiteral("telemetry"), m_telemetryState } });
+            return TestSupport::meAnswer(
+                TestSupport::userJson(QStringLiteral("u1"), QStringLiteral("me@example.com")),
+                m_telemetryState);
         if (path == u"/v1/media/usage" && m_usage)
             return HttpResponse::json(*m_usage);
         if (path == u"/v1/telemetry/choice")
@@ -120,15 +99,7 @@ class TestAccountView : public QObject
         if (path == u"/v1/sync") {
             if (m_syncStatus != 200)
                 return HttpResponse::text("{}", m_syncStatus);
-            QJsonArray accepted;
-            for (const QJsonValue &change : request.json().value(QStringLiteral("changes")).toArray())
-                accepted.append(change.toObject().value(QStringLiteral("id")));
-            return HttpResponse::json({ { QStringLiteral("cursor"), 1 },
-                                        { QStringLiteral("hasMore"), false },
-                                        { QStringLiteral("serverTime"), 1.7e12 },
-                                        { QStringLiteral("notes"), QJsonArray() },
-                                        { QStringLiteral("accepted"), accepted },
-                                        { QStringLiteral("rejected"), QJsonArray() } });
+            return TestSupport::syncAnswerAccepting(request, 1);
         }
         return HttpResponse::json({});
     }
@@ -188,7 +159,9 @@ private Q_SLOTS:
         m_server = std::make_unique<TestSupport::TestHttpServer>();
         QVERIFY(m_server->listen());
         m_server->setHandler([this](const HttpRequest &request) { return answer(request); });
-        m_health = {};
+        m_healthStatus = 200;
+        m_health
+            = { .version = QStringLiteral("2.1"), .googleClientId = QStringLiteral("client-1") };
         m_usage.reset();
         m_telemetryState = {};
         m_syncStatus = 200;
@@ -246,9 +219,10 @@ private Q_SLOTS:
         QFETCH(bool, clientId);
         QFETCH(bool, terms);
         QFETCH(bool, enabled);
-        m_health.status = status;
+        m_healthStatus = status;
         m_health.google = google;
-        m_health.clientId = clientId;
+        if (!clientId)
+            m_health.googleClientId.reset();
         show();
         auto *signIn = child<QPushButton>("account.google");
         QVERIFY(shown("account.signedOut"));
@@ -332,12 +306,10 @@ private Q_SLOTS:
         QFETCH(bool, media);
         QFETCH(bool, signup);
         QFETCH(QStringList, parts);
-        m_health.status = status;
+        m_healthStatus = status;
         m_health.media = media;
         m_health.signup = signup;
-        m_usage = QJsonObject { { QStringLiteral("usedBytes"), double(qint64(1) << 28) },
-                                { QStringLiteral("quotaBytes"), double(qint64(1) << 30) },
-                                { QStringLiteral("maxFileBytes"), 1000000 } };
+        m_usage = TestSupport::mediaUsageJson(qint64(1) << 28, qint64(1) << 30, 1000000);
         startEngine(signedIn);
         show();
         QTRY_COMPARE(m_view->serverStatusLine(), parts.join(QStringLiteral(" · ")));
@@ -347,9 +319,7 @@ private Q_SLOTS:
     void mediaOffHidesKnownUsage()
     {
         m_health.media = true;
-        m_usage = QJsonObject { { QStringLiteral("usedBytes"), 10 },
-                                { QStringLiteral("quotaBytes"), 100 },
-                                { QStringLiteral("maxFileBytes"), 100 } };
+        m_usage = TestSupport::mediaUsageJson(10, 100, 100);
         startEngine(true);
         show();
         QTRY_VERIFY(m_sync->mediaUsage());
@@ -490,9 +460,7 @@ private Q_SLOTS:
     void telemetryRow()
     {
         QFETCH(bool, required);
-        m_telemetryState = { { QStringLiteral("beta"), false },
-                             { QStringLiteral("required"), required },
-                             { QStringLiteral("enabled"), required } };
+        m_telemetryState = TestSupport::telemetryJson(false, required, required);
         startEngine(true);
         QTRY_COMPARE(m_telemetry->state().required, required);
         show();

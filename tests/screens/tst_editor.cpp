@@ -428,32 +428,14 @@ private Q_SLOTS:
 
     // ---- share links ---------------------------------------------------------------------
 
-    void shareLinkEntry_data()
-    {
-        QTest::addColumn<bool>("signedIn");
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<bool>("withImage");
-        QTest::addColumn<bool>("enabled");
-        QTest::newRow("signed out") << false << "text" << false << false;
-        QTest::newRow("blank text") << true << " \n\t\n" << false << false;
-        QTest::newRow("text") << true << "text" << false << true;
-        QTest::newRow("only an image reference") << true << "" << true << true;
-    }
+    void shareLinkEntry_data() { ScreenFixture::shareLinkEntryRows(); }
     void shareLinkEntry()
     {
         QFETCH(bool, signedIn);
-        QFETCH(QString, body);
-        QFETCH(bool, withImage);
         QFETCH(bool, enabled);
-        if (signedIn)
-            f->signIn();
+        const QString id = f->shareLinkEntryNote();
         if (QTest::currentTestFailed())
             return;
-        const QString id = withImage
-            ? f->store
-                  ->createWithAttachment(f->image(QStringLiteral("i.png")), Attachment::Kind::Image)
-                  ->id
-            : f->store->create(body).id;
         open(id);
         QMenu *menu = editor->moreMenu();
         QCOMPARE(action(menu, L("editor.signedOut.note")) != nullptr, !signedIn);
@@ -574,7 +556,7 @@ private Q_SLOTS:
         QVERIFY(QCoro::waitFor(f->sync->publicLink(id)));
         // The editor's question reaches the server before the sign-out, its answer (still
         // naming the link) comes after.
-        auto late = TestSupport::HttpResponse::json({ { QStringLiteral("shares"), f->links } });
+        auto late = TestSupport::sharesAnswer(f->links);
         late.delayMs = 1000;
         f->server->enqueue("GET", QStringLiteral("/v1/shares"), late);
         const auto answered = f->countAnswers("GET", QStringLiteral("/v1/shares"));
@@ -590,9 +572,8 @@ private Q_SLOTS:
     {
         f->signIn();
         const QString id = f->store->create(QStringLiteral("shared")).id;
-        auto slow = TestSupport::HttpResponse::json(
-            { { QStringLiteral("token"), QStringLiteral("s9") },
-              { QStringLiteral("url"), QStringLiteral("https://share.example/s9") } });
+        auto slow
+            = TestSupport::HttpResponse::json(TestSupport::shareLinkJson(QStringLiteral("s9")));
         slow.delayMs = 200;
         f->server->enqueue("POST", QStringLiteral("/v1/shares"), slow);
         const auto answered = f->countAnswers("POST", QStringLiteral("/v1/shares"));

@@ -304,32 +304,13 @@ private Q_SLOTS:
         QCOMPARE(f->store->trashedNotes().size(), 1);
     }
 
-    void shareLinkEntry_data()
-    {
-        QTest::addColumn<bool>("signedIn");
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<bool>("withImage");
-        QTest::addColumn<bool>("enabled");
-        QTest::newRow("signed out") << false << "text" << false << false;
-        QTest::newRow("blank body") << true << " \n\t\n" << false << false;
-        QTest::newRow("text") << true << "text" << false << true;
-        QTest::newRow("only an image reference") << true << "" << true << true;
-    }
+    void shareLinkEntry_data() { ScreenFixture::shareLinkEntryRows(); }
     void shareLinkEntry()
     {
-        QFETCH(bool, signedIn);
-        QFETCH(QString, body);
-        QFETCH(bool, withImage);
         QFETCH(bool, enabled);
-        if (signedIn)
-            f->signIn();
+        const QString id = f->shareLinkEntryNote([this](const QString &body) { return add(body); });
         if (QTest::currentTestFailed())
             return;
-        const QString id = withImage
-            ? f->store
-                  ->createWithAttachment(f->image(QStringLiteral("i.png")), Attachment::Kind::Image)
-                  ->id
-            : add(body);
         open();
         std::unique_ptr<QMenu> menu(view->contextMenu(id));
         QCOMPARE(action(menu.get(), L("editor.shareLink"))->isEnabled(), enabled);

@@ -1,6 +1,7 @@
 // The command-line account commands against a scripted server and the real Secret Service
 // (CTest runs this inside with-keyring.sh): sign in through the printed address, share,
 // unshare, sign out.
+#include "ServerAnswers.h"
 #include "TestHttpServer.h"
 #include "TestSupport.h"
 
@@ -78,46 +79,18 @@ private Q_SLOTS:
         QVERIFY(m_server.listen());
         m_server.setHandler([](const HttpRequest &request) {
             if (request.path == u"/health")
-                return HttpResponse::json({ { QStringLiteral("ok"), true },
-                                            { QStringLiteral("version"), QStringLiteral("1") },
-                                            { QStringLiteral("db"), QStringLiteral("ok") },
-                                            { QStringLiteral("capabilities"),
-                                              QJsonObject { { QStringLiteral("signup"), true },
-                                                            { QStringLiteral("media"), false },
-                                                            { QStringLiteral("google"), true },
-                                                            { QStringLiteral("googleClientId"),
-                                                              QStringLiteral("cid") } } } });
+                return TestSupport::healthAnswer({ .googleClientId = QStringLiteral("cid") });
             if (request.path == u"/v1/auth/google")
-                return HttpResponse::json(
-                    { { QStringLiteral("token"), QStringLiteral("cli-token") },
-                      { QStringLiteral("expiresAt"), 0 },
-                      { QStringLiteral("user"),
-                        QJsonObject {
-                            { QStringLiteral("id"), QStringLiteral("u1") },
-                            { QStringLiteral("email"), QStringLiteral("cli@example.com") } } } });
-            if (request.path == u"/v1/sync") {
-                QJsonArray accepted;
-                for (const QJsonValue &c :
-                     request.json().value(QStringLiteral("changes")).toArray())
-                    accepted.append(c.toObject().value(QStringLiteral("id")));
-                return HttpResponse::json({ { QStringLiteral("cursor"), 3 },
-                                            { QStringLiteral("hasMore"), false },
-                                            { QStringLiteral("serverTime"), 1.0 },
-                                            { QStringLiteral("notes"), QJsonArray() },
-                                            { QStringLiteral("accepted"), accepted },
-                                            { QStringLiteral("rejected"), QJsonArray() } });
-            }
+                return TestSupport::signInAnswer(
+                    QStringLiteral("cli-token"), 0,
+                    TestSupport::userJson(QStringLiteral("u1"), QStringLiteral("cli@example.com")));
+            if (request.path == u"/v1/sync")
+                return TestSupport::syncAnswerAccepting(request, 3);
             if (request.path == u"/v1/shares" && request.method == "POST")
-                return HttpResponse::json(
-                    { { QStringLiteral("token"), QStringLiteral("t1") },
-                      { QStringLiteral("url"), QStringLiteral("https://share.example/t1") } });
+                return HttpResponse::json(TestSupport::shareLinkJson(QStringLiteral("t1")));
             if (request.path == u"/v1/shares")
-                return HttpResponse::json(
-                    { { QStringLiteral("shares"),
-                        QJsonArray {
-                            QJsonObject { { QStringLiteral("token"), QStringLiteral("t1") },
-                                          { QStringLiteral("url"),
-                                            QStringLiteral("https://share.example/t1") } } } } });
+                return TestSupport::sharesAnswer(
+                    QJsonArray { TestSupport::shareLinkJson(QStringLiteral("t1")) });
             return HttpResponse::json({});
         });
     }

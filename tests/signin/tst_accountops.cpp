@@ -1,6 +1,7 @@
 // Sign-in, sign-out, account deletion and share links of the sync engine, end to end: a real
 // note store on temporary folders, the real API client, a scripted HTTP server, and a
 // "browser" that follows the sign-in redirect with a real request to the loopback listener.
+#include "ServerAnswers.h"
 #include "TestHttpServer.h"
 #include "TestSupport.h"
 
@@ -25,45 +26,20 @@
 
 using TestSupport::HttpRequest;
 using TestSupport::HttpResponse;
+using TestSupport::shareLinkJson;
 using TestSupport::TestHttpServer;
+using TestSupport::userJson;
 
 namespace {
 
-QJsonObject user(const QString &id, const QString &email)
-{
-    return { { QStringLiteral("id"), id }, { QStringLiteral("email"), email } };
-}
-
+// Google sign-in offered with the client id "client-1", or not offered at all.
 HttpResponse health(bool withClient)
 {
-    QJsonObject capabilities { { QStringLiteral("signup"), true },
-                               { QStringLiteral("media"), false },
-                               { QStringLiteral("google"), withClient } };
+    TestSupport::HealthOptions options;
+    options.google = withClient;
     if (withClient)
-        capabilities.insert(QStringLiteral("googleClientId"), QStringLiteral("client-1"));
-    return HttpResponse::json({ { QStringLiteral("ok"), true },
-                                { QStringLiteral("version"), QStringLiteral("1") },
-                                { QStringLiteral("db"), QStringLiteral("ok") },
-                                { QStringLiteral("capabilities"), capabilities } });
-}
-
-HttpResponse emptySyncAnswer(const HttpRequest &request)
-{
-    QJsonArray accepted;
-    for (const QJsonValue &change : request.json().value(QStringLiteral("changes")).toArray())
-        accepted.append(change.toObject().value(QStringLiteral("id")));
-    return HttpResponse::json({ { QStringLiteral("cursor"), 7 },
-                                { QStringLiteral("hasMore"), false },
-                                { QStringLiteral("serverTime"), 1.7e12 },
-                                { QStringLiteral("notes"), QJsonArray() },
-                                { QStringLiteral("accepted"), accepted },
-                                { QStringLiteral("rejected"), QJsonArray() } });
-}
-
-QJsonObject shareLink(const QString &token)
-{
-    return { { QStringLiteral("token"), token },
-             { QStringLiteral("url"), QStringLiteral("https://share.example/") + token } };
+        options.googleClientId = QStringLiteral("client-1");
+    return TestSupport::healthAnswer(options);
 }
 
 } // namespace
@@ -158,11 +134,10 @@ private Q_SLOTS:
         m_serverURL = m_server->url();
         m_server->setHandler([](const HttpRequest &request) {
             if (request.path == u"/v1/sync")
-                return emptySyncAnswer(request);
+                return TestSupport::syncAnswerAccepting(request, 7);
             if (request.path == u"/v1/auth/me")
-                return HttpResponse::json(
-                    { { QStringLiteral("user"),
-                        user(QStringLiteral("u1"), QStringLiteral("me@example.com")) } });
+                return TestSupport::meAnswer(
+                    userJson(QStringLiteral("u1"), QStringLiteral("me@example.com")));
             return HttpResponse::json({});
         });
         NoteStore::Options options;
@@ -196,13 +171,10 @@ private Q_SLOTS:
         m_store->create(QStringLiteral("one"));
         m_store->create(QStringLiteral("two"));
         m_server->enqueue("GET", QStringLiteral("/health"), health(true));
-        m_server->enqueue(
-            "POST", QStringLiteral("/v1/auth/google"),
-            HttpResponse::json(
-                { { QStringLiteral("token"), QStringLiteral("new-token") },
-                  { QStringLiteral("expiresAt"), 1.8e12 },
-                  { QStringLiteral("user"),
-                    user(QStringLiteral("u9"), QStringLiteral("new@example.com")) } }));
+        m_server->enqueue("POST", QStringLiteral("/v1/auth/google"),
+                          TestSupport::signInAnswer(
+                              QStringLiteral("new-token"), 1.8e12,
+                              userJson(QStringLiteral("u9"), QStringLiteral("new@example.com"))));
         QVERIFY(checkHealth());
         browserRedirects();
         QSignalSpy synced(m_engine.get(), &SyncEngine::syncFinished);
@@ -304,12 +276,10 @@ private Q_SLOTS:
     {
         signIn(false);
         m_server->enqueue("GET", QStringLiteral("/health"), health(true));
-        m_server->enqueue(
-            "POST", QStringLiteral("/v1/auth/google"),
-            HttpResponse::json({ { QStringLiteral("token"), QStringLiteral("new-token") },
-                                 { QStringLiteral("expiresAt"), 0 },
-                                 { QStringLiteral("user"),
-                                   user(QStringLiteral("u9"), QStringLiteral("new@example.com")) } }));
+        m_server->enqueue("POST", QStringLiteral("/v1/auth/google"),
+                          TestSupport::signInAnswer(
+                              QStringLiteral("new-token"), 0,
+                              userJson(QStringLiteral("u9"), QStringLiteral("new@example.com"))));
         QVERIFY(checkHealth());
         browserRedirects();
         m_keychain->setFailure(QStringLiteral("No keychain is available."));
@@ -357,12 +327,9 @@ private Q_SLOTS:
     {
         m_server->setHandler([](const HttpRequest &request) {
             if (request.path == u"/v1/auth/me")
-                return HttpResponse::json(
-                    { { QStringLiteral("user"), user(QStringLiteral("u1"), QStringLiteral("me@example.com")) },
-                      { QStringLiteral("telemetry"),
-                        QJsonObject { { QStringLiteral("beta"), false },
-                                      { QStringLiteral("required"), false },
-                                      { QStringLiteral("enabled"), true } } } });
+                return TestSupport::meAnswer(
+                    userJson(QStringLiteral("u1"), QStringLiteral("me@example.com")),
+                    TestSupport::telemetryJson(false, false, true));
             return HttpResponse::json({});
         });
         QSignalSpy recorded(m_telemetry.get(), &Telemetry::recorded);
@@ -411,13 +378,7 @@ private Q_SLOTS:
         QFETCH(bool, deleting);
         const QString one = m_store->create(QStringLiteral("one")).id;
         const QString two = m_store->create(QStringLiteral("two")).id;
-        HttpResponse late = HttpResponse::json(
-            { { QStringLiteral("cursor"), 9 },
-              { QStringLiteral("hasMore"), false },
-              { QStringLiteral("serverTime"), 1.7e12 },
-              { QStringLiteral("notes"), QJsonArray() },
-              { QStringLiteral("accepted"), QJsonArray { one, two } },
-              { QStringLiteral("rejected"), QJsonArray() } });
+        HttpResponse late = TestSupport::syncAnswerAccepting(QJsonArray { one, two }, 9);
         late.delayMs = 400;
         m_server->enqueue("POST", QStringLiteral("/v1/sync"), late);
 
@@ -495,7 +456,7 @@ private Q_SLOTS:
             m_server->clearRequests();
         }
         m_server->enqueue("POST", QStringLiteral("/v1/shares"),
-                          HttpResponse::json(shareLink(QStringLiteral("s1"))));
+                          HttpResponse::json(shareLinkJson(QStringLiteral("s1"))));
         const auto link = QCoro::waitFor(m_engine->publicLink(id));
         QVERIFY(link);
         QCOMPARE(*link, QUrl(QStringLiteral("https://share.example/s1")));
@@ -540,9 +501,8 @@ private Q_SLOTS:
         QFETCH(int, revokeRequests);
         QJsonArray shares;
         for (int i = 1; i <= links; ++i)
-            shares.append(shareLink(QStringLiteral("s%1").arg(i)));
-        m_server->enqueue("GET", QStringLiteral("/v1/shares"),
-                          HttpResponse::json({ { QStringLiteral("shares"), shares } }));
+            shares.append(shareLinkJson(QStringLiteral("s%1").arg(i)));
+        m_server->enqueue("GET", QStringLiteral("/v1/shares"), TestSupport::sharesAnswer(shares));
         if (failingRevoke)
             m_server->enqueue("POST", QStringLiteral("/v1/shares/s%1/revoke").arg(failingRevoke),
                               HttpResponse::text("{}", 500));
@@ -563,8 +523,7 @@ private Q_SLOTS:
         QVERIFY(QCoro::waitFor(m_engine->liveLinks(QStringLiteral("n1"))).isEmpty());
         m_server->enqueue(
             "GET", QStringLiteral("/v1/shares"),
-            HttpResponse::json(
-                { { QStringLiteral("shares"), QJsonArray { shareLink(QStringLiteral("s1")) } } }));
+            TestSupport::sharesAnswer(QJsonArray { shareLinkJson(QStringLiteral("s1")) }));
         QCOMPARE(QCoro::waitFor(m_engine->liveLinks(QStringLiteral("n1"))).size(), 1);
     }
 

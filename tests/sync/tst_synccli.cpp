@@ -1,4 +1,5 @@
 // `scrivel health` and `scrivel sync`, run as real processes against the scripted server.
+#include "ServerAnswers.h"
 #include "TestHttpServer.h"
 #include "TestSupport.h"
 
@@ -90,16 +91,7 @@ private Q_SLOTS:
         m_server->setHandler([status](const HttpRequest &request) {
             if (status != 200)
                 return HttpResponse::text("{}", status);
-            QJsonArray accepted;
-            for (const QJsonValue &change :
-                 request.json().value(QStringLiteral("changes")).toArray())
-                accepted.append(change.toObject().value(QStringLiteral("id")));
-            return HttpResponse::json({ { QStringLiteral("cursor"), 3 },
-                                        { QStringLiteral("hasMore"), false },
-                                        { QStringLiteral("serverTime"), 1 },
-                                        { QStringLiteral("notes"), QJsonArray() },
-                                        { QStringLiteral("accepted"), accepted },
-                                        { QStringLiteral("rejected"), QJsonArray() } });
+            return TestSupport::syncAnswerAccepting(request, 3);
         });
         const Run run = scrivel({ QStringLiteral("sync"), QStringLiteral("--server"),
                                   m_server->url(), QStringLiteral("--json") },
@@ -138,13 +130,7 @@ private Q_SLOTS:
         m_server->setHandler([status](const HttpRequest &) {
             if (status != 200)
                 return HttpResponse::text("{\"error\":\"down for maintenance\"}", status);
-            return HttpResponse::json({ { QStringLiteral("ok"), true },
-                                        { QStringLiteral("version"), QStringLiteral("2.1") },
-                                        { QStringLiteral("db"), QStringLiteral("ok") },
-                                        { QStringLiteral("capabilities"),
-                                          QJsonObject { { QStringLiteral("signup"), true },
-                                                        { QStringLiteral("media"), false },
-                                                        { QStringLiteral("google"), true } } } });
+            return TestSupport::healthAnswer({ .version = QStringLiteral("2.1") });
         });
         const Run run = scrivel(
             { QStringLiteral("health"), QStringLiteral("--server"), m_server->url() }, {});

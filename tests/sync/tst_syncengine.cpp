@@ -1,5 +1,6 @@
 // The sync engine end to end: a real note store on temporary folders, the real API client,
 // and a scripted HTTP server on 127.0.0.1.
+#include "ServerAnswers.h"
 #include "TestHttpServer.h"
 #include "TestSupport.h"
 
@@ -16,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using TestSupport::changeIds;
 using TestSupport::HttpRequest;
 using TestSupport::HttpResponse;
 using TestSupport::TestHttpServer;
@@ -65,14 +67,6 @@ struct Answer
         return HttpResponse::json(object);
     }
 };
-
-QJsonArray changeIds(const HttpRequest &request)
-{
-    QJsonArray ids;
-    for (const QJsonValue &change : request.json().value(QStringLiteral("changes")).toArray())
-        ids.append(change.toObject().value(QStringLiteral("id")));
-    return ids;
-}
 
 // Every file below `root`, relative to it.
 QStringList filesUnder(const QString &root)
@@ -124,9 +118,7 @@ class TestSyncEngine : public QObject
     void acceptEverything()
     {
         m_server->setHandler([](const HttpRequest &request) {
-            Answer answer;
-            answer.accepted = changeIds(request);
-            return answer.response();
+            return TestSupport::syncAnswerAccepting(request, 1);
         });
     }
 
@@ -156,12 +148,9 @@ private Q_SLOTS:
         m_server = std::make_unique<TestHttpServer>();
         QVERIFY(m_server->listen());
         m_server->setHandler([](const HttpRequest &) { return Answer {}.response(); });
-        m_server->enqueue(
-            "GET", QStringLiteral("/v1/auth/me"),
-            HttpResponse::json({ { QStringLiteral("user"),
-                                   QJsonObject { { QStringLiteral("id"), QStringLiteral("u1") },
-                                                 { QStringLiteral("email"),
-                                                   QStringLiteral("me@example.com") } } } }));
+        m_server->enqueue("GET", QStringLiteral("/v1/auth/me"),
+                          TestSupport::meAnswer(TestSupport::userJson(
+                              QStringLiteral("u1"), QStringLiteral("me@example.com"))));
         NoteStore::Options options;
         options.notesFolder = m_folders->notes();
         options.supportFolder = m_folders->support();
@@ -738,18 +727,9 @@ private Q_SLOTS:
         const QString n1 = QStringLiteral("111111111111");
         m_server->setHandler([&](const HttpRequest &request) {
             if (request.path == u"/health")
-                return HttpResponse::json(
-                    { { QStringLiteral("ok"), true },
-                      { QStringLiteral("version"), QStringLiteral("1") },
-                      { QStringLiteral("db"), QStringLiteral("ok") },
-                      { QStringLiteral("capabilities"),
-                        QJsonObject { { QStringLiteral("signup"), true },
-                                      { QStringLiteral("media"), serverStoresMedia },
-                                      { QStringLiteral("google"), true } } } });
+                return TestSupport::healthAnswer({ .media = serverStoresMedia });
             if (request.path == u"/v1/media/usage")
-                return HttpResponse::json({ { QStringLiteral("usedBytes"), 512 },
-                                            { QStringLiteral("quotaBytes"), 1024 },
-                                            { QStringLiteral("maxFileBytes"), 100 } });
+                return HttpResponse::json(TestSupport::mediaUsageJson(512, 1024, 100));
             if (request.path.startsWith(u"/v1/media/"))
                 return HttpResponse::text("data", 200);
             Answer answer;
