@@ -64,7 +64,7 @@ QCoro::Task<Outcome> authorize(QString clientID, Options options)
         [&](const QString &redirectURI) {
             return authorizationURL(host, clientID, redirectURI, challenge, state);
         },
-        options.browser, {}, options.opened);
+        options.browser, {}, options.opened, options.canceller);
 
     if (captured.callback)
         co_return check(*captured.callback, state, verifier);

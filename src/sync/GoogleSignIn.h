@@ -54,6 +54,8 @@ struct Options
     QString accountsHost = QStringLiteral("https://accounts.google.com");
     /// Told the authorization address and whether a browser was started.
     std::function<void(const QUrl &, bool opened)> opened;
+    /// Ends the wait for the browser early, as `cancelled` (not owned; optional).
+    LoopbackRedirect::Canceller *canceller = nullptr;
 };
 
 /// Runs the browser flow for `clientID`.

@@ -127,11 +127,14 @@ Callback parseRequest(const QString &host, quint16 port, const QString &requestT
 
 QCoro::Task<Outcome> capture(QString host, std::chrono::milliseconds timeout, QString pageDone,
                              QString pageDenied, AuthorizeURL authorizeURL, Browser *browser,
-                             Limits limits, std::function<void(const QUrl &, bool)> opened)
+                             Limits limits, std::function<void(const QUrl &, bool)> opened,
+                             Canceller *canceller)
 {
     auto session = std::make_unique<Session>(host, pageDone, pageDenied, limits);
     if (!session->start(timeout))
         co_return session->outcome();
+    if (canceller)
+        QObject::connect(canceller, &Canceller::cancelled, session.get(), &Session::cancel);
     const QUrl address = authorizeURL(session->redirectURI());
     const bool started = browser && browser->open(address);
     if (opened)

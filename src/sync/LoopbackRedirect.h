@@ -4,6 +4,7 @@
 #include <QCoro/QCoroTask>
 #include <QList>
 #include <QPair>
+#include <QObject>
 #include <QString>
 #include <QUrl>
 
@@ -68,6 +69,19 @@ struct Limits
 /// From the redirect address to the address the browser opens.
 using AuthorizeURL = std::function<QUrl(const QString &redirectURI)>;
 
+/// Lets the one who started a capture end it early, the way the timeout does (the user gave
+/// up waiting for the browser).
+class Canceller : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    void cancel() { Q_EMIT cancelled(); }
+
+Q_SIGNALS:
+    void cancelled();
+};
+
 /// Runs one capture (see above). `browser` (not owned) opens the authorization address.
 /// `opened` (optional) is told the address, for callers that show it: with it the flow waits
 /// even when no browser started, so the user can open the address by hand; without it a
@@ -75,7 +89,8 @@ using AuthorizeURL = std::function<QUrl(const QString &redirectURI)>;
 QCoro::Task<Outcome> capture(QString host, std::chrono::milliseconds timeout, QString pageDone,
                              QString pageDenied, AuthorizeURL authorizeURL, Browser *browser,
                              Limits limits = {},
-                             std::function<void(const QUrl &, bool opened)> opened = {});
+                             std::function<void(const QUrl &, bool opened)> opened = {},
+                             Canceller *canceller = nullptr);
 
 /// `length` characters drawn uniformly from the 66 unreserved characters of RFC 3986, from
 /// the system's secure random generator.

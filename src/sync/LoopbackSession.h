@@ -58,6 +58,8 @@ public:
     }
 
     QString redirectURI() const { return redirectAddress(m_host, m_port); }
+    /// Ends the capture as the timeout would.
+    void cancel() { finish(Failure { Failure::Kind::TimedOut, {} }); }
     /// Ends the capture as a listener failure (nothing can reach it any more).
     void abandon(const QString &message) { finish(Failure { Failure::Kind::Listener, message }); }
     bool isFinished() const { return m_flag.isSet(); }

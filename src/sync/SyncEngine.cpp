@@ -529,6 +529,12 @@ void SyncEngine::signInWithGoogle(bool acceptedTerms)
     Q_UNUSED(running);
 }
 
+void SyncEngine::cancelSignIn()
+{
+    if (m_signInCanceller)
+        m_signInCanceller->cancel();
+}
+
 QCoro::Task<> SyncEngine::runSignIn(bool acceptedTerms)
 {
     QPointer<SyncEngine> self(this);
@@ -544,14 +550,18 @@ QCoro::Task<> SyncEngine::runSignIn(bool acceptedTerms)
     setState(SyncState::syncing());
     m_client->configure(serverURL(), std::nullopt);
 
+    auto *canceller = new LoopbackRedirect::Canceller(this);
+    m_signInCanceller = canceller;
     GoogleSignIn::Options options;
     options.browser = m_browser;
     options.timeout = m_options.signInTimeout;
     options.accountsHost = m_options.accountsHost;
     options.opened = m_options.signInAddress;
+    options.canceller = canceller;
     const auto flow = co_await GoogleSignIn::authorize(*clientID, options);
     if (!self)
         co_return;
+    canceller->deleteLater();
     if (!flow.result) {
         qCWarning(lcSync, "sign-in failed: browser flow ended without a code");
         setState(SyncState::failed(flow.failure.description()));
@@ -607,6 +617,8 @@ QCoro::Task<> SyncEngine::runSignIn(bool acceptedTerms)
         m_telemetry->record(QStringLiteral("app_launched"));
     m_signingIn = false;
     Q_EMIT accountOperationFinished();
+    // The account screen shows the new account's storage at once, not at its next visit.
+    refreshMediaUsage();
     sync();
 }
 

@@ -3,12 +3,14 @@
 #include "store/Note.h"
 #include "sync/APIClient.h"
 #include "sync/APIError.h"
+#include "sync/LoopbackRedirect.h"
 #include "sync/SyncState.h"
 #include "sync/WireRecords.h"
 
 #include <QCoro/QCoroTask>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 
@@ -173,6 +175,10 @@ public:
     /// Signs in with Google in the browser, then syncs. Needs a health check that named a
     /// Google client. Returns at once; `accountOperationFinished` tells the end.
     void signInWithGoogle(bool acceptedTerms);
+    /// True from the start of a sign-in to its end.
+    bool isSigningIn() const { return m_signingIn; }
+    /// Stops waiting for the browser: the sign-in ends as cancelled. No-op otherwise.
+    void cancelSignIn();
     /// Publishes the note (syncing first when the server may lack its current text) and
     /// gives the public address.
     QCoro::Task<ShareResult<QUrl>> publicLink(QString noteID);
@@ -253,6 +259,7 @@ private:
     quint64 m_session = 0;
     bool m_restoring = true;
     bool m_signingIn = false;
+    QPointer<LoopbackRedirect::Canceller> m_signInCanceller;
 
     SyncState m_state = SyncState::signedOut();
     std::optional<APIUser> m_account;

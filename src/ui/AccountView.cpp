@@ -556,10 +556,15 @@ void AccountView::buildUi()
         m_signIn->setObjectName(QStringLiteral("account.google"));
         m_spinner = new Spinner(m_signedOut);
         m_spinner->setObjectName(QStringLiteral("account.spinner"));
+        // The browser may never come back (a closed tab): the wait can be ended here rather
+        // than only by its five-minute timeout.
+        m_cancelSignIn = button(m_signedOut, [] { return L("common.cancel"); });
+        m_cancelSignIn->setObjectName(QStringLiteral("account.google.cancel"));
         auto *signInRow = new QHBoxLayout;
         signInRow->setSpacing(8);
         signInRow->addWidget(m_signIn);
         signInRow->addWidget(m_spinner);
+        signInRow->addWidget(m_cancelSignIn);
         signInRow->addStretch(1);
         out->addSpacing(4);
         out->addLayout(signInRow);
@@ -792,6 +797,7 @@ void AccountView::bind()
     connect(m_signIn, &QPushButton::clicked, this, &AccountView::signIn);
     connect(m_autoSync, &QAbstractButton::toggled, m_settings, &AppSettings::setAutoSync);
     connect(m_syncNow, &QPushButton::clicked, this, &AccountView::syncNow);
+    connect(m_cancelSignIn, &QPushButton::clicked, m_sync, &SyncEngine::cancelSignIn);
     connect(m_dashboard, &QPushButton::clicked, this, &AccountView::openDashboard);
     connect(m_signOut, &QPushButton::clicked, this, &AccountView::confirmSignOut);
     connect(m_telemetrySwitch, &QAbstractButton::toggled, this, [this](bool on) {
@@ -838,6 +844,7 @@ void AccountView::bind()
     connect(m_sync, &SyncEngine::mediaUsageChanged, this, &AccountView::scheduleRefresh);
     connect(m_sync, &SyncEngine::mediaPendingChanged, this, &AccountView::scheduleRefresh);
     connect(m_sync, &SyncEngine::syncFinished, this, &AccountView::scheduleRefresh);
+    connect(m_sync, &SyncEngine::accountOperationFinished, this, &AccountView::scheduleRefresh);
     connect(m_store, &NoteStore::changed, this, &AccountView::scheduleRefresh);
     connect(m_store, &NoteStore::lastErrorChanged, this, &AccountView::scheduleRefresh);
     connect(m_telemetry, &Telemetry::stateChanged, this, &AccountView::scheduleRefresh);
@@ -945,7 +952,7 @@ void AccountView::scheduleRefresh()
 
 bool AccountView::canSignIn() const
 {
-    if (m_busy || !m_acceptedTerms)
+    if (m_busy || !m_acceptedTerms || m_sync->isSigningIn())
         return false;
     const auto health = m_sync->health();
     if (!health || !health->has_value())
@@ -998,7 +1005,9 @@ void AccountView::refresh()
     if (signInReady)
         symbolColors.setColor(QPalette::WindowText, pal.color(QPalette::HighlightedText));
     m_signIn->setIcon(Icons::icon(QStringLiteral("person.badge.key"), symbolColors));
-    m_spinner->setVisible(m_busy);
+    // A sign-in started from an earlier visit of this screen is still shown as running.
+    m_spinner->setVisible(m_busy || m_sync->isSigningIn());
+    m_cancelSignIn->setVisible(m_sync->isSigningIn());
 
     const bool localOnly = state.kind == SyncState::Kind::LocalOnly;
     m_notIncluded->setVisible(localOnly);

@@ -138,6 +138,7 @@ private:
     QLabel *m_termsLink = nullptr;
     QPushButton *m_signIn = nullptr;
     QWidget *m_spinner = nullptr;
+    QPushButton *m_cancelSignIn = nullptr;
     QWidget *m_signedIn = nullptr;
     QLabel *m_notIncluded = nullptr;
     QLabel *m_syncLine = nullptr;

@@ -244,6 +244,35 @@ private Q_SLOTS:
         QCOMPARE(shown("account.spinner"), enabled);
     }
 
+    // The browser never comes back: the wait can be ended from the screen, also from a new
+    // visit of the screen, and it ends as cancelled without asking the server for anything.
+    void signInCanBeCancelled()
+    {
+        show();
+        child<QAbstractButton>("account.terms")->click();
+        m_view->signIn();
+        QCOMPARE(m_browser->opened.size(), 1);
+        QTRY_VERIFY(shown("account.google.cancel"));
+
+        // Back to the screen later: it still shows the sign-in as running.
+        show();
+        QVERIFY(m_sync->isSigningIn());
+        QVERIFY(shown("account.spinner"));
+        QVERIFY(shown("account.google.cancel"));
+        child<QAbstractButton>("account.terms")->click();
+        QVERIFY(!child<QPushButton>("account.google")->isEnabled());
+
+        QSignalSpy ended(m_sync.get(), &SyncEngine::accountOperationFinished);
+        child<QPushButton>("account.google.cancel")->click();
+        QVERIFY(ended.count() > 0 || ended.wait(2000)); // not the five-minute timeout
+        QCOMPARE(m_sync->state(), SyncState::failed(L("account.google.cancelled")));
+        QVERIFY(!m_sync->isSigningIn());
+        QTRY_VERIFY(!shown("account.google.cancel"));
+        QVERIFY(!shown("account.spinner"));
+        QVERIFY(child<QPushButton>("account.google")->isEnabled());
+        QVERIFY(m_server->requests(QStringLiteral("/v1/auth/google")).isEmpty());
+    }
+
     void termsLinkOnlyForWebAddresses_data()
     {
         QTest::addColumn<QString>("terms");

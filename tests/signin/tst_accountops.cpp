@@ -215,6 +215,30 @@ private Q_SLOTS:
         QCOMPARE(m_store->dirtyCount(), 0);
     }
 
+    // The new account's storage is known right after sign-in, not only at the next check.
+    void signInFetchesMediaUsage()
+    {
+        signIn(false);
+        TestSupport::HealthOptions options;
+        options.media = true;
+        options.googleClientId = QStringLiteral("client-1");
+        m_server->enqueue("GET", QStringLiteral("/health"), TestSupport::healthAnswer(options));
+        m_server->enqueue("POST", QStringLiteral("/v1/auth/google"),
+                          TestSupport::signInAnswer(
+                              QStringLiteral("new-token"), 0,
+                              userJson(QStringLiteral("u9"), QStringLiteral("new@example.com"))));
+        m_server->enqueue("GET", QStringLiteral("/v1/media/usage"),
+                          HttpResponse::json(TestSupport::mediaUsageJson(512, 1024, 100)));
+        QVERIFY(checkHealth());
+        QVERIFY(!m_engine->mediaUsage());
+        browserRedirects();
+        QVERIFY(waitForAccountOperation([&] { m_engine->signInWithGoogle(true); }));
+        QTRY_VERIFY(m_engine->mediaUsage().has_value());
+        QCOMPARE(m_engine->mediaUsage()->percent(), 50);
+        QCOMPARE(m_server->requests(QStringLiteral("/v1/media/usage")).first().header("authorization"),
+                 QByteArray("Bearer new-token"));
+    }
+
     void signInFailures_data()
     {
         QTest::addColumn<bool>("clientInHealth");
