@@ -529,6 +529,14 @@ void SyncEngine::signInWithGoogle(bool acceptedTerms)
     Q_UNUSED(running);
 }
 
+void SyncEngine::dismissConflicts()
+{
+    if (m_lastConflicts.isEmpty())
+        return;
+    m_lastConflicts.clear();
+    Q_EMIT lastConflictsChanged();
+}
+
 void SyncEngine::cancelSignIn()
 {
     if (m_signInCanceller)

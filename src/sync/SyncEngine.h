@@ -150,6 +150,8 @@ public:
     int mediaPending() const { return m_mediaPending; }
     /// The conflict copies the last successful sync made.
     const QList<Note> &lastConflicts() const { return m_lastConflicts; }
+    /// The user has seen them: the list becomes empty (the copies stay in the store).
+    void dismissConflicts();
     std::optional<Health> health() const { return m_health; }
     std::optional<MediaUsage> mediaUsage() const { return m_mediaUsage; }
     /// The counts of the last sync that ended `idle`.

@@ -204,6 +204,9 @@ void NoteListView::bind()
     connect(m_back, &QToolButton::clicked, this, &NoteListView::showAccount);
     connect(m_emptyTrash, &QToolButton::clicked, this, &NoteListView::confirmEmptyTrash);
     connect(m_bannerOk, &QPushButton::clicked, this, [this] {
+        // Emptied in the engine, so the banner does not come back with the next list.
+        if (m_sync)
+            m_sync->dismissConflicts();
         setConflictCount(0);
         Q_EMIT conflictsDismissed();
     });
@@ -237,8 +240,6 @@ void NoteListView::bind()
     }
     if (m_sync) {
         connect(m_sync.data(), &SyncEngine::accountChanged, this, &NoteListView::scheduleRefresh);
-        // The engine offers no way to empty its list yet: dismissing hides the banner here
-        // and tells the root through conflictsDismissed().
         connect(m_sync.data(), &SyncEngine::lastConflictsChanged, this,
                 [this] { setConflictCount(int(m_sync->lastConflicts().size())); });
         setConflictCount(int(m_sync->lastConflicts().size()));

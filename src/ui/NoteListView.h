@@ -55,7 +55,8 @@ public:
     QList<Note> rows() const;
 
     /// The number of conflict copies the last sync made; a banner shows while it is not 0.
-    /// Its OK button sets it to 0 and emits `conflictsDismissed`.
+    /// Its OK button empties the engine's conflict list, sets it to 0 and emits
+    /// `conflictsDismissed`.
     void setConflictCount(int count);
     int conflictCount() const { return m_conflicts; }
 

@@ -502,7 +502,15 @@ private Q_SLOTS:
         QCOMPARE(m_store->note(note.id)->body, QStringLiteral("their version"));
         QCOMPARE(m_engine->lastConflicts().size(), 1);
         QVERIFY(m_engine->lastConflicts().first().body.startsWith(QStringLiteral("my version")));
-        QVERIFY(m_store->note(m_engine->lastConflicts().first().id).has_value());
+        const QString copy = m_engine->lastConflicts().first().id;
+        QVERIFY(m_store->note(copy).has_value());
+
+        // Dismissing the banner empties the list for every later view; the copy stays.
+        QSignalSpy changed(m_engine.get(), &SyncEngine::lastConflictsChanged);
+        m_engine->dismissConflicts();
+        QVERIFY(m_engine->lastConflicts().isEmpty());
+        QCOMPARE(changed.count(), 1);
+        QVERIFY(m_store->note(copy).has_value());
     }
 
     // ---- hostile answers ------------------------------------------------------------------
