@@ -25,6 +25,7 @@ class QTimer;
 class Telemetry : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(TelemetryState state READ state NOTIFY stateChanged)
 public:
     /// One recorded event. Property values are strings, numbers or booleans.
     struct Event

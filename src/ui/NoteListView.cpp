@@ -629,7 +629,7 @@ QMenu *NoteListView::contextMenu(const QString &id, QWidget *parent)
     QAction *share
         = menu->addAction(L("editor.shareLink"), this, [this, id] { copyPublicLink(id); });
     const auto note = m_store ? m_store->note(id) : std::nullopt;
-    share->setEnabled(m_sync && m_sync->account() && note
+    share->setEnabled(m_sync && m_sync->account() && note && !m_sharing.contains(id)
                       && !TextUtil::trimWhitespace(note->body).isEmpty());
     menu->addSeparator();
     menu->addAction(L("common.delete"), this, [this, id] {
@@ -643,6 +643,10 @@ void NoteListView::copyPublicLink(const QString &id)
 {
     if (!m_sync)
         return;
+    // One request per note at a time: a second click would only ask the server again.
+    if (m_sharing.contains(id))
+        return;
+    m_sharing.insert(id);
     auto running = runCopyPublicLink(this, id);
     Q_UNUSED(running);
 }
@@ -656,6 +660,7 @@ QCoro::Task<> NoteListView::runCopyPublicLink(QPointer<NoteListView> view, QStri
     const ShareResult<QUrl> link = co_await sync->publicLink(id);
     if (!view)
         co_return;
+    view->m_sharing.remove(id);
     if (link) {
         QClipboard *clipboard = QGuiApplication::clipboard();
         clipboard->clear();

@@ -4,6 +4,7 @@
 
 #include <QCoro/QCoroTask>
 #include <QPointer>
+#include <QSet>
 #include <QWidget>
 
 #include <optional>
@@ -128,6 +129,8 @@ private:
     // Takes the view by guarded pointer: the list is rebuilt when the user navigates, maybe
     // before the server answers.
     static QCoro::Task<> runCopyPublicLink(QPointer<NoteListView> view, QString id);
+    /// Notes whose share link is being requested (their menu entry is off meanwhile).
+    QSet<QString> m_sharing;
 
     QPointer<NoteStore> m_store;
     AppSettings *m_settings;

@@ -336,7 +336,14 @@ private Q_SLOTS:
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
         std::unique_ptr<QMenu> menu(view->contextMenu(id));
         action(menu.get(), L("editor.shareLink"))->trigger();
+        // While the request runs the entry is off and another click asks nothing more.
+        std::unique_ptr<QMenu> during(view->contextMenu(id));
+        QVERIFY(!action(during.get(), L("editor.shareLink"))->isEnabled());
+        view->copyPublicLink(id);
         QTRY_VERIFY_WITH_TIMEOUT(!view->notice()->message().isEmpty(), 10000);
+        QCOMPARE(f->server->requests(QStringLiteral("/v1/shares")).size(), 1);
+        std::unique_ptr<QMenu> after(view->contextMenu(id));
+        QVERIFY(action(after.get(), L("editor.shareLink"))->isEnabled());
         QCOMPARE(view->notice()->message(),
                  status == 200 ? L("editor.shareLink.copied")
                                : APIError::server(status, {}).description());
