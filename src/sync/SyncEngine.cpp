@@ -296,6 +296,8 @@ void SyncEngine::fail(const ClientError &error)
     const APIError *api = asAPIError(error);
     if (api && api->kind == APIError::Kind::Unauthorized) {
         qCCritical(lcSync, "sync: signed out by the server");
+        ++m_session;
+        m_telemetry->silence();
         m_client->setToken(std::nullopt);
         // Removing the token is fire-and-forget: whatever the keychain says, this session ends.
         auto removing
@@ -522,7 +524,7 @@ QCoro::Task<QString> SyncEngine::configureClient()
 void SyncEngine::signInWithGoogle(bool acceptedTerms)
 {
     // One browser flow at a time: a second listener would only race the first for the code.
-    if (m_signingIn)
+    if (isAccountOperationRunning())
         return;
     m_signingIn = true;
     auto running = runSignIn(acceptedTerms);
@@ -552,7 +554,7 @@ QCoro::Task<> SyncEngine::runSignIn(bool acceptedTerms)
     if (!clientID || clientID->trimmed().isEmpty()) {
         setState(SyncState::failed(L("account.google.unavailable")));
         m_signingIn = false;
-        Q_EMIT accountOperationFinished();
+        finishAccountOperation();
         co_return;
     }
     setState(SyncState::syncing());
@@ -574,7 +576,7 @@ QCoro::Task<> SyncEngine::runSignIn(bool acceptedTerms)
         qCWarning(lcSync, "sign-in failed: browser flow ended without a code");
         setState(SyncState::failed(flow.failure.description()));
         m_signingIn = false;
-        Q_EMIT accountOperationFinished();
+        finishAccountOperation();
         co_return;
     }
 
@@ -588,7 +590,7 @@ QCoro::Task<> SyncEngine::runSignIn(bool acceptedTerms)
         qCWarning(lcSync, "sign-in failed: %s", qUtf8Printable(reason(answer.error())));
         setState(SyncState::failed(message(answer.error())));
         m_signingIn = false;
-        Q_EMIT accountOperationFinished();
+        finishAccountOperation();
         co_return;
     }
     const AuthResponse &auth = *answer;
@@ -610,7 +612,7 @@ QCoro::Task<> SyncEngine::runSignIn(bool acceptedTerms)
         m_client->setToken(std::nullopt);
         setState(SyncState::failed(L("account.google.failed", saved.error)));
         m_signingIn = false;
-        Q_EMIT accountOperationFinished();
+        finishAccountOperation();
         co_return;
     }
     m_client->setToken(auth.token);
@@ -624,7 +626,7 @@ QCoro::Task<> SyncEngine::runSignIn(bool acceptedTerms)
     if (m_session == session)
         m_telemetry->record(QStringLiteral("app_launched"));
     m_signingIn = false;
-    Q_EMIT accountOperationFinished();
+    finishAccountOperation();
     // The account screen shows the new account's storage at once, not at its next visit.
     refreshMediaUsage();
     sync();
@@ -698,8 +700,19 @@ QCoro::Task<ShareResult<void>> SyncEngine::stopSharing(QString noteID)
     co_return ShareResult<void>(std::expected<void, ShareError>());
 }
 
+void SyncEngine::finishAccountOperation()
+{
+    m_accountBusy = false;
+    Q_EMIT accountOperationFinished();
+}
+
 void SyncEngine::openDashboard()
 {
+    // One account operation at a time: the screen that started it may be gone, and a second
+    // sign-out or deletion would only meet the first one's ended session.
+    if (isAccountOperationRunning())
+        return;
+    m_accountBusy = true;
     auto running = runDashboard();
     Q_UNUSED(running);
 }
@@ -714,11 +727,14 @@ QCoro::Task<> SyncEngine::runDashboard()
         setState(SyncState::failed(message(link.error())));
     else if (!m_browser->open(*link))
         qCWarning(lcSync, "dashboard: no browser could be started");
-    Q_EMIT accountOperationFinished();
+    finishAccountOperation();
 }
 
 void SyncEngine::signOut()
 {
+    if (isAccountOperationRunning())
+        return;
+    m_accountBusy = true;
     auto running = runSignOut();
     Q_UNUSED(running);
 }
@@ -747,7 +763,7 @@ QCoro::Task<> SyncEngine::runSignOut()
     co_await endSession();
     if (!self)
         co_return;
-    Q_EMIT accountOperationFinished();
+    finishAccountOperation();
 }
 
 QCoro::Task<> SyncEngine::endSession()
@@ -778,6 +794,9 @@ QCoro::Task<> SyncEngine::endSession()
 
 void SyncEngine::deleteAccount()
 {
+    if (isAccountOperationRunning())
+        return;
+    m_accountBusy = true;
     auto running = runDeleteAccount();
     Q_UNUSED(running);
 }
@@ -786,7 +805,7 @@ QCoro::Task<> SyncEngine::runDeleteAccount()
 {
     QPointer<SyncEngine> self(this);
     if (!m_account) {
-        Q_EMIT accountOperationFinished();
+        finishAccountOperation();
         co_return;
     }
     setState(SyncState::syncing());
@@ -795,21 +814,27 @@ QCoro::Task<> SyncEngine::runDeleteAccount()
         co_return;
     if (!keychainError.isEmpty()) {
         setState(SyncState::failed(keychainError));
-        Q_EMIT accountOperationFinished();
+        finishAccountOperation();
         co_return;
     }
+    const quint64 session = m_session;
     const auto deleted = co_await m_client->deleteAccount();
     if (!self)
         co_return;
+    if (m_session != session) {
+        // The session ended meanwhile (the server refused a sync); that outcome stands.
+        finishAccountOperation();
+        co_return;
+    }
     if (!deleted) {
         setState(SyncState::failed(message(deleted.error())));
-        Q_EMIT accountOperationFinished();
+        finishAccountOperation();
         co_return;
     }
     co_await endSession();
     if (!self)
         co_return;
-    Q_EMIT accountOperationFinished();
+    finishAccountOperation();
 }
 
 QCoro::Task<APIResult<void>> SyncEngine::sendFeedback(QString message,

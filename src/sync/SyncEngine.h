@@ -179,6 +179,9 @@ public:
     void signInWithGoogle(bool acceptedTerms);
     /// True from the start of a sign-in to its end.
     bool isSigningIn() const { return m_signingIn; }
+    /// True while a sign-in, sign-out, account deletion or dashboard request runs; others are
+    /// refused meanwhile.
+    bool isAccountOperationRunning() const { return m_signingIn || m_accountBusy; }
     /// Stops waiting for the browser: the sign-in ends as cancelled. No-op otherwise.
     void cancelSignIn();
     /// Publishes the note (syncing first when the server may lack its current text) and
@@ -237,6 +240,8 @@ private:
     /// Forgets the session locally (token, account, usage) and marks every note for a push.
     QCoro::Task<> endSession();
     void fail(const ClientError &error);
+    /// Ends a sign-in, sign-out, deletion or dashboard request (`accountOperationFinished`).
+    void finishAccountOperation();
     QString serverURL() const;
     void setState(const SyncState &state);
     void setAccount(const std::optional<APIUser> &account);
@@ -261,6 +266,7 @@ private:
     quint64 m_session = 0;
     bool m_restoring = true;
     bool m_signingIn = false;
+    bool m_accountBusy = false;
     QPointer<LoopbackRedirect::Canceller> m_signInCanceller;
 
     SyncState m_state = SyncState::signedOut();

@@ -448,8 +448,11 @@ Decoded<ShareLink> ShareLink::fromJson(const QJsonValue &value, const QString &p
     const QString url = r.string("url");
     if (r.ok()) {
         link.url = QUrl(url, QUrl::StrictMode);
-        if (!link.url.isValid() || link.url.scheme().isEmpty())
-            r.fail(r.path("url"), QStringLiteral("not a URL"));
+        // The address is copied for the user to paste anywhere: only a web page will do.
+        const QString scheme = link.url.scheme().toLower();
+        if (!link.url.isValid() || link.url.host().isEmpty()
+            || (scheme != u"https" && scheme != u"http"))
+            r.fail(r.path("url"), QStringLiteral("not a web address"));
     }
     return finish(r, link);
 }

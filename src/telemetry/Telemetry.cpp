@@ -111,12 +111,14 @@ QCoro::Task<> Telemetry::flush()
     QPointer<Telemetry> self(this);
     QPointer<APIClient> client = m_client;
     const QByteArray body = payload(taken);
+    const quint64 generation = m_generation;
     ++m_flushing;
     const auto sent = co_await client->sendTelemetry(body);
     if (!self)
         co_return;
     --m_flushing;
-    if (sent)
+    // Events of a session that has ended meanwhile must never go out with the next one's.
+    if (sent || generation != m_generation)
         co_return;
     qCInfo(lcTelemetry, "upload failed; %d events kept", int(taken.size()));
     // Events recorded while the upload was out stay behind the ones it failed to send.
@@ -155,8 +157,10 @@ QCoro::Task<> Telemetry::setChoice(bool enabled)
         co_return;
     QPointer<Telemetry> self(this);
     const quint64 generation = m_generation;
+    // Quick toggles send several choices whose answers may cross: only the last one counts.
+    const quint64 choice = ++m_choices;
     const auto flags = co_await m_client->setTelemetryChoice(enabled);
-    if (!self || generation != m_generation)
+    if (!self || generation != m_generation || choice != m_choices)
         co_return;
     if (flags)
         setState(*flags);

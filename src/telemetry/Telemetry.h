@@ -95,4 +95,5 @@ private:
     int m_flushing = 0;
     /// Changes at every `silence`, so flags fetched for the old session are dropped.
     quint64 m_generation = 0;
+    quint64 m_choices = 0;
 };

@@ -952,7 +952,7 @@ void AccountView::scheduleRefresh()
 
 bool AccountView::canSignIn() const
 {
-    if (m_busy || !m_acceptedTerms || m_sync->isSigningIn())
+    if (busy() || !m_acceptedTerms)
         return false;
     const auto health = m_sync->health();
     if (!health || !health->has_value())
@@ -1006,7 +1006,7 @@ void AccountView::refresh()
         symbolColors.setColor(QPalette::WindowText, pal.color(QPalette::HighlightedText));
     m_signIn->setIcon(Icons::icon(QStringLiteral("person.badge.key"), symbolColors));
     // A sign-in started from an earlier visit of this screen is still shown as running.
-    m_spinner->setVisible(m_busy || m_sync->isSigningIn());
+    m_spinner->setVisible(busy());
     m_cancelSignIn->setVisible(m_sync->isSigningIn());
 
     const bool localOnly = state.kind == SyncState::Kind::LocalOnly;
@@ -1031,7 +1031,7 @@ void AccountView::refresh()
         m_autoSync->setChecked(m_settings->autoSync());
     }
     for (QPushButton *operation : { m_syncNow, m_dashboard, m_signOut, m_deleteAccount })
-        operation->setEnabled(!m_busy);
+        operation->setEnabled(!busy());
     renderTelemetry();
 
     // Preferences.
@@ -1145,8 +1145,8 @@ void AccountView::renderTelemetry()
 
 void AccountView::run(Ends ends, const std::function<void()> &operation)
 {
-    if (m_busy)
-        return; // a second click while the first operation runs does nothing
+    if (busy())
+        return; // a second click while an operation runs does nothing
     const quint64 ticket = ++m_runTicket;
     setBusy(true);
     auto connection = std::make_shared<QMetaObject::Connection>();
@@ -1165,6 +1165,11 @@ void AccountView::run(Ends ends, const std::function<void()> &operation)
     // running ends with its own signal.
     if (ends == Ends::Sync && !m_sync->isSyncing())
         finish();
+}
+
+bool AccountView::busy() const
+{
+    return m_busy || m_sync->isAccountOperationRunning();
 }
 
 void AccountView::setBusy(bool busy)
@@ -1195,7 +1200,7 @@ void AccountView::openDashboard()
 
 void AccountView::confirmSignOut()
 {
-    if (m_busy || m_confirmingSignOut)
+    if (busy() || m_confirmingSignOut)
         return;
     m_confirmingSignOut = true;
     Dialogs::Confirmation confirmation;
@@ -1212,8 +1217,10 @@ void AccountView::confirmSignOut()
 
 void AccountView::chooseFolder()
 {
-    // The panel stays open from the chooser until the store has moved the notes.
-    Q_EMIT m_dialogs->holdPanel();
+    // The panel stays open from the chooser until the store has moved the notes. The release
+    // goes through its own pointer: this screen may be gone when the modal chooser returns.
+    const QPointer<Dialogs> dialogs = m_dialogs;
+    Q_EMIT dialogs->holdPanel();
     QPointer<AccountView> self(this);
     const auto chosen = m_dialogs->chooseFolder(window(), L("account.folder.panel.message"),
                                                 m_store->notesFolder(),
@@ -1223,7 +1230,8 @@ void AccountView::chooseFolder()
         // What the store now uses: the new folder, or the old one when moving failed.
         m_settings->setNotesFolder(m_store->notesFolder());
     }
-    Q_EMIT m_dialogs->releasePanel();
+    if (dialogs)
+        Q_EMIT dialogs->releasePanel();
 }
 
 void AccountView::revealFolder()
@@ -1273,7 +1281,7 @@ void AccountView::confirmDeleteNotes()
 
 void AccountView::confirmDeleteAccount()
 {
-    if (m_busy || m_confirmingDeleteAccount || !m_sync->account())
+    if (busy() || m_confirmingDeleteAccount || !m_sync->account())
         return;
     m_confirmingDeleteAccount = true;
     Dialogs::Confirmation confirmation;

@@ -44,7 +44,8 @@ public:
 
     /// An operation started from this screen (sign-in, sync now, dashboard, sign-out, account
     /// deletion) has not ended yet.
-    bool isBusy() const { return m_busy; }
+    /// Also true for an account operation started from an earlier visit of this screen.
+    bool isBusy() const { return busy(); }
     bool acceptedTerms() const { return m_acceptedTerms; }
     /// Whether the sign-in button is enabled: not busy, terms accepted, the last health check
     /// succeeded and the server offers Google sign-in with a client identifier.
@@ -90,6 +91,8 @@ private:
     /// (`ends`), or at once when the operation turned out to start nothing.
     void run(Ends ends, const std::function<void()> &operation);
     void setBusy(bool busy);
+    /// This screen's own operation, or the engine's account operation, still runs.
+    bool busy() const;
     void openLink(const QString &address);
 
     /// A word-wrapped plain-text label; `text` (may be empty) is applied again by retranslate().

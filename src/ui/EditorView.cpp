@@ -533,12 +533,16 @@ QCoro::Task<> EditorView::runCopyPublicLink(QPointer<EditorView> view)
     if (view->m_store)
         view->m_store->flush();
     const ShareResult<QUrl> link = co_await sync->publicLink(noteId);
-    if (!view)
-        co_return;
+    // The user asked for the link: it goes to the clipboard even if they have left the
+    // editor while the server was answering.
     if (link) {
         QClipboard *clipboard = QGuiApplication::clipboard();
         clipboard->clear();
         clipboard->setText((*link).toString(QUrl::FullyEncoded));
+    }
+    if (!view)
+        co_return;
+    if (link) {
         view->adoptPublicLink(*link, askedAt);
         view->showNotice(L("editor.shareLink.copied"));
     } else {

@@ -658,13 +658,16 @@ QCoro::Task<> NoteListView::runCopyPublicLink(QPointer<NoteListView> view, QStri
     if (view->m_store)
         view->m_store->flush();
     const ShareResult<QUrl> link = co_await sync->publicLink(id);
-    if (!view)
-        co_return;
-    view->m_sharing.remove(id);
+    // The user asked for the link: it goes to the clipboard even if the list is gone.
     if (link) {
         QClipboard *clipboard = QGuiApplication::clipboard();
         clipboard->clear();
         clipboard->setText((*link).toString(QUrl::FullyEncoded));
+    }
+    if (!view)
+        co_return;
+    view->m_sharing.remove(id);
+    if (link) {
         view->showNotice(L("editor.shareLink.copied"));
     } else {
         view->showNotice(SyncEngine::message(link.error()));

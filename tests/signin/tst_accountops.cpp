@@ -425,6 +425,27 @@ private Q_SLOTS:
         QCOMPARE(m_store->cursor(), 0);
     }
 
+    // An operation started from a screen the user has since left is still the one running:
+    // a second sign-out or a deletion meanwhile is refused, not run against an ended session.
+    void oneAccountOperationAtATime()
+    {
+        HttpResponse slow = HttpResponse::json({});
+        slow.delayMs = 200;
+        m_server->enqueue("POST", QStringLiteral("/v1/auth/logout"), slow);
+        QSignalSpy finished(m_engine.get(), &SyncEngine::accountOperationFinished);
+        m_engine->signOut();
+        QVERIFY(m_engine->isAccountOperationRunning());
+        m_engine->signOut();
+        m_engine->deleteAccount();
+        QVERIFY(finished.wait(10000));
+        QTest::qWait(100);
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(!m_engine->isAccountOperationRunning());
+        QCOMPARE(m_engine->state().kind, SyncState::Kind::SignedOut);
+        QCOMPARE(m_server->requests(QStringLiteral("/v1/auth/logout")).size(), 1);
+        QVERIFY(m_server->requests(QStringLiteral("/v1/auth/delete-account")).isEmpty());
+    }
+
     void deleteAccount_data()
     {
         QTest::addColumn<int>("status");

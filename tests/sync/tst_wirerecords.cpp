@@ -370,6 +370,10 @@ private Q_SLOTS:
                 = ShareLink::fromJson(parse("{\"token\":\"t\",\"url\":5}")).has_value();
             QVERIFY(!decodes);
         }
+        for (const char *hostile : { "javascript:alert(1)", "file:///etc/passwd", "data:text/html,x" }) {
+            const QByteArray json = "{\"token\":\"t\",\"url\":\"" + QByteArray(hostile) + "\"}";
+            QVERIFY2(!ShareLink::fromJson(parse(json.constData())).has_value(), hostile);
+        }
     }
 
     void healthAndAuth()

@@ -211,6 +211,44 @@ private Q_SLOTS:
                                QStringLiteral("c"), QStringLiteral("d") }));
     }
 
+    // A sign-out while an upload is out: if that upload fails, its events are the ended
+    // session's and must not wait in the queue for the next account.
+    void failedUploadOfAnEndedSessionIsDropped()
+    {
+        enable();
+        m_telemetry->record(QStringLiteral("a"));
+        HttpResponse refused = HttpResponse::text("{}", 500);
+        refused.delayMs = 150;
+        m_server->enqueue("POST", QStringLiteral("/v1/telemetry"), refused);
+        bool done = false;
+        auto flushing = [](Telemetry *telemetry, bool *done) -> QCoro::Task<> {
+            co_await telemetry->flush();
+            *done = true;
+        }(m_telemetry.get(), &done);
+        m_telemetry->silence();
+        QTRY_VERIFY(done);
+        QVERIFY(m_telemetry->queue().isEmpty());
+    }
+
+    // Quick toggles: the answers cross, the last choice sent wins.
+    void lastChoiceWins()
+    {
+        enable();
+        HttpResponse slowOff = HttpResponse::json(flags(false));
+        slowOff.delayMs = 200;
+        m_server->enqueue("POST", QStringLiteral("/v1/telemetry/choice"), slowOff);
+        m_server->enqueue("POST", QStringLiteral("/v1/telemetry/choice"), HttpResponse::json(flags(true)));
+        int done = 0;
+        auto choose = [](Telemetry *telemetry, bool enabled, int *done) -> QCoro::Task<> {
+            co_await telemetry->setChoice(enabled);
+            ++*done;
+        };
+        auto off = choose(m_telemetry.get(), false, &done);
+        auto on = choose(m_telemetry.get(), true, &done);
+        QTRY_COMPARE(done, 2);
+        QVERIFY(m_telemetry->state().enabled);
+    }
+
     void configureStartsOneTimer()
     {
         Telemetry::Options options;
