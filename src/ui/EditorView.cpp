@@ -11,6 +11,7 @@
 #include "ui/MarkdownView.h"
 #include "ui/Notice.h"
 #include "ui/ScreenStyle.h"
+#include "ui/ShareLinkClipboard.h"
 
 #include <QButtonGroup>
 #include <QClipboard>
@@ -535,19 +536,12 @@ QCoro::Task<> EditorView::runCopyPublicLink(QPointer<EditorView> view)
     const ShareResult<QUrl> link = co_await sync->publicLink(noteId);
     // The user asked for the link: it goes to the clipboard even if they have left the
     // editor while the server was answering.
-    if (link) {
-        QClipboard *clipboard = QGuiApplication::clipboard();
-        clipboard->clear();
-        clipboard->setText((*link).toString(QUrl::FullyEncoded));
-    }
+    const QString notice = ShareLinkClipboard::deliver(link);
     if (!view)
         co_return;
-    if (link) {
+    if (link)
         view->adoptPublicLink(*link, askedAt);
-        view->showNotice(L("editor.shareLink.copied"));
-    } else {
-        view->showNotice(SyncEngine::message(link.error()));
-    }
+    view->showNotice(notice);
     view->setSharing(false);
 }
 

@@ -10,6 +10,7 @@
 #include "ui/NoteRowDelegate.h"
 #include "ui/Notice.h"
 #include "ui/ScreenStyle.h"
+#include "ui/ShareLinkClipboard.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -659,19 +660,11 @@ QCoro::Task<> NoteListView::runCopyPublicLink(QPointer<NoteListView> view, QStri
         view->m_store->flush();
     const ShareResult<QUrl> link = co_await sync->publicLink(id);
     // The user asked for the link: it goes to the clipboard even if the list is gone.
-    if (link) {
-        QClipboard *clipboard = QGuiApplication::clipboard();
-        clipboard->clear();
-        clipboard->setText((*link).toString(QUrl::FullyEncoded));
-    }
+    const QString notice = ShareLinkClipboard::deliver(link);
     if (!view)
         co_return;
     view->m_sharing.remove(id);
-    if (link) {
-        view->showNotice(L("editor.shareLink.copied"));
-    } else {
-        view->showNotice(SyncEngine::message(link.error()));
-    }
+    view->showNotice(notice);
 }
 
 void NoteListView::showContextMenu(const QPoint &position)
