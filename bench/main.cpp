@@ -2,7 +2,7 @@
 // memory figures, each beside the physical floor measured in the same run.
 #include "store/IndexFile.h"
 #include "store/NoteStore.h"
-#include "ui/NoteListView.h"
+#include "ui/list/NoteListView.h"
 
 #include <QCommandLineParser>
 #include <QApplication>

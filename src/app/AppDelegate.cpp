@@ -2,17 +2,17 @@
 
 #include "telemetry/Telemetry.h"
 
-#include "app/AppInfo.h"
-#include "app/AppSettings.h"
-#include "app/Localization.h"
-#include "platform/SecretServiceKeychain.h"
+#include "base/AppInfo.h"
+#include "settings/AppSettings.h"
+#include "base/Localization.h"
+#include "platform/Keychain.h"
 #include "store/NoteStore.h"
 #include "sync/SyncEngine.h"
-#include "ui/Dialogs.h"
-#include "ui/HotKeyManager.h"
-#include "ui/Icons.h"
-#include "ui/Panel.h"
-#include "ui/SingleInstance.h"
+#include "ui/shell/Dialogs.h"
+#include "platform/HotKeyManager.h"
+#include "ui/style/Icons.h"
+#include "ui/shell/Panel.h"
+#include "platform/linux/SingleInstance.h"
 
 #include <QAction>
 #include <QApplication>
@@ -125,8 +125,10 @@ bool AppDelegate::launch(const QStringList &arguments)
     storeOptions.notesFolder = m_settings->notesFolder();
     storeOptions.supportFolder = support;
     m_store = std::make_unique<NoteStore>(storeOptions);
+    SyncEngine::Options syncOptions;
+    syncOptions.telemetry = &Telemetry::shared();
     m_sync = std::make_unique<SyncEngine>(m_store.get(), m_settings.get(),
-                                          SecretServiceKeychain::create(), SyncEngine::Options {});
+                                          Keychain::create(), syncOptions);
     // The AI service joins the environment here once it exists.
     ScreenEnvironment environment;
     environment.store = m_store.get();
@@ -148,7 +150,7 @@ bool AppDelegate::launch(const QStringList &arguments)
             m_panel->setPanelHeight(height);
     });
     const auto applyHotKey = [this](HotKeyCombo combo) {
-        m_hotKeys->apply(combo, [this] { togglePanel(); });
+        m_hotKeys->apply(globalHotKey(combo), [this] { togglePanel(); });
     };
     applyHotKey(m_settings->hotKey());
     connect(m_settings.get(), &AppSettings::hotKeyChanged, this, applyHotKey);
@@ -309,7 +311,7 @@ void AppDelegate::terminate()
     if (m_quitting)
         return;
     m_quitting = true;
-    m_hotKeys->apply(HotKeyCombo::None, {});
+    m_hotKeys->apply(std::nullopt, {});
     m_panel->dismiss();
     if (m_store)
         m_store->flush();

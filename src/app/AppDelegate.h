@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/SettingsTypes.h"
+#include "settings/SettingsTypes.h"
 #include "store/StoreLock.h"
-#include "ui/RootView.h"
+#include "ui/shell/RootView.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -42,7 +42,7 @@ public:
         std::unique_ptr<HotKeyBackend> hotKeyBackend; ///< null → the X11 key grab
         std::optional<bool> trayAvailable; ///< unset → ask the desktop
         Dialogs *dialogs = nullptr; ///< null → the system dialogs
-        ScreenFactories screens; ///< empty members → placeholders
+        ScreenFactories screens; ///< empty members → the standard screens
         /// Local socket for the single-instance hand-over; empty → no listening.
         QString instanceServer;
         /// How long quitting waits for shutdown work (the telemetry flush).

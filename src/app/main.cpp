@@ -1,7 +1,7 @@
 #include "app/AppDelegate.h"
-#include "app/AppInfo.h"
+#include "base/AppInfo.h"
 #include "store/NoteStore.h"
-#include "ui/SingleInstance.h"
+#include "platform/linux/SingleInstance.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

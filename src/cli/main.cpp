@@ -1,17 +1,17 @@
 // scrivel: the command-line tool. It works on the same notes folder and index as the app,
 // through the same store, and takes the same lock.
-#include "app/AppInfo.h"
-#include "app/AppSettings.h"
-#include "app/Localization.h"
+#include "base/AppInfo.h"
+#include "settings/AppSettings.h"
+#include "base/Localization.h"
 #include "markdown/InlineRenderer.h"
 #include "markdown/MarkdownBlock.h"
 #include "store/NoteStore.h"
 #include "store/StoreLock.h"
 #include "platform/Keychain.h"
-#include "platform/LoginItem.h"
-#include "platform/SecretServiceKeychain.h"
+#include "platform/linux/XdgLoginItem.h"
 #include "sync/APIClient.h"
 #include "sync/SyncEngine.h"
+#include "telemetry/Telemetry.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -485,6 +485,39 @@ int runHealth(QCoreApplication &app, const Arguments &args)
     return code;
 }
 
+// The session token of a run that got it from SCRIVEL_TOKEN: it serves the run's requests and
+// is never written anywhere; a sign-out or sign-in in that run changes only this copy.
+class EnvironmentTokenKeychain final : public Keychain
+{
+public:
+    explicit EnvironmentTokenKeychain(QString token = {}) : m_token(std::move(token)) { }
+    QCoro::Task<KeychainResult> read(QString service, QString account) override
+    {
+        if (!isSession(service, account) || m_token.isEmpty())
+            co_return KeychainResult {};
+        co_return KeychainResult { QString(), m_token };
+    }
+    QCoro::Task<KeychainResult> save(QString secret, QString service, QString account) override
+    {
+        if (isSession(service, account))
+            m_token = secret;
+        co_return KeychainResult {};
+    }
+    QCoro::Task<KeychainResult> remove(QString service, QString account) override
+    {
+        if (isSession(service, account))
+            m_token.clear();
+        co_return KeychainResult {};
+    }
+
+private:
+    static bool isSession(const QString &service, const QString &account)
+    {
+        return service == Keychain::syncService() && account == Keychain::sessionTokenAccount();
+    }
+    QString m_token;
+};
+
 // The store, settings, keychain and engine of one account command.
 struct AccountSession
 {
@@ -492,7 +525,7 @@ struct AccountSession
     std::unique_ptr<NoteStore> store;
     std::unique_ptr<AppSettings> settings;
     QTemporaryDir scratch;
-    MemoryKeychain memoryKeychain;
+    EnvironmentTokenKeychain environmentKeychain;
     std::unique_ptr<Keychain> desktopKeychain;
     std::unique_ptr<SyncEngine> engine;
 };
@@ -516,16 +549,18 @@ int openAccountSession(QCoreApplication &app, const Arguments &args, AccountSess
         const QString email = AppSettings().email();
         session.settings = std::make_unique<AppSettings>(
             session.scratch.filePath(QStringLiteral("settings.ini")),
-            LoginItem::create(LoginItem::Backend::InMemory));
+            // Nothing this run does may reach the user's autostart folder.
+            std::make_unique<XdgLoginItem>(session.scratch.filePath(QStringLiteral("autostart"))));
         session.settings->setEmail(email.isEmpty() ? QStringLiteral("scrivel") : email);
-        session.memoryKeychain.set(Keychain::syncService(), Keychain::sessionTokenAccount(), token);
-        keychain = &session.memoryKeychain;
+        session.environmentKeychain = EnvironmentTokenKeychain(token);
+        keychain = &session.environmentKeychain;
     } else {
         session.settings = std::make_unique<AppSettings>();
-        session.desktopKeychain = SecretServiceKeychain::create();
+        session.desktopKeychain = Keychain::create();
         keychain = session.desktopKeychain.get();
     }
     SyncEngine::Options options = base;
+    options.telemetry = &Telemetry::shared();
     if (args.options.contains(QStringLiteral("--server")))
         options.serverURL = args.options.value(QStringLiteral("--server"));
     session.engine = std::make_unique<SyncEngine>(session.store.get(), session.settings.get(),
@@ -646,6 +681,7 @@ int runAccountCommand(QCoreApplication &app, const Arguments &args)
         return fail(Usage, QStringLiteral("signin needs --server URL"));
 
     SyncEngine::Options options;
+    options.telemetry = &Telemetry::shared();
     options.signInAddress = [](const QUrl &url, bool opened) {
         if (!opened)
             std::fprintf(stderr, "scrivel: no browser could be started; open this address:\n%s\n",
@@ -682,17 +718,17 @@ int runAccountCommand(QCoreApplication &app, const Arguments &args)
         if (!session.store->meta(id))
             return fail(UnknownId, QStringLiteral("no note with id '%1'").arg(id));
         if (command == u"share") {
-            QCoro::connect(engine.publicLink(id), &app, [&](const ShareResult<QUrl> &link) {
+            QCoro::connect(engine.publicLink(id), &app, [&](const APIResult<QUrl> &link) {
                 if (link)
                     out((*link).toString() + u'\n');
                 else
-                    code = fail(SyncFailed, SyncEngine::message(link.error()));
+                    code = fail(SyncFailed, describe(link.error()));
                 app.exit(0);
             });
         } else {
-            QCoro::connect(engine.stopSharing(id), &app, [&](const ShareResult<void> &stopped) {
+            QCoro::connect(engine.stopSharing(id), &app, [&](const APIResult<void> &stopped) {
                 if (!stopped)
-                    code = fail(SyncFailed, SyncEngine::message(stopped.error()));
+                    code = fail(SyncFailed, describe(stopped.error()));
                 app.exit(0);
             });
         }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QCoro/QCoroTask>
-#include <QHash>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 /// The outcome of a keychain operation. (Not `std::expected`: g++ 12 cannot return that from
@@ -37,24 +37,7 @@ public:
     static QString syncService();
     /// The account name the session token is stored under.
     static QString sessionTokenAccount() { return QStringLiteral("session-token"); }
-};
 
-/// A keychain in memory: tests, and the command-line tool's token from the environment.
-class MemoryKeychain final : public Keychain
-{
-public:
-    QCoro::Task<KeychainResult> read(QString service, QString account) override;
-    QCoro::Task<KeychainResult> save(QString secret, QString service, QString account) override;
-    QCoro::Task<KeychainResult> remove(QString service, QString account) override;
-
-    /// Direct access for tests and set-up, without a coroutine.
-    void set(const QString &service, const QString &account, const QString &secret);
-    std::optional<QString> value(const QString &service, const QString &account) const;
-    /// Every following operation fails with `message` (empty: they succeed again).
-    void setFailure(const QString &message) { m_failure = message; }
-
-private:
-    static QString key(const QString &service, const QString &account);
-    QHash<QString, QString> m_items;
-    QString m_failure;
+    /// The desktop's keychain (the Secret Service).
+    static std::unique_ptr<Keychain> create();
 };

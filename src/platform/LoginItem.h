@@ -33,11 +33,6 @@ public:
         NotFound, ///< an entry exists but the program it starts is missing
     };
 
-    enum class Backend {
-        Xdg, ///< an XDG autostart entry (the desktop default)
-        InMemory, ///< a fake that keeps the status in memory (tests)
-    };
-
     virtual ~LoginItem() = default;
 
     virtual Status status() const = 0;
@@ -46,57 +41,6 @@ public:
     /// Stops the application from starting at login. Not registered is not an error.
     virtual std::expected<void, LoginItemError> unregisterItem() = 0;
 
-    /// The one place that picks an implementation.
-    static std::unique_ptr<LoginItem> create(Backend backend = Backend::Xdg);
-};
-
-/// Login item as an XDG autostart desktop entry "<autostart folder>/app.scrivelbar.desktop".
-class XdgLoginItem final : public LoginItem
-{
-public:
-    /// `autostartDirectory` empty → $XDG_CONFIG_HOME/autostart; `executable` empty → the running
-    /// program's absolute path.
-    explicit XdgLoginItem(QString autostartDirectory = {}, QString executable = {});
-
-    QString autostartDirectory() const { return m_directory; }
-    QString entryPath() const;
-    QString executable() const { return m_executable; }
-
-    Status status() const override;
-    std::expected<void, LoginItemError> registerItem() override;
-    std::expected<void, LoginItemError> unregisterItem() override;
-
-    /// The desktop entry text written for `executable` (exposed for tests).
-    static QByteArray entryText(const QString &executable);
-    /// One argument quoted for an Exec line (quoting of the Desktop Entry specification, then
-    /// the string escapes of the file format).
-    static QString quoteExecArgument(const QString &argument);
-    /// Splits an Exec value (as read from the file) into its arguments; nothing when it is
-    /// malformed (an unclosed quote, a bad escape).
-    static std::optional<QStringList> splitExec(const QString &value);
-
-private:
-    QString m_directory;
-    QString m_executable;
-};
-
-/// In-memory login item for tests: a settable status and injectable failures.
-class MemoryLoginItem final : public LoginItem
-{
-public:
-    Status status() const override { return m_status; }
-    std::expected<void, LoginItemError> registerItem() override;
-    std::expected<void, LoginItemError> unregisterItem() override;
-
-    void setStatus(Status status) { m_status = status; }
-    /// The next register/unregister calls fail with `message` (empty: they succeed again).
-    void setFailure(const QString &message) { m_failure = message; }
-    int registerCalls() const { return m_registerCalls; }
-    int unregisterCalls() const { return m_unregisterCalls; }
-
-private:
-    Status m_status = Status::NotRegistered;
-    QString m_failure;
-    int m_registerCalls = 0;
-    int m_unregisterCalls = 0;
+    /// The desktop's login item (an XDG autostart entry).
+    static std::unique_ptr<LoginItem> create();
 };

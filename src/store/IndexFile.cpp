@@ -1,6 +1,6 @@
 #include "store/IndexFile.h"
 
-#include "store/DurableFile.h"
+#include "base/DurableFile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #include "store/Note.h"
 
-#include "app/Localization.h"
+#include "base/Localization.h"
 
 #include <QHash>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/Date.h"
+#include "base/Date.h"
 
 #include <QJsonObject>
 #include <QList>

@@ -1,11 +1,11 @@
 #include "store/NoteStore.h"
 
-#include "app/AppPaths.h"
-#include "app/Localization.h"
+#include "base/AppPaths.h"
+#include "base/Localization.h"
 #include "markdown/MarkdownBlock.h"
-#include "store/DurableFile.h"
+#include "base/DurableFile.h"
 #include "store/FolderWatcher.h"
-#include "telemetry/Telemetry.h"
+#include "base/UsageRecorder.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -772,7 +772,7 @@ void NoteStore::discard(const QString &path)
 
 Note NoteStore::create(const QString &body)
 {
-    Telemetry::shared().record(QStringLiteral("note_created"));
+    UsageRecorder::shared().record(QStringLiteral("note_created"));
     QString id = newNoteId();
     while (m_items.contains(id))
         id = newNoteId();
@@ -878,7 +878,7 @@ void NoteStore::deleteNote(QString id)
     auto it = m_items.find(id);
     if (it == m_items.end())
         return;
-    Telemetry::shared().record(QStringLiteral("note_deleted"));
+    UsageRecorder::shared().record(QStringLiteral("note_deleted"));
     waitForWrite(id); // a write still landing would put the file back after the move
     const QString filename = m_meta.value(id).filename;
     if (!filename.isEmpty()) {

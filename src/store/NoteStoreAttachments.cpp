@@ -1,8 +1,8 @@
 // Attachment files: import, parking of media a body no longer references, and lookups.
 #include "store/NoteStore.h"
 
-#include "app/Localization.h"
-#include "store/DurableFile.h"
+#include "base/Localization.h"
+#include "base/DurableFile.h"
 
 #include <QDir>
 #include <QFile>

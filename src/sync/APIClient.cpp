@@ -1,9 +1,9 @@
 #include "sync/APIClient.h"
 
-#include "store/DurableFile.h"
+#include "base/DurableFile.h"
 
-#include "app/AppInfo.h"
-#include "app/Localization.h"
+#include "base/AppInfo.h"
+#include "base/Localization.h"
 
 #include <QCoro/QCoroNetworkReply>
 #include <QFile>

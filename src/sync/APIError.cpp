@@ -1,6 +1,6 @@
 #include "sync/APIError.h"
 
-#include "app/Localization.h"
+#include "base/Localization.h"
 
 QString APIError::description() const
 {
@@ -24,6 +24,11 @@ QString APIError::description() const
     if (!message.isEmpty())
         return message;
     return L("error.server", status);
+}
+
+QString SignedOutError::description() const
+{
+    return L("editor.shareLink.signedOut");
 }
 
 QString describe(const ClientError &error)

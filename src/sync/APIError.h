@@ -1,12 +1,10 @@
 #pragma once
 
+#include "base/Result.h"
 #include "sync/WireRecords.h"
 
 #include <QString>
 
-#include <expected>
-#include <type_traits>
-#include <utility>
 #include <variant>
 
 /// The error of every server operation.
@@ -37,42 +35,31 @@ struct APIError
     bool operator==(const APIError &) const = default;
 };
 
-/// What a client operation can fail with: a transport or status error, or an answer that
-/// could not be decoded.
-using ClientError = std::variant<APIError, DecodeError>;
-
-/// The outcome of a client operation: the value or a `ClientError`.
-///
-/// A thin wrapper instead of `std::expected` itself: with g++ 12, `std::expected` as the
-/// result of a coroutine breaks compilation (its hidden comparison operators take part in the
-/// comparison of the coroutine's handles and recurse). It reads like `std::expected`.
-template<typename T> class APIResult
+/// A share or account operation without a signed-in account.
+struct SignedOutError
 {
-public:
-    using Expected = std::expected<T, ClientError>;
-
-    APIResult() = default;
-    template<typename U>
-    requires std::is_constructible_v<Expected, U &&> APIResult(U &&value)
-        : m_value(std::forward<U>(value))
-    {
-    }
-
-    bool has_value() const { return m_value.has_value(); }
-    explicit operator bool() const { return m_value.has_value(); }
-    decltype(auto) operator*() & { return *m_value; }
-    decltype(auto) operator*() const & { return *m_value; }
-    decltype(auto) operator*() && { return *std::move(m_value); }
-    auto operator->() { return m_value.operator->(); }
-    auto operator->() const { return m_value.operator->(); }
-    const ClientError &error() const { return m_value.error(); }
-    const Expected &expected() const { return m_value; }
-
-private:
-    Expected m_value;
+    /// "editor.shareLink.signedOut".
+    QString description() const;
+    bool operator==(const SignedOutError &) const = default;
 };
 
-/// The user-facing description of either error.
+/// The desktop keychain could not be asked for the session.
+struct KeychainError
+{
+    QString message; ///< the keychain's own description, a complete sentence
+    QString description() const { return message; }
+    bool operator==(const KeychainError &) const = default;
+};
+
+/// What an operation on the server can fail with: a transport or status error, an answer that
+/// could not be decoded, no signed-in account, or a keychain that could not be asked.
+using ClientError = std::variant<APIError, DecodeError, SignedOutError, KeychainError>;
+
+/// The outcome of every server operation, of the client and of the engine alike.
+template<typename T> using APIResult = Result<T, ClientError>;
+
+/// The user-facing description of any of them; screens and the command-line tool call it
+/// where they show the failure.
 QString describe(const ClientError &error);
 /// The `APIError`, when it is one.
 const APIError *asAPIError(const ClientError &error);

@@ -1,6 +1,6 @@
 #include "sync/GoogleSignIn.h"
 
-#include "app/Localization.h"
+#include "base/Localization.h"
 
 #include <QUrlQuery>
 

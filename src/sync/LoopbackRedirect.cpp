@@ -1,6 +1,6 @@
 #include "sync/LoopbackRedirect.h"
 
-#include "app/Localization.h"
+#include "base/Localization.h"
 #include "platform/Browser.h"
 #include "sync/LoopbackSession.h"
 

@@ -1,12 +1,12 @@
 #include "sync/SyncEngine.h"
 
-#include "app/AppSettings.h"
-#include "app/Localization.h"
+#include "settings/AppSettings.h"
+#include "base/Localization.h"
 #include "platform/Keychain.h"
-#include "app/AppInfo.h"
+#include "base/AppInfo.h"
 #include "store/NoteStore.h"
 #include "sync/GoogleSignIn.h"
-#include "telemetry/Telemetry.h"
+#include "sync/SessionTelemetry.h"
 
 #include <QCoroSignal>
 #include <QSysInfo>
@@ -20,6 +20,38 @@
 
 namespace {
 Q_LOGGING_CATEGORY(lcSync, "app.scrivelbar.app.sync")
+
+// An engine built without a keychain has no stored session and cannot keep one.
+class NoKeychain final : public Keychain
+{
+public:
+    QCoro::Task<KeychainResult> read(QString, QString) override { co_return KeychainResult {}; }
+    QCoro::Task<KeychainResult> save(QString, QString, QString) override
+    {
+        co_return KeychainResult { L("keychain.unavailable"), std::nullopt };
+    }
+    QCoro::Task<KeychainResult> remove(QString, QString) override { co_return KeychainResult {}; }
+};
+
+// An engine built without session telemetry records into the process-wide recorder and has
+// nothing to configure or send.
+class NoSessionTelemetry final : public SessionTelemetry
+{
+public:
+    void record(const QString &name, const QVariantMap &properties) override
+    {
+        UsageRecorder::shared().record(name, properties);
+    }
+    QCoro::Task<> configure(APIClient *) override { co_return; }
+    QCoro::Task<> flush() override { co_return; }
+    void silence() override { }
+};
+
+SessionTelemetry &noSessionTelemetry()
+{
+    static NoSessionTelemetry none;
+    return none;
+}
 } // namespace
 
 SyncEngine::SyncEngine(NoteStore *store, AppSettings *settings, QObject *parent)
@@ -35,16 +67,16 @@ SyncEngine::SyncEngine(NoteStore *store, AppSettings *settings, Keychain *keycha
     , m_options(options)
     , m_browser(options.browser)
     , m_keychain(keychain)
-    , m_telemetry(options.telemetry ? options.telemetry : &Telemetry::shared())
+    , m_telemetry(options.telemetry ? options.telemetry : &noSessionTelemetry())
     , m_client(new APIClient(options.client, this))
 {
     qRegisterMetaType<SyncState>();
     if (!m_browser) {
-        m_ownBrowser = std::make_unique<DesktopBrowser>();
+        m_ownBrowser = Browser::create();
         m_browser = m_ownBrowser.get();
     }
     if (!m_keychain) {
-        m_ownKeychain = std::make_unique<MemoryKeychain>();
+        m_ownKeychain = std::make_unique<NoKeychain>();
         m_keychain = m_ownKeychain.get();
     }
 
@@ -70,7 +102,7 @@ SyncEngine::SyncEngine(NoteStore *store, AppSettings *settings,
     : SyncEngine(store, settings, keychain.get(), options, parent)
 {
     // The delegated constructor has already read the session through the pointer; from here
-    // on this engine owns the keychain. (A null one was replaced by an in-memory keychain.)
+    // on this engine owns the keychain. (A null one was replaced by one that keeps nothing.)
     if (keychain)
         m_ownKeychain = std::move(keychain);
 }
@@ -317,7 +349,7 @@ void SyncEngine::fail(const ClientError &error)
             qCCritical(lcSync, "sync failed: %s", qUtf8Printable(why));
         m_telemetry->record(QStringLiteral("sync_failed"),
                                    { { QStringLiteral("reason"), why } });
-        setState(SyncState::failed(message(error)));
+        setState(SyncState::failed(describe(error)));
     }
     m_inFlight = false;
     Q_EMIT syncFinished();
@@ -443,11 +475,6 @@ QString SyncEngine::reason(const ClientError &error)
     return QStringLiteral("other");
 }
 
-QString SyncEngine::message(const ClientError &error)
-{
-    return describe(error);
-}
-
 void SyncEngine::setState(const SyncState &state)
 {
     if (m_state == state)
@@ -498,16 +525,6 @@ QString deviceName()
 }
 
 } // namespace
-
-QString ShareLinkError::description() const
-{
-    return L("editor.shareLink.signedOut");
-}
-
-QString SyncEngine::message(const ShareError &error)
-{
-    return std::visit([](const auto &e) { return e.description(); }, error);
-}
 
 QCoro::Task<QString> SyncEngine::configureClient()
 {
@@ -588,7 +605,7 @@ QCoro::Task<> SyncEngine::runSignIn(bool acceptedTerms)
         co_return;
     if (!answer) {
         qCWarning(lcSync, "sign-in failed: %s", qUtf8Printable(reason(answer.error())));
-        setState(SyncState::failed(message(answer.error())));
+        setState(SyncState::failed(describe(answer.error())));
         m_signingIn = false;
         finishAccountOperation();
         co_return;
@@ -632,11 +649,11 @@ QCoro::Task<> SyncEngine::runSignIn(bool acceptedTerms)
     sync();
 }
 
-QCoro::Task<ShareResult<QUrl>> SyncEngine::publicLink(QString noteID)
+QCoro::Task<APIResult<QUrl>> SyncEngine::publicLink(QString noteID)
 {
     QPointer<SyncEngine> self(this);
     if (!m_account)
-        co_return std::unexpected(ShareError(ShareLinkError {}));
+        co_return std::unexpected(ClientError(SignedOutError {}));
     const auto meta = m_store->meta(noteID);
     if (!meta || meta->dirty) {
         // The server may not have the note's current text: publish it first. The sync's
@@ -646,20 +663,19 @@ QCoro::Task<ShareResult<QUrl>> SyncEngine::publicLink(QString noteID)
         if (m_inFlight)
             co_await qCoro(this, &SyncEngine::syncFinished);
         if (!self)
-            co_return std::unexpected(ShareError(APIError::transport(QString())));
+            co_return std::unexpected(ClientError(APIError::transport(QString())));
         // The sync may have ended the session (signed out meanwhile, or refused by the server).
         if (!m_account)
-            co_return std::unexpected(ShareError(ShareLinkError {}));
+            co_return std::unexpected(ClientError(SignedOutError {}));
     }
     const QString keychainError = co_await configureClient();
     if (!self)
-        co_return std::unexpected(ShareError(APIError::transport(QString())));
+        co_return std::unexpected(ClientError(APIError::transport(QString())));
     if (!keychainError.isEmpty())
-        co_return std::unexpected(ShareError(KeychainError { keychainError }));
+        co_return std::unexpected(ClientError(KeychainError { keychainError }));
     const auto link = co_await m_client->createShare(noteID);
     if (!link)
-        co_return std::visit([](const auto &e) { return ShareResult<QUrl>(std::unexpected(ShareError(e))); },
-                             link.error());
+        co_return APIResult<QUrl>::failure(link.error());
     co_return link->url;
 }
 
@@ -675,29 +691,25 @@ QCoro::Task<QList<ShareLink>> SyncEngine::liveLinks(QString noteID)
     co_return links ? *links : QList<ShareLink>();
 }
 
-QCoro::Task<ShareResult<void>> SyncEngine::stopSharing(QString noteID)
+QCoro::Task<APIResult<void>> SyncEngine::stopSharing(QString noteID)
 {
     QPointer<SyncEngine> self(this);
-    auto failure = [](const ClientError &error) {
-        return std::visit([](const auto &e) { return ShareResult<void>(std::unexpected(ShareError(e))); },
-                          error);
-    };
     if (!m_account)
-        co_return std::unexpected(ShareError(ShareLinkError {}));
+        co_return std::unexpected(ClientError(SignedOutError {}));
     const QString keychainError = co_await configureClient();
     if (!self)
-        co_return std::unexpected(ShareError(APIError::transport(QString())));
+        co_return std::unexpected(ClientError(APIError::transport(QString())));
     if (!keychainError.isEmpty())
-        co_return std::unexpected(ShareError(KeychainError { keychainError }));
+        co_return std::unexpected(ClientError(KeychainError { keychainError }));
     const auto links = co_await m_client->shareLinks(noteID);
     if (!links)
-        co_return failure(links.error());
+        co_return APIResult<void>::failure(links.error());
     for (const ShareLink &link : *links) {
         const auto revoked = co_await m_client->revokeShare(link.token);
         if (!revoked)
-            co_return failure(revoked.error());
+            co_return APIResult<void>::failure(revoked.error());
     }
-    co_return ShareResult<void>(std::expected<void, ShareError>());
+    co_return APIResult<void>(std::expected<void, ClientError>());
 }
 
 void SyncEngine::finishAccountOperation()
@@ -724,7 +736,7 @@ QCoro::Task<> SyncEngine::runDashboard()
     if (!self)
         co_return;
     if (!link)
-        setState(SyncState::failed(message(link.error())));
+        setState(SyncState::failed(describe(link.error())));
     else if (!m_browser->open(*link))
         qCWarning(lcSync, "dashboard: no browser could be started");
     finishAccountOperation();
@@ -827,7 +839,7 @@ QCoro::Task<> SyncEngine::runDeleteAccount()
         co_return;
     }
     if (!deleted) {
-        setState(SyncState::failed(message(deleted.error())));
+        setState(SyncState::failed(describe(deleted.error())));
         finishAccountOperation();
         co_return;
     }

@@ -25,7 +25,7 @@
 
 class AppSettings;
 class NoteStore;
-class Telemetry;
+class SessionTelemetry;
 class QTimer;
 
 /// What one finished sync did (for the command-line tool and tests).
@@ -36,48 +36,6 @@ struct SyncReport
     int files = 0; ///< media files moved (uploaded plus downloaded)
     int skipped = 0; ///< received records that could not be used (unusable names)
     qint64 milliseconds = 0;
-};
-
-/// A share operation without a signed-in account.
-struct ShareLinkError
-{
-    /// "editor.shareLink.signedOut".
-    QString description() const;
-    bool operator==(const ShareLinkError &) const = default;
-};
-
-/// The desktop keychain could not be asked for the session.
-struct KeychainError
-{
-    QString message; ///< the keychain's own description, a complete sentence
-    QString description() const { return message; }
-    bool operator==(const KeychainError &) const = default;
-};
-
-/// What a share operation can fail with.
-using ShareError = std::variant<ShareLinkError, APIError, DecodeError, KeychainError>;
-
-/// The outcome of a share operation: the value or a `ShareError`. (A wrapper for the same
-/// reason as `APIResult`: g++ 12 cannot return `std::expected` from a coroutine.)
-template<typename T> class ShareResult
-{
-public:
-    using Expected = std::expected<T, ShareError>;
-
-    ShareResult() = default;
-    template<typename U>
-    requires std::is_constructible_v<Expected, U &&> ShareResult(U &&value)
-        : m_value(std::forward<U>(value))
-    {
-    }
-
-    bool has_value() const { return m_value.has_value(); }
-    explicit operator bool() const { return m_value.has_value(); }
-    decltype(auto) operator*() const & { return *m_value; }
-    const ShareError &error() const { return m_value.error(); }
-
-private:
-    Expected m_value;
 };
 
 /// The diagnostics a feedback form may carry.
@@ -123,8 +81,9 @@ public:
         /// Told the sign-in address and whether a browser was started (the command-line tool
         /// prints it).
         std::function<void(const QUrl &, bool opened)> signInAddress;
-        /// Where usage events go (not owned; null → the process-wide instance).
-        Telemetry *telemetry = nullptr;
+        /// Usage telemetry of the session (not owned; null → none: events go to the
+        /// process-wide recorder and nothing is configured or flushed).
+        SessionTelemetry *telemetry = nullptr;
     };
 
     /// Health check outcome: the server's health, or why it could not be read.
@@ -186,11 +145,11 @@ public:
     void cancelSignIn();
     /// Publishes the note (syncing first when the server may lack its current text) and
     /// gives the public address.
-    QCoro::Task<ShareResult<QUrl>> publicLink(QString noteID);
+    QCoro::Task<APIResult<QUrl>> publicLink(QString noteID);
     /// The note's live links; empty without an account or on any failure.
     QCoro::Task<QList<ShareLink>> liveLinks(QString noteID);
     /// Revokes every live link of the note, in order; the first failure stops.
-    QCoro::Task<ShareResult<void>> stopSharing(QString noteID);
+    QCoro::Task<APIResult<void>> stopSharing(QString noteID);
     /// Opens the account's web dashboard in the browser. Returns at once.
     void openDashboard();
     /// Ends the session on this device; the notes stay and will all be pushed again after
@@ -205,9 +164,6 @@ public:
     /// A short, stable failure code for telemetry ("http_500", "offline", "no_server",
     /// "unauthorized", "other").
     static QString reason(const ClientError &error);
-    /// The user-facing text of a failure.
-    static QString message(const ClientError &error);
-    static QString message(const ShareError &error);
 
 Q_SIGNALS:
     void stateChanged(const SyncState &state);
@@ -257,7 +213,7 @@ private:
     std::unique_ptr<Browser> m_ownBrowser;
     Browser *m_browser;
     Keychain *m_keychain;
-    Telemetry *m_telemetry;
+    SessionTelemetry *m_telemetry;
     APIClient *m_client;
     QTimer *m_timer = nullptr;
     QTimer *m_debounce = nullptr;

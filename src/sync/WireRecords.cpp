@@ -1,7 +1,7 @@
 #include "sync/WireRecords.h"
 
-#include "app/Localization.h"
-#include "store/DurableFile.h"
+#include "base/Localization.h"
+#include "base/DurableFile.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #include "telemetry/Telemetry.h"
 
-#include "app/AppInfo.h"
+#include "base/AppInfo.h"
 #include "sync/APIClient.h"
 
 #include <QJsonArray>
@@ -41,6 +41,8 @@ QJsonValue propValue(const QVariant &value)
 Telemetry &Telemetry::shared()
 {
     static Telemetry instance;
+    static const bool installed = (UsageRecorder::setShared(&instance), true);
+    Q_UNUSED(installed);
     return instance;
 }
 
@@ -51,7 +53,11 @@ Telemetry::Telemetry(const Options &options, QObject *parent)
 {
 }
 
-Telemetry::~Telemetry() = default;
+Telemetry::~Telemetry()
+{
+    if (&UsageRecorder::shared() == this)
+        UsageRecorder::setShared(nullptr);
+}
 
 void Telemetry::record(const QString &name, const QVariantMap &properties)
 {

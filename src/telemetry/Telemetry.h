@@ -1,6 +1,7 @@
 #pragma once
 
-#include "store/Date.h"
+#include "base/Date.h"
+#include "sync/SessionTelemetry.h"
 #include "sync/WireRecords.h"
 
 #include <QCoro/QCoroTask>
@@ -22,7 +23,7 @@ class QTimer;
 ///
 /// Inert until `configure` fetched flags with "enabled": until then, and after `silence`,
 /// every event is dropped.
-class Telemetry : public QObject
+class Telemetry : public QObject, public SessionTelemetry
 {
     Q_OBJECT
     Q_PROPERTY(TelemetryState state READ state NOTIFY stateChanged)
@@ -46,7 +47,8 @@ public:
     /// Events kept when uploads keep failing.
     static constexpr int maxQueue = 300;
 
-    /// The process-wide instance every component records into.
+    /// The process-wide instance every component records into; it is also the process-wide
+    /// `UsageRecorder`.
     static Telemetry &shared();
 
     explicit Telemetry(QObject *parent = nullptr);
@@ -59,18 +61,18 @@ public:
 
     /// Queues one event when enabled (the newest `maxQueue` are kept); `recorded` announces
     /// every call, queued or not.
-    void record(const QString &name, const QVariantMap &properties = {});
+    void record(const QString &name, const QVariantMap &properties = {}) override;
     /// Uploads the queue (with an "app_active" event) when enabled and a client is set.
     /// Events of a failed upload go back in front of the queue.
-    QCoro::Task<> flush();
+    QCoro::Task<> flush() override;
     /// Attaches the client (not owned), fetches the account's flags and starts the periodic
     /// flush (once).
-    QCoro::Task<> configure(APIClient *client);
+    QCoro::Task<> configure(APIClient *client) override;
     /// Sends the user's choice for optional telemetry; nothing when required or unconfigured.
     QCoro::Task<> setChoice(bool enabled);
     /// After a sign-out: the queue is emptied and all flags go off, so nothing more is
     /// recorded until the next `configure`.
-    void silence();
+    void silence() override;
     /// True while a flush started by `flush()` is still waiting for the server.
     bool isFlushing() const { return m_flushing > 0; }
 

@@ -1,14 +1,16 @@
 #pragma once
 
 #include "ServerAnswers.h"
+#include "ScriptedDialogs.h"
+#include "MemoryKeychain.h"
 #include "TestHttpServer.h"
 #include "TestSupport.h"
 
-#include "app/AppSettings.h"
+#include "settings/AppSettings.h"
 #include "platform/Keychain.h"
 #include "store/NoteStore.h"
 #include "sync/SyncEngine.h"
-#include "ui/Dialogs.h"
+#include "ui/shell/Dialogs.h"
 
 #include <QColor>
 #include <QImage>

@@ -3,20 +3,24 @@
 // HTTP server on 127.0.0.1 (signed in = a session token in the keychain and an e-mail in the
 // settings). Confirmations and the folder chooser are answered by ScriptedDialogs.
 #include "ServerAnswers.h"
+#include "ScriptedDialogs.h"
+#include "RecordingBrowser.h"
+#include "MemoryLoginItem.h"
+#include "MemoryKeychain.h"
 #include "TestHttpServer.h"
 #include "TestSupport.h"
 
-#include "app/AppSettings.h"
-#include "app/Localization.h"
+#include "settings/AppSettings.h"
+#include "base/Localization.h"
 #include "platform/Browser.h"
 #include "platform/Keychain.h"
 #include "platform/LoginItem.h"
 #include "store/NoteStore.h"
 #include "sync/SyncEngine.h"
 #include "telemetry/Telemetry.h"
-#include "ui/AccountView.h"
-#include "ui/Avatar.h"
-#include "ui/Dialogs.h"
+#include "ui/account/AccountView.h"
+#include "ui/widgets/Avatar.h"
+#include "ui/shell/Dialogs.h"
 
 #include <QAbstractButton>
 #include <QBuffer>

@@ -1,12 +1,12 @@
 #include "ScreenFixture.h"
 
-#include "app/Localization.h"
+#include "base/Localization.h"
 #include "telemetry/Telemetry.h"
-#include "ui/EditorView.h"
-#include "ui/MarkdownExport.h"
-#include "ui/MarkdownView.h"
-#include "ui/Notice.h"
-#include "ui/ShareButton.h"
+#include "ui/editor/EditorView.h"
+#include "ui/editor/MarkdownExport.h"
+#include "ui/editor/MarkdownView.h"
+#include "ui/widgets/Notice.h"
+#include "ui/share/ShareButton.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,11 +1,11 @@
 #include "ScreenFixture.h"
 
-#include "app/Localization.h"
+#include "base/Localization.h"
 #include "telemetry/Telemetry.h"
-#include "ui/NoteListModel.h"
-#include "ui/NoteListView.h"
-#include "ui/Notice.h"
-#include "ui/RelativeDate.h"
+#include "ui/list/NoteListModel.h"
+#include "ui/list/NoteListView.h"
+#include "ui/widgets/Notice.h"
+#include "ui/style/RelativeDate.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,10 +3,10 @@
 // checks that every screen renders at the panel's width in both palettes.
 #include "ScreenFixture.h"
 
-#include "app/Localization.h"
+#include "base/Localization.h"
 #include "media/Thumbnails.h"
-#include "ui/EditorView.h"
-#include "ui/NoteListView.h"
+#include "ui/editor/EditorView.h"
+#include "ui/list/NoteListView.h"
 
 #include <QApplication>
 #include <QDir>

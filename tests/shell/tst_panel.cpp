@@ -1,12 +1,14 @@
 #include "TestSupport.h"
+#include "ScriptedDialogs.h"
+#include "ScriptedHotKeys.h"
 
 #include "app/AppDelegate.h"
-#include "app/AppSettings.h"
-#include "app/Localization.h"
+#include "settings/AppSettings.h"
+#include "base/Localization.h"
 #include "store/NoteStore.h"
-#include "ui/Dialogs.h"
-#include "ui/HotKeyManager.h"
-#include "ui/Panel.h"
+#include "ui/shell/Dialogs.h"
+#include "platform/HotKeyManager.h"
+#include "ui/shell/Panel.h"
 
 #include <QAction>
 #include <QSystemTrayIcon>
@@ -15,29 +17,6 @@
 #include <chrono>
 
 using namespace std::chrono_literals;
-
-/// Records what the hot-key manager asks of the desktop.
-struct FakeHotKeys : HotKeyBackend
-{
-    QStringList *log;
-    std::function<void()> *press;
-    explicit FakeHotKeys(QStringList *log, std::function<void()> *press)
-        : log(log)
-        , press(press)
-    {
-    }
-    void installHandler(std::function<void()> pressed) override
-    {
-        *log << QStringLiteral("install");
-        *press = std::move(pressed);
-    }
-    bool registerCombo(HotKeyCombo combo) override
-    {
-        *log << QStringLiteral("register ") + hotKeyComboRawValue(combo);
-        return true;
-    }
-    void unregisterCombo() override { *log << QStringLiteral("unregister"); }
-};
 
 class TestPanel : public QObject
 {
@@ -57,7 +36,7 @@ private:
         AppDelegate::Options options;
         options.settingsFile = m_folders->path(QStringLiteral("settings.ini"));
         options.supportFolder = m_folders->support();
-        options.hotKeyBackend = std::make_unique<FakeHotKeys>(&m_hotKeyLog, &m_press);
+        options.hotKeyBackend = std::make_unique<ScriptedHotKeys>(&m_hotKeyLog, &m_press);
         options.trayAvailable = true;
         options.dialogs = m_dialogs.get();
         options.quitWait = quitWait;

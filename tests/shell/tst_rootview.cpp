@@ -1,12 +1,13 @@
 #include "TestSupport.h"
+#include "ScriptedDialogs.h"
 
-#include "app/AppSettings.h"
-#include "app/Localization.h"
+#include "settings/AppSettings.h"
+#include "base/Localization.h"
 #include "store/NoteStore.h"
 #include "sync/SyncEngine.h"
-#include "ui/Dialogs.h"
-#include "ui/FooterView.h"
-#include "ui/RootView.h"
+#include "ui/shell/Dialogs.h"
+#include "ui/shell/FooterView.h"
+#include "ui/shell/RootView.h"
 
 #include <QToolButton>
 #include <QtTest>

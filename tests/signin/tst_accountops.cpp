@@ -2,11 +2,14 @@
 // note store on temporary folders, the real API client, a scripted HTTP server, and a
 // "browser" that follows the sign-in redirect with a real request to the loopback listener.
 #include "ServerAnswers.h"
+#include "RecordingBrowser.h"
+#include "MemoryLoginItem.h"
+#include "MemoryKeychain.h"
 #include "TestHttpServer.h"
 #include "TestSupport.h"
 
-#include "app/AppSettings.h"
-#include "app/Localization.h"
+#include "settings/AppSettings.h"
+#include "base/Localization.h"
 #include "platform/Browser.h"
 #include "platform/Keychain.h"
 #include "platform/LoginItem.h"
@@ -520,11 +523,11 @@ private Q_SLOTS:
         signIn(false);
         const auto link = QCoro::waitFor(m_engine->publicLink(QStringLiteral("abc")));
         QVERIFY(!link);
-        QVERIFY(std::holds_alternative<ShareLinkError>(link.error()));
-        QCOMPARE(SyncEngine::message(link.error()), L("editor.shareLink.signedOut"));
+        QVERIFY(std::holds_alternative<SignedOutError>(link.error()));
+        QCOMPARE(describe(link.error()), L("editor.shareLink.signedOut"));
         const auto stopped = QCoro::waitFor(m_engine->stopSharing(QStringLiteral("abc")));
         QVERIFY(!stopped);
-        QVERIFY(std::holds_alternative<ShareLinkError>(stopped.error()));
+        QVERIFY(std::holds_alternative<SignedOutError>(stopped.error()));
         QVERIFY(QCoro::waitFor(m_engine->liveLinks(QStringLiteral("abc"))).isEmpty());
         QVERIFY(m_server->requests().isEmpty());
     }
@@ -554,7 +557,7 @@ private Q_SLOTS:
         const auto stopped = QCoro::waitFor(m_engine->stopSharing(QStringLiteral("n1")));
         QCOMPARE(bool(stopped), failingRevoke == 0);
         if (!stopped)
-            QCOMPARE(SyncEngine::message(stopped.error()), APIError::server(500, {}).description());
+            QCOMPARE(describe(stopped.error()), APIError::server(500, {}).description());
         const auto revokes = m_server->requestsUnder(QStringLiteral("/v1/shares/"));
         QCOMPARE(revokes.size(), revokeRequests);
         for (int i = 0; i < revokes.size(); ++i)

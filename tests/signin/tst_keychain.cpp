@@ -1,9 +1,10 @@
 // One contract for every Keychain: the in-memory fake and the desktop's Secret Service (the
 // latter only where one is on the session bus; CTest runs it inside with-keyring.sh).
 #include "TestSupport.h"
+#include "MemoryKeychain.h"
 
 #include "platform/Keychain.h"
-#include "platform/SecretServiceKeychain.h"
+#include "platform/linux/SecretServiceKeychain.h"
 
 #include <QCoroTask>
 #include <QDBusConnection>
@@ -51,7 +52,7 @@ class TestKeychain : public QObject
         }
         if (!secretServiceOnBus())
             return false;
-        m_keychain = SecretServiceKeychain::create();
+        m_keychain = Keychain::create();
         return true;
     }
 

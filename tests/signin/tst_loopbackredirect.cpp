@@ -1,8 +1,9 @@
 // The loopback listener and the Google browser flow, with real HTTP requests sent by the test
 // to the listener the way a browser follows the redirect.
 #include "TestSupport.h"
+#include "RecordingBrowser.h"
 
-#include "app/Localization.h"
+#include "base/Localization.h"
 #include "platform/Browser.h"
 #include "sync/GoogleSignIn.h"
 #include "sync/LoopbackRedirect.h"

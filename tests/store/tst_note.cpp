@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "app/Localization.h"
+#include "base/Localization.h"
 #include "store/Note.h"
 #include "store/NoteStore.h"
 

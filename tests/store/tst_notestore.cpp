@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
-#include "app/Localization.h"
-#include "store/DurableFile.h"
+#include "base/Localization.h"
+#include "base/DurableFile.h"
 #include "store/NoteStore.h"
 #include "store/StoreLock.h"
 

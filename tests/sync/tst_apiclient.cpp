@@ -2,8 +2,8 @@
 #include "TestHttpServer.h"
 #include "TestSupport.h"
 
-#include "app/AppInfo.h"
-#include "app/Localization.h"
+#include "base/AppInfo.h"
+#include "base/Localization.h"
 #include "sync/APIClient.h"
 
 #include <QCoro/QCoroTask>

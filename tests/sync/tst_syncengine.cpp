@@ -1,11 +1,13 @@
 // The sync engine end to end: a real note store on temporary folders, the real API client,
 // and a scripted HTTP server on 127.0.0.1.
 #include "ServerAnswers.h"
+#include "MemoryLoginItem.h"
+#include "MemoryKeychain.h"
 #include "TestHttpServer.h"
 #include "TestSupport.h"
 
-#include "app/AppSettings.h"
-#include "app/Localization.h"
+#include "settings/AppSettings.h"
+#include "base/Localization.h"
 #include "platform/Keychain.h"
 #include "platform/LoginItem.h"
 #include "store/NoteStore.h"
@@ -793,7 +795,7 @@ private Q_SLOTS:
                 APIError::noServer(), APIError::unauthorized(),
                 DecodeError { QStringLiteral("x") } };
         QCOMPARE(SyncEngine::reason(errors[which]), reason);
-        QVERIFY(!SyncEngine::message(errors[which]).isEmpty());
+        QVERIFY(!describe(errors[which]).isEmpty());
     }
 };
 

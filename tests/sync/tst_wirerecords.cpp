@@ -1,7 +1,7 @@
 // The JSON records exchanged with the server: decoding rules, limits and conversions.
 #include "TestSupport.h"
 
-#include "app/Localization.h"
+#include "base/Localization.h"
 #include "sync/WireRecords.h"
 
 #include <QJsonArray>

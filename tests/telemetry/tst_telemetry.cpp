@@ -3,7 +3,7 @@
 #include "TestHttpServer.h"
 #include "TestSupport.h"
 
-#include "store/Date.h"
+#include "base/Date.h"
 #include "sync/APIClient.h"
 #include "telemetry/Telemetry.h"
 

@@ -1,0 +1,171 @@
+#pragma once
+
+#include "base/Localization.h"
+#include "settings/SettingsTypes.h"
+#include "platform/LoginItem.h"
+
+#include <QLocale>
+#include <QMap>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QSettings;
+
+/// All user settings. Every value is read from the settings store once, at construction, and
+/// each change is written back (and synced) at once. Bad stored values read as the defaults:
+/// an unknown raw value, or a Bool or number stored as something that is not one.
+///
+/// Keys and defaults: "menuBarIcon" (dotted), "email" (empty), "autoSync" (true),
+/// "hotKey" (optionSpace), "notesFolder" (AppPaths::defaultNotesFolder()), "panelHeight" (520,
+/// clamped to 380…900), "language" (system), "aiProvider" (none), "aiModels" (a group of
+/// provider raw value → model name), "summaryEngine" and "transcriptionEngine" (local),
+/// "speechLanguage" (system), "aiAskBeforeSending" (true). `launchAtLogin` is not stored: it
+/// mirrors the login item.
+class AppSettings : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString serverURL READ serverURL CONSTANT)
+    Q_PROPERTY(
+        MenuBarIcon menuBarIcon READ menuBarIcon WRITE setMenuBarIcon NOTIFY menuBarIconChanged)
+    Q_PROPERTY(QString email READ email WRITE setEmail NOTIFY emailChanged)
+    Q_PROPERTY(bool autoSync READ autoSync WRITE setAutoSync NOTIFY autoSyncChanged)
+    Q_PROPERTY(HotKeyCombo hotKey READ hotKey WRITE setHotKey NOTIFY hotKeyChanged)
+    Q_PROPERTY(QString notesFolder READ notesFolder WRITE setNotesFolder NOTIFY notesFolderChanged)
+    Q_PROPERTY(int panelHeight READ panelHeight WRITE setPanelHeight NOTIFY panelHeightChanged)
+    Q_PROPERTY(AppLanguage language READ language WRITE setLanguage NOTIFY languageChanged)
+    Q_PROPERTY(AIProvider aiProvider READ aiProvider WRITE setAiProvider NOTIFY aiProviderChanged)
+    Q_PROPERTY(ModelMap aiModels READ aiModels WRITE setAiModels NOTIFY aiModelsChanged)
+    Q_PROPERTY(AIEngine summaryEngine READ summaryEngine WRITE setSummaryEngine NOTIFY
+                   summaryEngineChanged)
+    Q_PROPERTY(AIEngine transcriptionEngine READ transcriptionEngine WRITE setTranscriptionEngine
+                   NOTIFY transcriptionEngineChanged)
+    Q_PROPERTY(AppLanguage speechLanguage READ speechLanguage WRITE setSpeechLanguage NOTIFY
+                   speechLanguageChanged)
+    Q_PROPERTY(bool aiAskBeforeSending READ aiAskBeforeSending WRITE setAiAskBeforeSending NOTIFY
+                   aiAskBeforeSendingChanged)
+    Q_PROPERTY(
+        bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
+    Q_PROPERTY(
+        QString launchAtLoginProblem READ launchAtLoginProblem NOTIFY launchAtLoginProblemChanged)
+
+public:
+    /// Model name per provider raw value.
+    using ModelMap = QMap<QString, QString>;
+
+    static constexpr int minimumPanelHeight = 380;
+    static constexpr int maximumPanelHeight = 900;
+    static constexpr int defaultPanelHeight = 520;
+    /// The server used when no development server is set.
+    static constexpr const char *productionServerURL = "https://api.scrivelbar.app";
+
+    /// Production: the QSettings store of organisation and application "ScrivelBar", and the
+    /// desktop's login item.
+    explicit AppSettings(QObject *parent = nullptr);
+    /// An INI file at `settingsFile` (tests, tools). `loginItem` null → the desktop's login item.
+    explicit AppSettings(const QString &settingsFile,
+                         std::unique_ptr<LoginItem> loginItem = nullptr, QObject *parent = nullptr);
+    ~AppSettings() override;
+
+    /// The development server (AppInfo::devServer) without trailing slashes, else
+    /// productionServerURL. Fixed for the process.
+    QString serverURL() const { return m_serverURL; }
+
+    MenuBarIcon menuBarIcon() const { return m_menuBarIcon; }
+    QString email() const { return m_email; }
+    bool autoSync() const { return m_autoSync; }
+    HotKeyCombo hotKey() const { return m_hotKey; }
+    /// Absolute path of the notes folder.
+    QString notesFolder() const { return m_notesFolder; }
+    int panelHeight() const { return m_panelHeight; }
+    AppLanguage language() const { return m_language; }
+    AIProvider aiProvider() const { return m_aiProvider; }
+    ModelMap aiModels() const { return m_aiModels; }
+    AIEngine summaryEngine() const { return m_summaryEngine; }
+    AIEngine transcriptionEngine() const { return m_transcriptionEngine; }
+    AppLanguage speechLanguage() const { return m_speechLanguage; }
+    bool aiAskBeforeSending() const { return m_aiAskBeforeSending; }
+    bool launchAtLogin() const { return m_launchAtLogin; }
+    /// The message shown under the launch-at-login switch; empty when there is none.
+    QString launchAtLoginProblem() const { return m_launchAtLoginProblem; }
+
+    /// The model to use with `provider`: the user's entry trimmed of white space when not
+    /// empty, otherwise the provider's default model (empty for None).
+    QString aiModel(AIProvider provider) const;
+    /// Locale for speech recognition: en → "en", es → "es", pt → "pt_BR", system → the
+    /// interface locale (which is the system locale when the interface follows the system).
+    QLocale speechLocale() const;
+
+    void setMenuBarIcon(MenuBarIcon icon);
+    void setEmail(const QString &email);
+    void setAutoSync(bool on);
+    void setHotKey(HotKeyCombo combo);
+    /// Ignores empty and relative paths (the folder is always an absolute path).
+    void setNotesFolder(const QString &path);
+    /// Clamped to 380…900.
+    void setPanelHeight(int height);
+    /// Stores the raw value and switches Localization to the language at once.
+    void setLanguage(AppLanguage language);
+    void setAiProvider(AIProvider provider);
+    /// Entries with an empty model name, or whose key cannot be a settings key, are dropped.
+    void setAiModels(const ModelMap &models);
+    /// Sets or (with an empty model) removes the entry for one provider.
+    void setAiModel(AIProvider provider, const QString &model);
+    void setSummaryEngine(AIEngine engine);
+    void setTranscriptionEngine(AIEngine engine);
+    void setSpeechLanguage(AppLanguage language);
+    void setAiAskBeforeSending(bool on);
+    /// Registers or unregisters the login item. On failure `launchAtLoginProblem` carries
+    /// "account.launchAtLogin.failed" and the value goes back to the login item's real status.
+    void setLaunchAtLogin(bool on);
+
+    /// Re-reads the login item: `launchAtLogin` follows its status, and a login item waiting for
+    /// the user's approval sets "account.launchAtLogin.blocked" (no problem otherwise).
+    void refreshLaunchAtLogin();
+
+signals:
+    void menuBarIconChanged(MenuBarIcon icon);
+    void emailChanged(const QString &email);
+    void autoSyncChanged(bool on);
+    void hotKeyChanged(HotKeyCombo combo);
+    void notesFolderChanged(const QString &path);
+    void panelHeightChanged(int height);
+    void languageChanged(AppLanguage language);
+    void aiProviderChanged(AIProvider provider);
+    void aiModelsChanged(const AppSettings::ModelMap &models);
+    void summaryEngineChanged(AIEngine engine);
+    void transcriptionEngineChanged(AIEngine engine);
+    void speechLanguageChanged(AppLanguage language);
+    void aiAskBeforeSendingChanged(bool on);
+    void launchAtLoginChanged(bool on);
+    void launchAtLoginProblemChanged(const QString &problem);
+
+private:
+    AppSettings(std::unique_ptr<QSettings> store, std::unique_ptr<LoginItem> loginItem,
+                QObject *parent);
+    void load();
+    void write(const QString &key, const QVariant &value);
+    void writeModels();
+    void setLaunchAtLoginProblem(const QString &problem);
+
+    std::unique_ptr<QSettings> m_store;
+    std::unique_ptr<LoginItem> m_loginItem;
+
+    QString m_serverURL;
+    MenuBarIcon m_menuBarIcon = MenuBarIcon::Dotted;
+    QString m_email;
+    bool m_autoSync = true;
+    HotKeyCombo m_hotKey = HotKeyCombo::OptionSpace;
+    QString m_notesFolder;
+    int m_panelHeight = defaultPanelHeight;
+    AppLanguage m_language = AppLanguage::System;
+    AIProvider m_aiProvider = AIProvider::None;
+    ModelMap m_aiModels;
+    AIEngine m_summaryEngine = AIEngine::Local;
+    AIEngine m_transcriptionEngine = AIEngine::Local;
+    AppLanguage m_speechLanguage = AppLanguage::System;
+    bool m_aiAskBeforeSending = true;
+    bool m_launchAtLogin = false;
+    QString m_launchAtLoginProblem;
+};

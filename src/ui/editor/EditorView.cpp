@@ -1,0 +1,636 @@
+#include "ui/editor/EditorView.h"
+
+#include "settings/AppSettings.h"
+#include "base/Localization.h"
+#include "store/NoteStore.h"
+#include "sync/SyncEngine.h"
+#include "telemetry/Telemetry.h"
+#include "ui/shell/Dialogs.h"
+#include "platform/FileReveal.h"
+#include "ui/editor/MarkdownExport.h"
+#include "ui/editor/MarkdownView.h"
+#include "ui/widgets/Notice.h"
+#include "ui/style/ScreenStyle.h"
+#include "ui/share/ShareLinkClipboard.h"
+
+#include <QButtonGroup>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QImageReader>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QStackedWidget>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+
+// The editor's text as the user typed it. toPlainText() would turn no-break spaces into
+// plain ones and so rewrite the note behind the user's back.
+QString documentText(const QPlainTextEdit *edit)
+{
+    QString text = edit->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    return text;
+}
+
+} // namespace
+
+EditorView::EditorView(const QString &noteId, NoteStore *store, AppSettings *settings,
+                       SyncEngine *sync, Dialogs *dialogs, QWidget *parent)
+    : QWidget(parent), m_noteId(noteId), m_store(store), m_settings(settings), m_sync(sync),
+      m_dialogs(dialogs)
+{
+    buildUi();
+    bind();
+    load();
+    refreshLiveLinks();
+}
+
+EditorView::~EditorView()
+{
+    closeNote();
+}
+
+void EditorView::buildUi()
+{
+    setObjectName(QStringLiteral("editor"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto *toolbar = new QWidget(this);
+    auto *row = new QHBoxLayout(toolbar);
+    row->setContentsMargins(12, 8, 12, 8);
+    row->setSpacing(10);
+    m_back = ScreenStyle::toolButton(toolbar, QStringLiteral("chevron.left"), L("editor.back"));
+    auto *modes = new QFrame(toolbar);
+    modes->setObjectName(QStringLiteral("modes"));
+    modes->setFixedWidth(130);
+    auto *modeRow = new QHBoxLayout(modes);
+    modeRow->setContentsMargins(2, 2, 2, 2);
+    modeRow->setSpacing(2);
+    m_editTab = new QToolButton(modes);
+    m_previewTab = new QToolButton(modes);
+    m_modeGroup = new QButtonGroup(this);
+    m_modeGroup->setExclusive(true);
+    for (auto [button, key] : { std::pair { m_editTab, "editor.tab.edit" },
+                                std::pair { m_previewTab, "editor.tab.preview" } }) {
+        button->setText(L(key));
+        ScreenStyle::describe(button, L(key));
+        button->setCheckable(true);
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        m_modeGroup->addButton(button);
+        modeRow->addWidget(button);
+    }
+    m_summarize = ScreenStyle::toolButton(toolbar, QStringLiteral("sparkles"), L("ai.summarize"));
+    // Summaries come with the AI service; the button is there and off until then.
+    m_summarize->setEnabled(false);
+    m_copy = ScreenStyle::toolButton(toolbar, QStringLiteral("doc.on.doc"), L("editor.copy"));
+    m_share = new ShareButton(toolbar);
+    m_more = ScreenStyle::toolButton(toolbar, QStringLiteral("ellipsis.circle"), L("editor.more"));
+    m_more->setPopupMode(QToolButton::InstantPopup);
+    m_more->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0; }"));
+    m_moreMenu = new QMenu(m_more);
+    m_moreMenu->setToolTipsVisible(true);
+    m_more->setMenu(m_moreMenu);
+    row->addWidget(m_back);
+    row->addWidget(modes);
+    row->addStretch(1);
+    row->addWidget(m_summarize);
+    row->addWidget(m_copy);
+    row->addWidget(m_share);
+    row->addWidget(m_more);
+    layout->addWidget(toolbar);
+
+    auto *divider = new QFrame(this);
+    divider->setObjectName(QStringLiteral("divider"));
+    divider->setFixedHeight(1);
+    layout->addWidget(divider);
+
+    m_content = new QStackedWidget(this);
+    m_previewScroll = new QScrollArea(m_content);
+    m_previewScroll->setWidgetResizable(true);
+    m_previewScroll->setFrameShape(QFrame::NoFrame);
+    m_previewScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_previewScroll->setFocusPolicy(Qt::StrongFocus);
+    m_previewPage = new QWidget(m_previewScroll);
+    m_previewPage->setObjectName(QStringLiteral("page"));
+    auto *page = new QVBoxLayout(m_previewPage);
+    page->setContentsMargins(12, 10, 12, 10);
+    page->setSpacing(0);
+    m_placeholder = new QLabel(L("editor.empty"), m_previewPage);
+    m_placeholder->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_preview = new MarkdownView(m_previewPage);
+    page->addWidget(m_placeholder);
+    page->addWidget(m_preview);
+    page->addStretch(1);
+    m_previewPage->installEventFilter(this);
+    m_placeholder->installEventFilter(this);
+    m_previewScroll->setWidget(m_previewPage);
+    m_content->addWidget(m_previewScroll);
+
+    m_edit = new QPlainTextEdit(m_content);
+    m_edit->setObjectName(QStringLiteral("source"));
+    m_edit->setFrameShape(QFrame::NoFrame);
+    m_edit->setTabChangesFocus(false);
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPixelSize(13);
+    m_edit->setFont(mono);
+    m_edit->document()->setDocumentMargin(0);
+    m_edit->setAccessibleName(L("editor.text"));
+    m_content->addWidget(m_edit);
+    layout->addWidget(m_content, 1);
+
+    m_notice = new Notice(Notice::Edge::Top, 44, this);
+    applyLook();
+}
+
+void EditorView::bind()
+{
+    connect(m_back, &QToolButton::clicked, this, &EditorView::back);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, &EditorView::back);
+    connect(m_editTab, &QToolButton::clicked, this, [this] { setMode(Mode::Edit); });
+    connect(m_previewTab, &QToolButton::clicked, this, [this] { setMode(Mode::Preview); });
+    connect(m_copy, &QToolButton::clicked, this, &EditorView::copyText);
+    connect(m_edit, &QPlainTextEdit::textChanged, this, &EditorView::onEdited);
+    connect(m_preview, &MarkdownView::backgroundClicked, this, [this] { setMode(Mode::Edit); });
+    m_preview->setOnToggleCheckbox([this](int ordinal) {
+        if (!m_store || !liveNote())
+            return;
+        m_store->toggleCheckbox(ordinal, m_noteId);
+        if (const auto note = liveNote())
+            replaceText(note->body);
+    });
+    connect(m_moreMenu, &QMenu::aboutToShow, this, &EditorView::moreMenu);
+    ScreenStyle::holdPanelWhileOpen(m_moreMenu, m_dialogs);
+    connect(m_share, &ShareButton::notice, this, &EditorView::showNotice);
+    if (m_dialogs) {
+        connect(m_share, &ShareButton::holdPanel, m_dialogs, &Dialogs::holdPanel);
+        connect(m_share, &ShareButton::releasePanel, m_dialogs, &Dialogs::releasePanel);
+    }
+    if (m_store)
+        connect(m_store, &NoteStore::notesChanged, this, &EditorView::onStoreChanged);
+    if (m_sync)
+        connect(m_sync.data(), &SyncEngine::accountChanged, this, &EditorView::refreshLiveLinks);
+}
+
+void EditorView::applyLook()
+{
+    const QPalette pal = palette();
+    for (QToolButton *button : { m_back, m_summarize, m_copy, m_more })
+        ScreenStyle::setSymbol(button, button->property("scrivelSymbol").toString());
+    const QString mid = ScreenStyle::withAlpha(pal.color(QPalette::Mid), 0.6).name(QColor::HexArgb);
+    findChild<QFrame *>(QStringLiteral("divider"))->setStyleSheet(QStringLiteral("background: %1;").arg(mid));
+    findChild<QFrame *>(QStringLiteral("modes"))
+        ->setStyleSheet(QStringLiteral("QFrame#modes { border: 1px solid %1; border-radius: 6px; }"
+                                       " QToolButton { border: none; border-radius: 4px; padding: 2px 6px; }"
+                                       " QToolButton:checked { background: %2; color: %3; }")
+                            .arg(mid, pal.color(QPalette::Highlight).name(),
+                                 pal.color(QPalette::HighlightedText).name()));
+    m_edit->setStyleSheet(QStringLiteral("QPlainTextEdit#source { background: transparent; padding: 6px 8px; }"));
+    m_previewPage->setStyleSheet(QStringLiteral("QWidget#page { background: transparent; }"));
+    m_previewScroll->viewport()->setAutoFillBackground(false);
+    QPalette secondary = m_placeholder->palette();
+    secondary.setColor(QPalette::WindowText, ScreenStyle::secondary(pal));
+    m_placeholder->setPalette(secondary);
+}
+
+void EditorView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange)
+        applyLook();
+    QWidget::changeEvent(event);
+}
+
+std::optional<Note> EditorView::liveNote() const
+{
+    if (!m_store)
+        return std::nullopt;
+    auto note = m_store->note(m_noteId);
+    if (!note || note->deleted)
+        return std::nullopt;
+    return note;
+}
+
+void EditorView::load()
+{
+    if (const auto note = liveNote()) {
+        m_applying = true;
+        m_edit->setPlainText(note->body);
+        m_applying = false;
+        m_text = note->body;
+    }
+    m_loaded = true;
+    setMode(Mode::Preview);
+    refreshDerived();
+}
+
+void EditorView::setMode(Mode mode)
+{
+    m_mode = mode;
+    (mode == Mode::Edit ? m_editTab : m_previewTab)->setChecked(true);
+    if (mode == Mode::Edit) {
+        m_content->setCurrentWidget(m_edit);
+        focusEditorSoon();
+    } else {
+        refreshPreview();
+        const bool hadFocus = m_edit->hasFocus();
+        m_content->setCurrentWidget(m_previewScroll);
+        if (hadFocus)
+            m_previewScroll->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void EditorView::focusEditorSoon()
+{
+    if (!m_shown)
+        return; // showEvent does it once the editor is on screen
+    QTimer::singleShot(focusDelay, m_edit, [this] {
+        if (m_mode == Mode::Edit)
+            m_edit->setFocus(Qt::OtherFocusReason);
+    });
+}
+
+void EditorView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        if (m_mode == Mode::Edit)
+            focusEditorSoon();
+    }
+}
+
+bool EditorView::eventFilter(QObject *watched, QEvent *event)
+{
+    // A click on the page outside any block switches to editing.
+    if ((watched == m_previewPage || watched == m_placeholder)
+        && event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        setMode(Mode::Edit);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void EditorView::onEdited()
+{
+    if (m_applying)
+        return;
+    m_text = documentText(m_edit);
+    if (m_loaded && m_store && liveNote())
+        m_store->setBody(m_text, m_noteId, true);
+    m_previewStale = true;
+    refreshDerived();
+}
+
+void EditorView::onStoreChanged()
+{
+    const auto note = liveNote();
+    if (!note || note->body == m_text)
+        return;
+    replaceText(note->body);
+}
+
+void EditorView::replaceText(const QString &body)
+{
+    if (body == m_text)
+        return;
+    // Replace only the part that differs, so the cursor (and the selection) stay where the
+    // user left them unless the change happened right there.
+    const QString old = m_text;
+    qsizetype prefix = 0;
+    const qsizetype shortest = std::min(old.size(), body.size());
+    while (prefix < shortest && old[prefix] == body[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shortest - prefix && old[old.size() - 1 - suffix] == body[body.size() - 1 - suffix])
+        ++suffix;
+    m_applying = true;
+    if (documentText(m_edit) == old) {
+        QTextCursor cursor(m_edit->document());
+        cursor.setPosition(int(prefix));
+        cursor.setPosition(int(old.size() - suffix), QTextCursor::KeepAnchor);
+        cursor.insertText(body.mid(prefix, body.size() - prefix - suffix));
+    } else {
+        m_edit->setPlainText(body);
+    }
+    m_applying = false;
+    m_text = body;
+    m_previewStale = true;
+    if (m_mode == Mode::Preview)
+        refreshPreview();
+    refreshDerived();
+}
+
+void EditorView::refreshPreview()
+{
+    if (!m_previewStale)
+        return;
+    m_previewStale = false;
+    const bool blank = TextUtil::trimWhitespace(m_text).isEmpty();
+    m_placeholder->setVisible(blank);
+    m_preview->setVisible(!blank);
+    m_preview->setText(blank ? QString() : m_text);
+}
+
+void EditorView::refreshDerived()
+{
+    m_copy->setEnabled(!m_text.isEmpty());
+    m_share->setItems(shareItems());
+}
+
+ShareButton::Items EditorView::shareItems() const
+{
+    ShareButton::Items items;
+    QStringList lines;
+    for (const QString &line : m_text.split(u'\n')) {
+        if (!mediaReference(line))
+            lines << line;
+    }
+    items.text = TextUtil::trimWhitespace(lines.join(u'\n'));
+    Note working;
+    if (const auto note = liveNote())
+        working = *note;
+    working.id = m_noteId;
+    working.body = m_text;
+    if (m_store) {
+        for (const Attachment &attachment : working.referencedAttachments())
+            items.files << m_store->liveMediaPath(m_noteId, attachment.filename);
+    }
+    return items;
+}
+
+void EditorView::copyText()
+{
+    if (m_text.isEmpty())
+        return;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(m_text);
+}
+
+QMenu *EditorView::moreMenu()
+{
+    m_moreMenu->clear();
+    const QPalette pal = palette();
+    auto entry = [&](const QString &text, const QString &symbol, bool enabled, auto slot) {
+        QAction *action = m_moreMenu->addAction(Icons::icon(symbol, pal), text, this, slot);
+        action->setEnabled(enabled);
+        return action;
+    };
+    const bool signedIn = m_sync && m_sync->account().has_value();
+    const auto note = liveNote();
+    if (!signedIn) {
+        QAction *info = m_moreMenu->addAction(L("editor.signedOut.note"));
+        info->setEnabled(false);
+    }
+    const bool blank = TextUtil::trimWhitespace(m_text).isEmpty();
+    QAction *link = entry(L("editor.shareLink"), QStringLiteral("link"),
+                          signedIn && !m_sharing && !blank, [this] { copyPublicLink(); });
+    link->setToolTip(L("editor.shareLink.hint"));
+    if (m_publicLink)
+        entry(L("editor.shareLink.stop"), QStringLiteral("eye.slash"), !m_sharing,
+              [this] { stopSharing(); });
+    // PDF, AI and recording arrive with their services: present, off until then.
+    m_moreMenu->addSeparator();
+    entry(L("editor.addImage"), QStringLiteral("photo.badge.plus"), true, [this] { importImage(); });
+    entry(L("editor.addAudio"), QStringLiteral("mic.badge.plus"), false, [] {});
+    if (note && (!note->images().isEmpty() || !note->recordings().isEmpty())) {
+        m_moreMenu->addSeparator();
+        if (!note->images().isEmpty())
+            entry(L("ai.extractText"), QStringLiteral("text.viewfinder"), false, [] {});
+        if (!note->recordings().isEmpty())
+            entry(L("ai.transcribe"), QStringLiteral("text.quote"), false, [] {});
+    }
+    m_moreMenu->addSeparator();
+    entry(L("editor.export.text"), QStringLiteral("square.and.arrow.down"), true, [this] { exportMarkdown(); });
+    entry(L("editor.export.pdf"), QStringLiteral("doc.richtext"), false, [] {});
+    entry(L("editor.reveal"), QStringLiteral("folder"), true, [this] { revealNote(); });
+    m_moreMenu->addSeparator();
+    entry(L("editor.delete"), QStringLiteral("trash"), true, [this] { confirmDelete(); });
+    return m_moreMenu;
+}
+
+void EditorView::importImage()
+{
+    if (!m_store || !m_dialogs)
+        return;
+    const QStringList files = m_dialogs->openFiles(
+        this, L("editor.addImage"), L("dialog.filter.images", ScreenStyle::imageFilePatterns()), false);
+    if (files.isEmpty() || !m_store || !liveNote())
+        return;
+    if (m_store->importAttachment(files.first(), Attachment::Kind::Image, m_noteId))
+        setMode(Mode::Preview);
+}
+
+void EditorView::exportMarkdown()
+{
+    if (!m_store || !m_dialogs)
+        return;
+    Telemetry::shared().record(QStringLiteral("note_exported"), { { QStringLiteral("format"), QStringLiteral("md") } });
+    m_store->flush();
+    const auto file = m_store->filePath(m_noteId);
+    const QString suggested = file ? QFileInfo(*file).fileName() : QStringLiteral("note.md");
+    const QString filter = L("dialog.filter.markdown", QStringLiteral("*.md")) + QStringLiteral(";;")
+        + L("dialog.filter.text", QStringLiteral("*.txt"));
+    const auto target = m_dialogs->saveFile(this, L("editor.export.prompt"), suggested, filter);
+    if (!target || !m_store)
+        return;
+    QList<MarkdownExport::Media> media;
+    Note working;
+    if (const auto note = liveNote())
+        working = *note;
+    working.id = m_noteId;
+    working.body = m_text;
+    for (const Attachment &attachment : working.referencedAttachments())
+        media.append({ m_store->liveMediaPath(m_noteId, attachment.filename), working.mediaPath(attachment) });
+    if (auto written = MarkdownExport::write(m_text, *target, media); !written && m_dialogs)
+        m_dialogs->alert(this, L("editor.export.failed"), written.error());
+}
+
+void EditorView::revealNote()
+{
+    if (!m_store)
+        return;
+    m_store->flush();
+    if (const auto file = m_store->filePath(m_noteId))
+        FileReveal::reveal({ *file });
+    else
+        FileReveal::openFolder(m_store->notesFolder());
+}
+
+void EditorView::confirmDelete()
+{
+    if (!m_store || !m_dialogs)
+        return;
+    Dialogs::Confirmation confirmation;
+    confirmation.title = L("editor.delete.title");
+    confirmation.acceptText = L("common.delete");
+    confirmation.destructive = true;
+    if (!m_dialogs->confirm(this, confirmation) || !m_store)
+        return;
+    m_store->deleteNote(m_noteId);
+    Q_EMIT back();
+}
+
+void EditorView::closeNote()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    const auto note = liveNote();
+    if (note && TextUtil::trimWhitespace(note->body).isEmpty())
+        m_store->deleteNote(m_noteId);
+}
+
+void EditorView::copyPublicLink()
+{
+    if (m_sharing || !m_sync)
+        return;
+    Telemetry::shared().record(QStringLiteral("note_shared"),
+                               { { QStringLiteral("how"), QStringLiteral("link") } });
+    setSharing(true);
+    auto running = runCopyPublicLink(this);
+    Q_UNUSED(running);
+}
+
+void EditorView::stopSharing()
+{
+    if (m_sharing || !m_sync)
+        return;
+    setSharing(true);
+    auto running = runStopSharing(this);
+    Q_UNUSED(running);
+}
+
+// Only values and guarded pointers live in these frames, and the editor is looked at again
+// after every wait: the user may have gone back to the list (destroying the editor) while
+// the server was still answering.
+QCoro::Task<> EditorView::runCopyPublicLink(QPointer<EditorView> view)
+{
+    const QString noteId = view->m_noteId;
+    const QPointer<SyncEngine> sync = view->m_sync;
+    const quint64 askedAt = view->m_linksGeneration;
+    // Pending writes first: what the link publishes is then also what the notes folder holds.
+    if (view->m_store)
+        view->m_store->flush();
+    const APIResult<QUrl> link = co_await sync->publicLink(noteId);
+    // The user asked for the link: it goes to the clipboard even if they have left the
+    // editor while the server was answering.
+    const QString notice = ShareLinkClipboard::deliver(link);
+    if (!view)
+        co_return;
+    if (link)
+        view->adoptPublicLink(*link, askedAt);
+    view->showNotice(notice);
+    view->setSharing(false);
+}
+
+QCoro::Task<> EditorView::runStopSharing(QPointer<EditorView> view)
+{
+    const QString noteId = view->m_noteId;
+    const QPointer<SyncEngine> sync = view->m_sync;
+    const quint64 askedAt = view->m_linksGeneration;
+    const APIResult<void> stopped = co_await sync->stopSharing(noteId);
+    if (!view)
+        co_return;
+    if (stopped) {
+        view->adoptPublicLink(std::nullopt, askedAt);
+        view->showNotice(L("editor.shareLink.stopped"));
+    } else {
+        view->showNotice(describe(stopped.error()));
+    }
+    view->setSharing(false);
+}
+
+void EditorView::refreshLiveLinks()
+{
+    std::optional<QString> account;
+    if (m_sync) {
+        if (const auto user = m_sync->account())
+            account = user->id;
+    }
+    // Keyed by the account: a change that keeps the same account (its e-mail or picture)
+    // does not ask the server again.
+    if (m_linksAccount && *m_linksAccount == account)
+        return;
+    m_linksAccount = account;
+    auto running = runLiveLinks(this, ++m_linksGeneration);
+    Q_UNUSED(running);
+}
+
+QCoro::Task<> EditorView::runLiveLinks(QPointer<EditorView> view, quint64 generation)
+{
+    const QString noteId = view->m_noteId;
+    const QPointer<SyncEngine> sync = view->m_sync;
+    QList<ShareLink> links;
+    if (sync)
+        links = co_await sync->liveLinks(noteId);
+    // Newest query wins: after a sign-out the empty answer comes at once, and the older
+    // account's answer that arrives later must not bring its link back.
+    if (!view || view->m_linksGeneration != generation)
+        co_return;
+    view->setPublicLink(links.isEmpty() ? std::nullopt : std::optional<QUrl>(links.first().url));
+}
+
+void EditorView::adoptPublicLink(const std::optional<QUrl> &link, quint64 askedAt)
+{
+    // A live-link query started after the request (the account changed meanwhile) knows
+    // better; otherwise this answer is the newest news and outdates queries still running.
+    if (askedAt != m_linksGeneration)
+        return;
+    ++m_linksGeneration;
+    setPublicLink(link);
+}
+
+void EditorView::setPublicLink(const std::optional<QUrl> &link)
+{
+    if (link == m_publicLink)
+        return;
+    m_publicLink = link;
+    refreshOpenMenu();
+    Q_EMIT publicLinkChanged(m_publicLink);
+}
+
+void EditorView::setSharing(bool sharing)
+{
+    if (sharing == m_sharing)
+        return;
+    m_sharing = sharing;
+    refreshOpenMenu();
+    Q_EMIT sharingChanged(m_sharing);
+}
+
+void EditorView::refreshOpenMenu()
+{
+    // Later, not now: this may run inside the slot of an entry of that very menu, which a
+    // rebuild would delete.
+    QTimer::singleShot(0, this, [this] {
+        if (m_moreMenu->isVisible())
+            moreMenu();
+    });
+}
+
+void EditorView::showNotice(const QString &message)
+{
+    m_notice->showMessage(message);
+}

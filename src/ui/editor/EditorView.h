@@ -1,0 +1,165 @@
+#pragma once
+
+#include "store/Note.h"
+#include "ui/share/ShareButton.h"
+
+#include <QCoro/QCoroTask>
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+
+#include <chrono>
+#include <optional>
+
+class AppSettings;
+class Dialogs;
+class MarkdownView;
+class NoteStore;
+class Notice;
+class QButtonGroup;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QScrollArea;
+class QStackedWidget;
+class QToolButton;
+class SyncEngine;
+
+/// One note: a toolbar, then the Markdown source in a plain text editor (edit mode) or its
+/// rendering (preview mode). Every change of the text goes to the store at once; changes made
+/// elsewhere (sync, the folder watcher, a task box) reach the text without moving the cursor.
+///
+/// The root builds one editor per note. For a note it has just created it calls
+/// `setMode(Mode::Edit)` right after construction. Before discarding the editor it calls
+/// `closeNote()`, which moves a note left blank to the trash (the destructor does it too,
+/// for an editor discarded without that call).
+///
+/// Share links: the editor asks the sync engine for the note's live links when it opens and
+/// whenever the signed-in account changes (sign-out included); `publicLink` is the first of
+/// them. Copying or stopping a link runs one request at a time (`isSharing`). Requests may
+/// outlive the editor; their answers are then dropped.
+class EditorView : public QWidget
+{
+    Q_OBJECT
+public:
+    enum class Mode { Edit, Preview };
+
+    /// Focus moves into the text editor this long after switching to edit mode.
+    static constexpr std::chrono::milliseconds focusDelay { 40 };
+
+    EditorView(const QString &noteId, NoteStore *store, AppSettings *settings, SyncEngine *sync,
+               Dialogs *dialogs, QWidget *parent = nullptr);
+    ~EditorView() override;
+
+    QString noteId() const { return m_noteId; }
+    QString text() const { return m_text; }
+    Mode mode() const { return m_mode; }
+    void setMode(Mode mode);
+
+    /// Leaving the editor: a note whose body is blank (white space and line breaks only) goes
+    /// to the trash. Safe to call more than once.
+    void closeNote();
+
+    // Toolbar and menu actions.
+    void copyText();
+    void importImage();
+    void exportMarkdown();
+    void revealNote();
+    void confirmDelete();
+    /// The text lines that are not media references, trimmed, and the referenced media files.
+    ShareButton::Items shareItems() const;
+    /// Rebuilds the more menu for the current state (also done each time it opens).
+    QMenu *moreMenu();
+
+    /// The note's live share link, when it has one.
+    std::optional<QUrl> publicLink() const { return m_publicLink; }
+    /// True while a copy-link or stop-sharing request runs.
+    bool isSharing() const { return m_sharing; }
+    /// Publishes the note (flushing the store first), copies its public link and shows a
+    /// notice; a failure shows the error's text. Does nothing while a share request runs.
+    void copyPublicLink();
+    /// Revokes the note's public links and shows a notice; a failure shows the error's text
+    /// and keeps `publicLink`. Does nothing while a share request runs.
+    void stopSharing();
+
+    Notice *notice() const { return m_notice; }
+    void showNotice(const QString &message);
+
+    QPlainTextEdit *textEdit() const { return m_edit; }
+    MarkdownView *preview() const { return m_preview; }
+    ShareButton *shareButton() const { return m_share; }
+
+Q_SIGNALS:
+    void back();
+    /// Open another note (the AI result panel's "new note").
+    void openNote(const QString &id);
+    void publicLinkChanged(const std::optional<QUrl> &link);
+    void sharingChanged(bool sharing);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildUi();
+    void bind();
+    void applyLook();
+    void load();
+    std::optional<Note> liveNote() const;
+    void onEdited();
+    void onStoreChanged();
+    void replaceText(const QString &body);
+    void refreshPreview();
+    void refreshDerived();
+    void focusEditorSoon();
+    void refreshLiveLinks();
+    void setPublicLink(const std::optional<QUrl> &link);
+    void adoptPublicLink(const std::optional<QUrl> &link, quint64 askedAt);
+    void setSharing(bool sharing);
+    void refreshOpenMenu();
+    // Static, taking the editor by guarded pointer: a member coroutine's `this` would dangle
+    // once the user leaves the editor while the server is still answering.
+    static QCoro::Task<> runCopyPublicLink(QPointer<EditorView> view);
+    static QCoro::Task<> runStopSharing(QPointer<EditorView> view);
+    static QCoro::Task<> runLiveLinks(QPointer<EditorView> view, quint64 generation);
+
+    QString m_noteId;
+    QPointer<NoteStore> m_store;
+    AppSettings *m_settings;
+    QPointer<SyncEngine> m_sync;
+    QPointer<Dialogs> m_dialogs;
+
+    QString m_text;
+    Mode m_mode = Mode::Preview;
+    bool m_loaded = false;
+    bool m_closed = false;
+    bool m_applying = false;
+    bool m_previewStale = true;
+    bool m_shown = false;
+
+    std::optional<QUrl> m_publicLink;
+    bool m_sharing = false;
+    /// Counts live-link queries and link changes made by share requests; an answer that
+    /// finds a newer count is stale.
+    quint64 m_linksGeneration = 0;
+    /// The account (by identifier; none when signed out) the last live-link query was for.
+    std::optional<std::optional<QString>> m_linksAccount;
+
+    QToolButton *m_back = nullptr;
+    QToolButton *m_editTab = nullptr;
+    QToolButton *m_previewTab = nullptr;
+    QButtonGroup *m_modeGroup = nullptr;
+    QToolButton *m_summarize = nullptr;
+    QToolButton *m_copy = nullptr;
+    ShareButton *m_share = nullptr;
+    QToolButton *m_more = nullptr;
+    QMenu *m_moreMenu = nullptr;
+    QStackedWidget *m_content = nullptr;
+    QScrollArea *m_previewScroll = nullptr;
+    QWidget *m_previewPage = nullptr;
+    QLabel *m_placeholder = nullptr;
+    MarkdownView *m_preview = nullptr;
+    QPlainTextEdit *m_edit = nullptr;
+    Notice *m_notice = nullptr;
+};

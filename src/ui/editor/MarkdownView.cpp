@@ -1,0 +1,258 @@
+#include "ui/editor/MarkdownView.h"
+
+#include "base/Localization.h"
+#include "markdown/InlineRenderer.h"
+#include "ui/style/ScreenStyle.h"
+
+#include <QDesktopServices>
+#include <QEvent>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QFont headingFont(const QFont &base, int level)
+{
+    QFont font = base;
+    static constexpr int sizes[] = { 20, 17, 15, 13 };
+    font.setPixelSize(sizes[std::clamp(level, 1, 4) - 1]);
+    font.setWeight(level <= 2 ? QFont::Bold : QFont::DemiBold);
+    return font;
+}
+
+QWidget *row(QWidget *parent, int spacing, int leading)
+{
+    auto *widget = new QWidget(parent);
+    auto *layout = new QHBoxLayout(widget);
+    layout->setContentsMargins(leading, 0, 0, 0);
+    layout->setSpacing(spacing);
+    return widget;
+}
+
+} // namespace
+
+MarkdownView::MarkdownView(QWidget *parent) : QWidget(parent)
+{
+    setAccessibleName(L("editor.preview.page"));
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(10);
+    m_layout->addStretch(1);
+}
+
+void MarkdownView::setText(const QString &text)
+{
+    if (text == m_text && !m_blocks.isEmpty())
+        return;
+    m_text = text;
+    rebuild();
+}
+
+void MarkdownView::setOnToggleCheckbox(std::function<void(int)> handler)
+{
+    m_onToggle = std::move(handler);
+    for (QToolButton *box : std::as_const(m_checkboxes))
+        box->setEnabled(bool(m_onToggle));
+}
+
+bool MarkdownView::isSafeLink(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid()
+        && (scheme == u"http" || scheme == u"https" || scheme == u"mailto");
+}
+
+bool MarkdownView::openLink(const QUrl &url)
+{
+    if (!isSafeLink(url))
+        return false;
+    return QDesktopServices::openUrl(url);
+}
+
+void MarkdownView::rebuild()
+{
+    // The old widgets may be in the middle of handling the click that changed the text
+    // (a task box): let them finish before they go.
+    for (QWidget *block : std::as_const(m_blocks)) {
+        m_layout->removeWidget(block);
+        block->hide();
+        block->deleteLater();
+    }
+    m_blocks.clear();
+    m_checkboxes.clear();
+    int ordinal = 0;
+    const QList<MarkdownBlock> blocks = Markdown::parse(m_text);
+    for (const MarkdownBlock &block : blocks) {
+        QWidget *widget = makeBlock(block, ordinal);
+        m_layout->insertWidget(m_layout->count() - 1, widget);
+        m_blocks.append(widget);
+    }
+}
+
+QLabel *MarkdownView::plainLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setText(text);
+    label->installEventFilter(this);
+    return label;
+}
+
+QLabel *MarkdownView::inlineLabel(const QString &markdown, QWidget *parent, const QString &colour,
+                                  bool struck)
+{
+    QString html = Markdown::inlineHtml(markdown);
+    html.replace(u'\n', QStringLiteral("<br>"));
+    if (struck)
+        html = QStringLiteral("<s>") + html + QStringLiteral("</s>");
+    QString style = QStringLiteral("white-space:pre-wrap;");
+    if (!colour.isEmpty())
+        style += QStringLiteral("color:%1;").arg(colour);
+    html = QStringLiteral("<span style=\"%1\">%2</span>").arg(style, html);
+    auto *label = new QLabel(parent);
+    label->setTextFormat(Qt::RichText);
+    label->setWordWrap(true);
+    label->setText(html);
+    label->setOpenExternalLinks(false);
+    label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    connect(label, &QLabel::linkActivated, this, [](const QString &link) { openLink(QUrl(link)); });
+    connect(label, &QLabel::linkHovered, label,
+            [label](const QString &link) { label->setProperty("hoveredLink", link); });
+    label->installEventFilter(this);
+    return label;
+}
+
+QWidget *MarkdownView::makeBlock(const MarkdownBlock &block, int &ordinal)
+{
+    const QPalette pal = palette();
+    const QString secondary = ScreenStyle::secondary(pal).name();
+    switch (block.kind) {
+    case MarkdownBlock::Kind::Heading: {
+        QLabel *label = inlineLabel(block.text, this);
+        label->setFont(headingFont(font(), block.level));
+        label->setContentsMargins(0, block.level <= 2 ? 6 : 2, 0, 0);
+        label->setAccessibleDescription(QStringLiteral("heading %1").arg(block.level));
+        return label;
+    }
+    case MarkdownBlock::Kind::Paragraph:
+        return inlineLabel(block.text, this);
+    case MarkdownBlock::Kind::Bullet: {
+        QWidget *line = row(this, 6, 2);
+        auto *layout = static_cast<QHBoxLayout *>(line->layout());
+        if (block.hasCheckbox()) {
+            const bool checked = *block.checked;
+            auto *box = new QToolButton(line);
+            box->setAutoRaise(true);
+            box->setCheckable(false);
+            box->setObjectName(QStringLiteral("checkbox"));
+            box->setProperty("taskChecked", checked);
+            ScreenStyle::setupButton(box, checked ? QStringLiteral("checkmark.square.fill") : QStringLiteral("square"),
+                                     checked ? L("editor.checkbox.checked") : L("editor.checkbox.unchecked"),
+                                     checked ? Icons::Tint::Accent : Icons::Tint::Secondary);
+            box->setEnabled(bool(m_onToggle));
+            box->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0; }"));
+            const int index = ordinal++;
+            connect(box, &QToolButton::clicked, this, [this, index] {
+                if (m_onToggle)
+                    m_onToggle(index);
+            });
+            m_checkboxes.append(box);
+            layout->addWidget(box, 0, Qt::AlignTop);
+            layout->addWidget(inlineLabel(block.text, line, checked ? secondary : QString(), checked), 1);
+        } else {
+            QLabel *dot = plainLabel(QStringLiteral("•"), line);
+            dot->setStyleSheet(QStringLiteral("color: %1;").arg(secondary));
+            layout->addWidget(dot, 0, Qt::AlignTop);
+            layout->addWidget(inlineLabel(block.text, line), 1);
+        }
+        return line;
+    }
+    case MarkdownBlock::Kind::Ordered: {
+        QWidget *line = row(this, 7, 2);
+        auto *layout = static_cast<QHBoxLayout *>(line->layout());
+        QLabel *marker = plainLabel(block.marker, line);
+        marker->setWordWrap(false);
+        marker->setStyleSheet(QStringLiteral("color: %1;").arg(secondary));
+        layout->addWidget(marker, 0, Qt::AlignTop);
+        layout->addWidget(inlineLabel(block.text, line), 1);
+        return line;
+    }
+    case MarkdownBlock::Kind::Quote: {
+        QWidget *line = row(this, 8, 0);
+        auto *layout = static_cast<QHBoxLayout *>(line->layout());
+        auto *bar = new QFrame(line);
+        bar->setFixedWidth(3);
+        bar->setStyleSheet(QStringLiteral("background: %1; border-radius: 1px;")
+                               .arg(ScreenStyle::tertiary(pal).name()));
+        layout->addWidget(bar);
+        layout->addWidget(inlineLabel(block.text, line, secondary), 1);
+        return line;
+    }
+    case MarkdownBlock::Kind::Code: {
+        QLabel *code = plainLabel(block.text, this);
+        code->setObjectName(QStringLiteral("code"));
+        QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        mono.setPixelSize(12);
+        code->setFont(mono);
+        code->setStyleSheet(QStringLiteral("QLabel#code { background: %1; border-radius: 6px; padding: 8px; }")
+                                .arg(ScreenStyle::withAlpha(ScreenStyle::secondary(pal), 0.12).name(QColor::HexArgb)));
+        return code;
+    }
+    case MarkdownBlock::Kind::Image: {
+        QLabel *caption = plainLabel(block.alt.isEmpty() ? block.path : block.alt, this);
+        caption->setStyleSheet(QStringLiteral("color: %1;").arg(secondary));
+        return caption;
+    }
+    case MarkdownBlock::Kind::Audio: {
+        QLabel *caption = plainLabel(block.label, this);
+        caption->setStyleSheet(QStringLiteral("color: %1;").arg(secondary));
+        return caption;
+    }
+    case MarkdownBlock::Kind::Rule: {
+        auto *holder = new QWidget(this);
+        auto *layout = new QVBoxLayout(holder);
+        layout->setContentsMargins(0, 2, 0, 2);
+        auto *line = new QFrame(holder);
+        line->setFixedHeight(1);
+        line->setStyleSheet(QStringLiteral("background: %1;")
+                                .arg(ScreenStyle::withAlpha(pal.color(QPalette::Mid), 0.7).name(QColor::HexArgb)));
+        layout->addWidget(line);
+        return holder;
+    }
+    }
+    return new QWidget(this);
+}
+
+void MarkdownView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT backgroundClicked();
+    QWidget::mouseReleaseEvent(event);
+}
+
+bool MarkdownView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        if (mouse->button() == Qt::LeftButton
+            && watched->property("hoveredLink").toString().isEmpty()) {
+            Q_EMIT backgroundClicked();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MarkdownView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange && !m_blocks.isEmpty())
+        rebuild();
+    QWidget::changeEvent(event);
+}

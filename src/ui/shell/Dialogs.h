@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QWidget;
+
+/// The modal dialogs the screens use (confirmations, alerts, open and save panels), behind
+/// one small interface so that tests can answer them. Every modal is bracketed by
+/// `holdPanel` / `releasePanel`, so the panel does not close while it is up.
+class Dialogs : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    struct Confirmation
+    {
+        QString title;
+        QString message;
+        QString acceptText;  ///< e.g. L("common.delete")
+        bool destructive = false;
+    };
+
+    /// True when the user accepted.
+    virtual bool confirm(QWidget *parent, const Confirmation &confirmation) = 0;
+    virtual void alert(QWidget *parent, const QString &title, const QString &message) = 0;
+    /// Chosen file paths; empty when cancelled.
+    virtual QStringList openFiles(QWidget *parent, const QString &title, const QString &filter,
+                                  bool multiple) = 0;
+    virtual std::optional<QString> saveFile(QWidget *parent, const QString &title,
+                                            const QString &suggestedName, const QString &filter) = 0;
+    /// A folder (new folders may be made in the chooser); `acceptText` labels its accept
+    /// button (empty: the toolkit's own).
+    virtual std::optional<QString> chooseFolder(QWidget *parent, const QString &title,
+                                                const QString &start,
+                                                const QString &acceptText = {}) = 0;
+
+Q_SIGNALS:
+    /// Keeps the panel open while a modal window is up (and lets it close again after).
+    void holdPanel();
+    void releasePanel();
+};
+
+/// QMessageBox and QFileDialog.
+class SystemDialogs : public Dialogs
+{
+    Q_OBJECT
+public:
+    using Dialogs::Dialogs;
+    bool confirm(QWidget *parent, const Confirmation &confirmation) override;
+    void alert(QWidget *parent, const QString &title, const QString &message) override;
+    QStringList openFiles(QWidget *parent, const QString &title, const QString &filter,
+                          bool multiple) override;
+    std::optional<QString> saveFile(QWidget *parent, const QString &title,
+                                    const QString &suggestedName, const QString &filter) override;
+    std::optional<QString> chooseFolder(QWidget *parent, const QString &title,
+                                        const QString &start, const QString &acceptText = {}) override;
+};

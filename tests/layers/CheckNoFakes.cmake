@@ -1,0 +1,20 @@
+# Fails when a test fake was compiled into a product binary. Run as
+#   cmake -DNM=<nm> -DBINARIES="<a>;<b>" -P CheckNoFakes.cmake
+set(fakes MemoryKeychain MemoryLoginItem RecordingBrowser ScriptedDialogs TestHttpServer)
+set(found "")
+foreach(binary IN LISTS BINARIES)
+    execute_process(COMMAND "${NM}" -C "${binary}" OUTPUT_VARIABLE symbols RESULT_VARIABLE status
+                    ERROR_VARIABLE errors)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "${NM} could not read ${binary}: ${errors}")
+    endif()
+    foreach(fake IN LISTS fakes)
+        if(symbols MATCHES "[^A-Za-z0-9_]${fake}::")
+            string(APPEND found "\n  ${fake} in ${binary}")
+        endif()
+    endforeach()
+endforeach()
+if(found)
+    message(FATAL_ERROR "Test fakes inside the product:${found}")
+endif()
+message(STATUS "no test fake in ${BINARIES}")

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "ui/shell/Dialogs.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <optional>
+
+/// Answers from a script, for tests; records what was asked.
+class ScriptedDialogs : public Dialogs
+{
+    Q_OBJECT
+public:
+    using Dialogs::Dialogs;
+    bool confirmAnswer = true;
+    QStringList openAnswer;
+    std::optional<QString> saveAnswer;
+    std::optional<QString> folderAnswer;
+    QList<Confirmation> confirmations;
+    QStringList alerts; ///< "title\nmessage"
+
+    bool confirm(QWidget *, const Confirmation &confirmation) override
+    {
+        Q_EMIT holdPanel();
+        confirmations.append(confirmation);
+        Q_EMIT releasePanel();
+        return confirmAnswer;
+    }
+    void alert(QWidget *, const QString &title, const QString &message) override
+    {
+        alerts.append(title + u'\n' + message);
+    }
+    QStringList openFiles(QWidget *, const QString &, const QString &, bool) override { return openAnswer; }
+    std::optional<QString> saveFile(QWidget *, const QString &, const QString &, const QString &) override
+    {
+        return saveAnswer;
+    }
+    std::optional<QString> chooseFolder(QWidget *, const QString &, const QString &,
+                                        const QString &) override
+    {
+        return folderAnswer;
+    }
+};

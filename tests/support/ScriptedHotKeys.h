@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/HotKeyBackend.h"
+#include "settings/SettingsTypes.h"
+
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+/// A desktop's hot-key facility that records the calls (by the combination's raw value) and
+/// can refuse a combination, as when another program holds it.
+struct ScriptedHotKeys : HotKeyBackend
+{
+    QStringList *log;
+    std::function<void()> *press;
+    std::optional<HotKeyCombo> taken;
+    ScriptedHotKeys(QStringList *log, std::function<void()> *press)
+        : log(log)
+        , press(press)
+    {
+    }
+    void installHandler(std::function<void()> pressed) override
+    {
+        *log << QStringLiteral("install");
+        *press = std::move(pressed);
+    }
+    bool registerKeys(const GlobalHotKey &hotKey) override
+    {
+        const HotKeyCombo combo = comboOf(hotKey);
+        *log << QStringLiteral("register ") + hotKeyComboRawValue(combo);
+        return combo != taken;
+    }
+    void unregisterKeys() override { *log << QStringLiteral("unregister"); }
+
+    static HotKeyCombo comboOf(const GlobalHotKey &hotKey)
+    {
+        for (HotKeyCombo combo : allHotKeyCombos())
+            if (globalHotKey(combo) == hotKey)
+                return combo;
+        return HotKeyCombo::None;
+    }
+};
