@@ -5,6 +5,8 @@
 
 #include "base/Localization.h"
 #include "media/Thumbnails.h"
+#include "telemetry/Telemetry.h"
+#include "ui/account/AccountView.h"
 #include "ui/editor/EditorView.h"
 #include "ui/list/NoteListView.h"
 
@@ -13,6 +15,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QPainter>
+#include <QScrollArea>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTest>
@@ -157,6 +160,77 @@ private Q_SLOTS:
             save(&editor, QStringLiteral("editor-edit") + suffix);
         }
         Clock::setNowFunction({});
+    }
+
+    // The account screen signed out (a healthy server offering Google sign-in) and signed in
+    // (usage, pending uploads, telemetry offered), each from its top.
+    void accountScreens_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<bool>("signedIn");
+        QTest::newRow("signed out, light") << false << false;
+        QTest::newRow("signed out, dark") << true << false;
+        QTest::newRow("signed in, light") << false << true;
+        QTest::newRow("signed in, dark") << true << true;
+    }
+    void accountScreens()
+    {
+        using namespace std::chrono_literals;
+        QFETCH(bool, dark);
+        QFETCH(bool, signedIn);
+        QApplication::setPalette(dark ? darkPalette() : m_light);
+        ScreenFixture f;
+        TestSupport::HealthOptions health;
+        health.version = QStringLiteral("1.4.2");
+        health.media = true;
+        health.googleClientId = QStringLiteral("client.apps.googleusercontent.com");
+        health.termsUrl = QStringLiteral("https://example.org/terms");
+        f.server = std::make_unique<TestSupport::TestHttpServer>();
+        QVERIFY(f.server->listen());
+        f.server->setHandler([&f, health](const TestSupport::HttpRequest &request) {
+            if (request.path == u"/health")
+                return TestSupport::healthAnswer(health);
+            if (request.path == u"/v1/auth/me")
+                return TestSupport::meAnswer(
+                    TestSupport::userJson(QStringLiteral("u1"), QStringLiteral("ann.example@example.com")),
+                    TestSupport::telemetryJson(false, false, true));
+            if (request.path == u"/v1/media/usage")
+                return TestSupport::HttpResponse::json(TestSupport::mediaUsageJson(
+                    1100LL * 1024 * 1024, 5LL * 1024 * 1024 * 1024, 100LL * 1024 * 1024));
+            return f.answer(request);
+        });
+        for (const char *text : { "Weekend plans", "Groceries", "Book list" })
+            f.store->create(QString::fromUtf8(text));
+        SyncEngine::Options options;
+        options.serverURL = f.server->url();
+        options.syncInterval = 1h;
+        options.changeDebounce = 1h;
+        Telemetry telemetry;
+        options.telemetry = &telemetry;
+        if (signedIn) {
+            f.keychain.set(Keychain::syncService(), Keychain::sessionTokenAccount(),
+                           QStringLiteral("tok"));
+            f.settings->setEmail(QStringLiteral("ann.example@example.com"));
+        }
+        f.sync.reset();
+        f.sync = std::make_unique<SyncEngine>(f.store.get(), f.settings.get(), &f.keychain, options);
+        if (signedIn) {
+            QTRY_VERIFY(f.sync->account().has_value());
+            QCoro::waitFor(telemetry.configure(f.sync->client()));
+        }
+        AccountView view(f.store.get(), f.sync.get(), f.settings.get(), &f.dialogs, {}, {}, &telemetry);
+        view.resize(380, 560);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTRY_VERIFY(f.sync->health().has_value() && f.sync->health()->has_value());
+        if (signedIn) {
+            f.sync->refreshMediaUsage();
+            QTRY_VERIFY(f.sync->mediaUsage().has_value());
+        }
+        QTest::qWait(100);
+        save(&view, QStringLiteral("account-signed-%1-%2")
+                        .arg(signedIn ? QStringLiteral("in") : QStringLiteral("out"),
+                             dark ? QStringLiteral("dark") : QStringLiteral("light")));
     }
 
     // The editor's more menu for a shared note while signed in, drawn over the editor where
