@@ -48,22 +48,26 @@ CommandReply CommandServer::handle(const CommandRequest &request)
     // checked here as the tool itself would check its command line.
     const auto arguments = NoteCommands::parse(request.arguments);
     if (!arguments)
-        return refuse(NoteCommands::Usage, arguments.error() + QStringLiteral(" (see scrivel --help)"));
+        return refuse(NoteCommands::Usage,
+                      arguments.error() + QStringLiteral(" (see scrivel --help)"));
     if (!NoteCommands::isNoteCommand(arguments->command))
         return refuse(NoteCommands::Usage,
                       QStringLiteral("'%1' is not a note command the running app takes")
                           .arg(arguments->command));
     const auto resolve = [&](const QString &path) {
-        return request.workingDirectory.isEmpty() ? path
-                                                  : QDir(request.workingDirectory).absoluteFilePath(path);
+        return request.workingDirectory.isEmpty()
+            ? path
+            : QDir(request.workingDirectory).absoluteFilePath(path);
     };
     // Another folder than the app's is not the app's to change: the tool reports it in use
     // rather than have the wrong notes changed.
-    if (!arguments->support.isEmpty() && !sameFolder(resolve(arguments->support), m_store.supportFolder()))
+    if (!arguments->support.isEmpty()
+        && !sameFolder(resolve(arguments->support), m_store.supportFolder()))
         return refuse(NoteCommands::Locked,
                       QStringLiteral("the running app uses another support folder (%1)")
                           .arg(m_store.supportFolder()));
-    if (!arguments->notes.isEmpty() && !sameFolder(resolve(arguments->notes), m_store.notesFolder()))
+    if (!arguments->notes.isEmpty()
+        && !sameFolder(resolve(arguments->notes), m_store.notesFolder()))
         return refuse(NoteCommands::Locked,
                       QStringLiteral("the running app uses another notes folder (%1)")
                           .arg(m_store.notesFolder()));

@@ -166,8 +166,7 @@ std::optional<Outcome> checkUsage(const Arguments &args)
     };
     for (auto it = args.options.cbegin(); it != args.options.cend(); ++it) {
         if (!allowed.value(command).contains(it.key()))
-            return failure(Usage,
-                           QStringLiteral("'%1' does not take %2").arg(command, it.key()));
+            return failure(Usage, QStringLiteral("'%1' does not take %2").arg(command, it.key()));
     }
     bool tagOk = true;
     parseTag(args.options.value(QStringLiteral("--tag")), &tagOk);
@@ -207,9 +206,9 @@ Outcome run(NoteStore &store, const Arguments &args, const Context &context)
     Outcome outcome;
     auto finish = [&](int code) {
         store.flush();
-        const QString error = !raised.isEmpty()   ? raised
-            : context.reportStandingError ? store.lastError()
-                                          : QString();
+        const QString error = !raised.isEmpty() ? raised
+            : context.reportStandingError       ? store.lastError()
+                                                : QString();
         if (!error.isEmpty()) {
             outcome.err += failure(Failed, error).err;
             outcome.exitCode = code == Ok ? int(Failed) : code;

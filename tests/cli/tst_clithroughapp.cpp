@@ -86,8 +86,8 @@ struct RunningApp
 QByteArray normalised(QByteArray text, const QStringList &known)
 {
     QString s = QString::fromUtf8(text);
-    static const QRegularExpression uuid(
-        QStringLiteral("[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}"));
+    static const QRegularExpression uuid(QStringLiteral(
+        "[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}"));
     s.replace(uuid, QStringLiteral("<uuid>"));
     static const QRegularExpression id(QStringLiteral("\\b[0-9a-f]{12}\\b"));
     QString result;
@@ -252,8 +252,8 @@ private Q_SLOTS:
         row("attach relative file",
             { "attach", "{note}", "photo.png", "--kind", "image", "--duration", "2" }, {}, 0,
             showNote);
-        row("attach missing file", { "attach", "{note}", "nothing.png", "--kind", "image" }, {},
-            1, none);
+        row("attach missing file", { "attach", "{note}", "nothing.png", "--kind", "image" }, {}, 1,
+            none);
         row("detach", { "detach", "{note}", "{attachment}" }, {}, 0, showNote);
         row("detach unknown", { "detach", "{note}", "nope" }, {}, 3, none);
         row("rescan", { "rescan" }, {}, 0, list);
@@ -274,22 +274,26 @@ private Q_SLOTS:
         const QString workServed = served->path(QStringLiteral("work"));
 
         const Run alone = scrivel(folderArguments(*direct) + expand(arguments), input, workDirect);
-        const Run alsoAlone
-            = followUp.isEmpty() ? Run {} : scrivel(folderArguments(*direct) + expand(followUp), {}, workDirect);
+        const Run alsoAlone = followUp.isEmpty()
+            ? Run {}
+            : scrivel(folderArguments(*direct) + expand(followUp), {}, workDirect);
 
         RunningApp app(*served);
         QVERIFY(app.lock);
         QVERIFY(app.listening);
-        const Run through = scrivel(folderArguments(*served) + expand(arguments), input, workServed);
-        const Run alsoThrough
-            = followUp.isEmpty() ? Run {} : scrivel(folderArguments(*served) + expand(followUp), {}, workServed);
+        const Run through
+            = scrivel(folderArguments(*served) + expand(arguments), input, workServed);
+        const Run alsoThrough = followUp.isEmpty()
+            ? Run {}
+            : scrivel(folderArguments(*served) + expand(followUp), {}, workServed);
 
         QCOMPARE(alone.code, code);
         QCOMPARE(through.code, alone.code);
         QCOMPARE(normalised(through.out, m_known), normalised(alone.out, m_known));
         // Paths differ between the two copies; the messages do not.
-        QCOMPARE(normalised(through.err, m_known).replace(served->root().toUtf8(), "<root>"),
-                 normalised(toolLines(alone.err), m_known).replace(direct->root().toUtf8(), "<root>"));
+        QCOMPARE(
+            normalised(through.err, m_known).replace(served->root().toUtf8(), "<root>"),
+            normalised(toolLines(alone.err), m_known).replace(direct->root().toUtf8(), "<root>"));
         QCOMPARE(toolLines(through.err), through.err);
         QCOMPARE(code != 0, !through.err.isEmpty());
         QCOMPARE(alsoThrough.code, alsoAlone.code);
@@ -308,11 +312,13 @@ private Q_SLOTS:
         auto app = std::make_unique<RunningApp>(*folders);
         QVERIFY(app->lock && app->listening);
 
-        const Run created = scrivel(base + QStringList { QStringLiteral("new"), QStringLiteral("Via the app") });
+        const Run created
+            = scrivel(base + QStringList { QStringLiteral("new"), QStringLiteral("Via the app") });
         QCOMPARE(created.code, 0);
         const QString id = QString::fromUtf8(created.out).trimmed();
         QVERIFY(app->store->note(id).has_value()); // the live store has it at once
-        QCOMPARE(scrivel(base + QStringList { QStringLiteral("set"), m_other }, "Edited\n").code, 0);
+        QCOMPARE(scrivel(base + QStringList { QStringLiteral("set"), m_other }, "Edited\n").code,
+                 0);
         QCOMPARE(app->store->note(m_other)->body, QStringLiteral("Edited\n"));
         const Run shown = scrivel(base + QStringList { QStringLiteral("show"), id });
         QCOMPARE(shown.code, 0);
@@ -334,9 +340,9 @@ private Q_SLOTS:
         QVERIFY(folders);
         RunningApp app(*folders);
         QVERIFY(app.lock && app.listening);
-        const Run run = scrivel({ QStringLiteral("--notes"), elsewhere.notes(),
-                                  QStringLiteral("--support"), folders->support(),
-                                  QStringLiteral("list") });
+        const Run run
+            = scrivel({ QStringLiteral("--notes"), elsewhere.notes(), QStringLiteral("--support"),
+                        folders->support(), QStringLiteral("list") });
         QCOMPARE(run.code, 4);
         QVERIFY2(run.err.contains("another notes folder"), run.err.constData());
         QVERIFY(!QDir(elsewhere.notes()).exists());
@@ -348,30 +354,29 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("message");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("error");
-        auto request = [](const QByteArray &json) { return framed(json, quint64(json.size())); };
+        auto request = [](const QByteArray &json) {
+            return framed(json, quint64(json.size()));
+        };
         QTest::newRow("garbage") << QByteArray("\x01\x02garbage\n", 10) << 1
                                  << QStringLiteral("could not read");
         QTest::newRow("not json") << request("{not json") << 1 << QStringLiteral("could not read");
         QTest::newRow("arguments not strings")
             << request(R"({"args":[1,2],"cwd":"/"})") << 1 << QStringLiteral("could not read");
-        QTest::newRow("no folder") << request(R"({"args":["list"]})") << 1
-                                   << QStringLiteral("could not read");
+        QTest::newRow("no folder")
+            << request(R"({"args":["list"]})") << 1 << QStringLiteral("could not read");
         QTest::newRow("relative folder") << request(R"({"args":["list"],"cwd":"work"})") << 1
                                          << QStringLiteral("could not read");
-        QTest::newRow("bytes after the request")
-            << request(R"({"args":["list"],"cwd":"/"})") + "more" << 1
-            << QStringLiteral("could not read");
+        QTest::newRow("bytes after the request") << request(R"({"args":["list"],"cwd":"/"})")
+                + "more" << 1 << QStringLiteral("could not read");
         QTest::newRow("announced size too large")
             << framed("{}", quint64(SingleInstance::maximumRequestSize) + 1) << 1
             << QStringLiteral("too large");
-        QTest::newRow("absurd size") << framed("{}", ~quint64(0)) << 1
-                                     << QStringLiteral("too large");
-        QTest::newRow("not a note command")
-            << request(R"({"args":["signout"],"cwd":"/"})") << 2
-            << QStringLiteral("not a note command");
-        QTest::newRow("bad option")
-            << request(R"({"args":["list","--frob"],"cwd":"/"})") << 2
-            << QStringLiteral("unknown option --frob");
+        QTest::newRow("absurd size")
+            << framed("{}", ~quint64(0)) << 1 << QStringLiteral("too large");
+        QTest::newRow("not a note command") << request(R"({"args":["signout"],"cwd":"/"})") << 2
+                                            << QStringLiteral("not a note command");
+        QTest::newRow("bad option") << request(R"({"args":["list","--frob"],"cwd":"/"})") << 2
+                                    << QStringLiteral("unknown option --frob");
     }
 
     void badPeersGetAnError()
@@ -394,7 +399,8 @@ private Q_SLOTS:
         QVERIFY2(reply->err.contains(error), qPrintable(reply->err));
         QVERIFY(reply->out.isEmpty());
 
-        const Run still = scrivel(folderArguments(*folders) + QStringList { QStringLiteral("show"), m_other });
+        const Run still
+            = scrivel(folderArguments(*folders) + QStringList { QStringLiteral("show"), m_other });
         QCOMPARE(still.code, 0);
         QCOMPARE(still.out, QByteArray("Other thoughts about milk"));
     }
@@ -408,9 +414,10 @@ private Q_SLOTS:
         QVERIFY(app.listening);
         const QFileInfo socket(SingleInstance::serverNameFor(folders->support()));
         QVERIFY(socket.exists());
-        QCOMPARE(socket.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther
-                                         | QFile::WriteOther),
-                 QFile::Permissions());
+        QCOMPARE(
+            socket.permissions()
+                & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+            QFile::Permissions());
     }
 };
 
