@@ -1,5 +1,7 @@
 #include "app/AppDelegate.h"
 
+#include "app/CommandServer.h"
+
 #include "telemetry/Telemetry.h"
 
 #include "base/AppInfo.h"
@@ -125,6 +127,9 @@ bool AppDelegate::launch(const QStringList &arguments)
     storeOptions.notesFolder = m_settings->notesFolder();
     storeOptions.supportFolder = support;
     m_store = std::make_unique<NoteStore>(storeOptions);
+    // While the app holds the lock, the `scrivel` tool works through it.
+    if (m_instance)
+        m_commandServer = std::make_unique<CommandServer>(*m_instance, *m_store);
     SyncEngine::Options syncOptions;
     syncOptions.telemetry = &Telemetry::shared();
     m_sync = std::make_unique<SyncEngine>(m_store.get(), m_settings.get(),

@@ -15,6 +15,7 @@
 #include <optional>
 
 class AppSettings;
+class CommandServer;
 class Dialogs;
 class HotKeyBackend;
 class HotKeyManager;
@@ -115,6 +116,7 @@ private:
     std::unique_ptr<SyncEngine> m_sync;
     std::unique_ptr<HotKeyManager> m_hotKeys;
     std::unique_ptr<SingleInstance> m_instance;
+    std::unique_ptr<CommandServer> m_commandServer; // uses m_instance and m_store
     std::unique_ptr<QMenu> m_trayMenu;
     std::unique_ptr<QSystemTrayIcon> m_tray;
     std::unique_ptr<Panel> m_panel; // after the services: its screens use them

@@ -1,6 +1,8 @@
 // scrivel: the command-line tool. It works on the same notes folder and index as the app,
-// through the same store, and takes the same lock.
+// through the same store, and takes the same lock; while the app runs, the note commands go
+// through the app instead (see runStoreCommand).
 #include "base/AppInfo.h"
+#include "commands/NoteCommands.h"
 #include "settings/AppSettings.h"
 #include "base/Localization.h"
 #include "markdown/InlineRenderer.h"
@@ -8,12 +10,14 @@
 #include "store/NoteStore.h"
 #include "store/StoreLock.h"
 #include "platform/Keychain.h"
+#include "platform/linux/SingleInstance.h"
 #include "platform/linux/XdgLoginItem.h"
 #include "sync/APIClient.h"
 #include "sync/SyncEngine.h"
 #include "telemetry/Telemetry.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -29,16 +33,8 @@
 
 namespace {
 
-enum Exit {
-    Ok = 0,
-    Failed = 1,
-    Usage = 2,
-    UnknownId = 3,
-    Locked = 4,
-    SyncFailed = 5,
-    SyncSignedOut = 6,
-    SyncLocalOnly = 7,
-};
+using enum NoteCommands::Exit;
+using NoteCommands::Arguments;
 
 const char *const kHelp = R"(Usage: scrivel [--notes DIR] [--support DIR] COMMAND [ARGS...]
 
@@ -46,7 +42,8 @@ Markdown:
   blocks                      read Markdown on standard input, print its blocks as JSON
   inline                      read inline Markdown on standard input, print its HTML
 
-Notes (every command writes its changes out before it exits):
+Notes (every command writes its changes out before it exits; while the app runs, the
+commands go through it and work on its notes):
   list [--trash] [--tag text|image|audio] [--json]
                               list the notes, most recently changed first
   search QUERY [--tag T] [--json]
@@ -122,118 +119,6 @@ QString readStandardInput()
     return QString::fromUtf8(input.readAll());
 }
 
-struct Arguments
-{
-    QString notes;
-    QString support;
-    QString command;
-    QStringList positional;
-    QHash<QString, QString> options; // --name value, or --flag with an empty value
-};
-
-const QSet<QString> kValueOptions = { QStringLiteral("--tag"), QStringLiteral("--kind"),
-                                      QStringLiteral("--duration"), QStringLiteral("--server") };
-const QSet<QString> kFlags = { QStringLiteral("--json"), QStringLiteral("--trash"),
-                               QStringLiteral("--move"), QStringLiteral("--accept-terms") };
-
-std::optional<Arguments> parseArguments(const QStringList &all, QString *error)
-{
-    Arguments parsed;
-    for (qsizetype i = 1; i < all.size(); ++i) {
-        const QString &a = all[i];
-        auto value = [&](QString *into) {
-            if (i + 1 >= all.size()) {
-                *error = a + QStringLiteral(" needs a value");
-                return false;
-            }
-            *into = all[++i];
-            return true;
-        };
-        if (a == u"--notes" || a == u"--support") {
-            QString v;
-            if (!value(&v))
-                return std::nullopt;
-            (a == u"--notes" ? parsed.notes : parsed.support) = v;
-        } else if (kValueOptions.contains(a)) {
-            QString v;
-            if (!value(&v))
-                return std::nullopt;
-            parsed.options.insert(a, v);
-        } else if (kFlags.contains(a)) {
-            parsed.options.insert(a, QString());
-        } else if (a == u"--") {
-            for (++i; i < all.size(); ++i)
-                parsed.positional << all[i];
-        } else if (a.startsWith(u"--") && a.size() > 2) {
-            *error = QStringLiteral("unknown option ") + a;
-            return std::nullopt;
-        } else if (parsed.command.isEmpty()) {
-            parsed.command = a;
-        } else {
-            parsed.positional << a;
-        }
-    }
-    return parsed;
-}
-
-std::optional<Note::Tag> parseTag(const QString &text, bool *ok)
-{
-    *ok = true;
-    if (text.isNull())
-        return std::nullopt;
-    if (text == u"text")
-        return Note::Tag::Text;
-    if (text == u"image")
-        return Note::Tag::Image;
-    if (text == u"audio")
-        return Note::Tag::Audio;
-    *ok = false;
-    return std::nullopt;
-}
-
-QJsonObject noteJson(const NoteStore &store, const Note &note)
-{
-    const Note::Tags tags = note.tags();
-    QJsonArray tagList;
-    if (tags.text)
-        tagList.append(QStringLiteral("text"));
-    if (tags.image)
-        tagList.append(QStringLiteral("image"));
-    if (tags.audio)
-        tagList.append(QStringLiteral("audio"));
-    QJsonArray attachments;
-    for (const Attachment &attachment : note.attachments)
-        attachments.append(attachment.toJson());
-    const Meta meta = store.meta(note.id).value_or(Meta {});
-    return QJsonObject {
-        { QStringLiteral("id"), note.id },
-        { QStringLiteral("title"), note.title() },
-        { QStringLiteral("preview"), note.preview() },
-        { QStringLiteral("tags"), tagList },
-        { QStringLiteral("createdAt"), note.createdAt.seconds },
-        { QStringLiteral("updatedAt"), note.updatedAt.seconds },
-        { QStringLiteral("deleted"), note.deleted },
-        { QStringLiteral("attachments"), attachments },
-        { QStringLiteral("filename"), meta.filename },
-        { QStringLiteral("dirty"), meta.dirty },
-    };
-}
-
-void printNotes(const NoteStore &store, const QList<Note> &notes, bool json)
-{
-    if (json) {
-        QJsonArray array;
-        for (const Note &note : notes)
-            array.append(noteJson(store, note));
-        out(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented)));
-        return;
-    }
-    for (const Note &note : notes) {
-        const QString when = note.updatedAt.toDateTime().toLocalTime().toString(Qt::ISODate);
-        out(note.id + u'\t' + when + u'\t' + note.title() + u'\n');
-    }
-}
-
 QString defaultNotesFolder()
 {
     // The app keeps the user's choice of folder in its settings.
@@ -281,136 +166,50 @@ int runMarkdown(const Arguments &args)
     return Ok;
 }
 
-int runStoreCommand(const Arguments &args)
+int emitOutcome(const NoteCommands::Outcome &outcome)
 {
-    const QString &command = args.command;
-    const QStringList &p = args.positional;
-    static const QHash<QString, QPair<int, int>> arity = {
-        { QStringLiteral("list"), { 0, 0 } },        { QStringLiteral("search"), { 1, 1 } },
-        { QStringLiteral("show"), { 1, 1 } },        { QStringLiteral("new"), { 0, 1 } },
-        { QStringLiteral("set"), { 1, 2 } },         { QStringLiteral("delete"), { 1, 1 } },
-        { QStringLiteral("restore"), { 1, 1 } },     { QStringLiteral("purge"), { 1, 1 } },
-        { QStringLiteral("empty-trash"), { 0, 0 } }, { QStringLiteral("delete-all"), { 0, 0 } },
-        { QStringLiteral("toggle"), { 2, 2 } },      { QStringLiteral("attach"), { 2, 2 } },
-        { QStringLiteral("detach"), { 2, 2 } },      { QStringLiteral("rescan"), { 0, 0 } },
-    };
-    const auto range = arity.constFind(command);
-    if (range == arity.cend())
-        return fail(Usage,
-                    QStringLiteral("unknown command '%1' (see scrivel --help)").arg(command));
-    if (p.size() < range->first || p.size() > range->second)
-        return fail(
-            Usage,
-            QStringLiteral("wrong number of arguments for '%1' (see scrivel --help)").arg(command));
-    static const QHash<QString, QSet<QString>> allowed = {
-        { QStringLiteral("list"),
-          { QStringLiteral("--trash"), QStringLiteral("--tag"), QStringLiteral("--json") } },
-        { QStringLiteral("search"), { QStringLiteral("--tag"), QStringLiteral("--json") } },
-        { QStringLiteral("attach"),
-          { QStringLiteral("--kind"), QStringLiteral("--duration"), QStringLiteral("--move") } },
-    };
-    for (auto it = args.options.cbegin(); it != args.options.cend(); ++it) {
-        if (!allowed.value(command).contains(it.key()))
-            return fail(Usage, QStringLiteral("'%1' does not take %2").arg(command, it.key()));
+    out(outcome.out);
+    const QByteArray err = outcome.err.toUtf8();
+    std::fwrite(err.constData(), 1, size_t(err.size()), stderr);
+    return outcome.exitCode;
+}
+
+// A note command. While the app runs it holds the folder's lock, and the command goes to the
+// app over its local socket and runs on the app's live store; otherwise this process opens
+// the store itself. Either way the same code runs the command.
+int runStoreCommand(const Arguments &args, const QStringList &commandLine)
+{
+    if (const auto usage = NoteCommands::checkUsage(args))
+        return emitOutcome(*usage);
+    NoteCommands::Context context;
+    context.workingDirectory = QDir::currentPath();
+    if (NoteCommands::readsStandardInput(args, ::isatty(STDIN_FILENO)))
+        context.standardInput = readStandardInput();
+
+    const QString support
+        = args.support.isEmpty() ? NoteStore::defaultSupportFolder() : args.support;
+    NoteStore::migrateFromPreviousAppName(support);
+    auto lock = StoreLock::acquire(support);
+    if (!lock) {
+        const CommandRequest request { commandLine, context.workingDirectory,
+                                       context.standardInput };
+        const auto reply
+            = SingleInstance::runInRunning(SingleInstance::serverNameFor(support), request);
+        if (reply)
+            return emitOutcome({ reply->exitCode, reply->out, reply->err });
+        // Nobody answers on the socket (another tool holds the lock, or an app too old to
+        // take commands): the folder is simply in use.
+        if (reply.error().notDelivered)
+            return fail(Locked, lock.error());
+        return fail(Failed, reply.error().message);
     }
-    bool tagOk = true;
-    const auto tag = parseTag(args.options.value(QStringLiteral("--tag")), &tagOk);
-    if (!tagOk)
-        return fail(Usage, QStringLiteral("--tag must be text, image or audio"));
-
-    auto folders = lockFolders(args);
-    if (!folders)
-        return folders.error();
-    NoteStore store(folders->options);
-
-    auto finish = [&](int code) {
-        store.flush();
-        if (!store.lastError().isEmpty()) {
-            fail(Failed, store.lastError());
-            return code == Ok ? int(Failed) : code;
-        }
-        return code;
-    };
-    auto requireNote = [&](const QString &id) {
-        return store.note(id).has_value();
-    };
-    const bool json = args.options.contains(QStringLiteral("--json"));
-
-    if (command == u"list") {
-        QList<Note> list = args.options.contains(QStringLiteral("--trash")) ? store.trashedNotes()
-                                                                            : store.notes();
-        printNotes(store, store.search(QString(), tag, list), json);
-    } else if (command == u"search") {
-        printNotes(store, store.search(p[0], tag), json);
-    } else if (command == u"show") {
-        const auto note = store.note(p[0]);
-        if (!note)
-            return fail(UnknownId, QStringLiteral("no note with id '%1'").arg(p[0]));
-        out(note->body);
-    } else if (command == u"new") {
-        const QString text
-            = !p.isEmpty() ? p[0] : (::isatty(STDIN_FILENO) ? QString() : readStandardInput());
-        out(store.create(text).id + u'\n');
-    } else if (command == u"set") {
-        if (!requireNote(p[0]) || store.note(p[0])->deleted)
-            return fail(UnknownId, QStringLiteral("no live note with id '%1'").arg(p[0]));
-        store.setBody(p.size() > 1 ? p[1] : readStandardInput(), p[0], true);
-    } else if (command == u"delete" || command == u"restore" || command == u"purge") {
-        if (!requireNote(p[0]))
-            return fail(UnknownId, QStringLiteral("no note with id '%1'").arg(p[0]));
-        if (command == u"delete")
-            store.deleteNote(p[0]);
-        else if (command == u"restore")
-            store.restore(p[0]);
-        else
-            store.purge(p[0]);
-    } else if (command == u"empty-trash") {
-        store.emptyTrash();
-    } else if (command == u"delete-all") {
-        store.deleteAllNotes();
-    } else if (command == u"toggle") {
-        bool ok = false;
-        const int index = p[1].toInt(&ok);
-        if (!ok || index < 0)
-            return fail(Usage, QStringLiteral("INDEX must be a whole number from 0"));
-        if (!requireNote(p[0]))
-            return fail(UnknownId, QStringLiteral("no note with id '%1'").arg(p[0]));
-        store.toggleCheckbox(index, p[0]);
-    } else if (command == u"attach") {
-        const QString kind = args.options.value(QStringLiteral("--kind"));
-        if (kind != u"image" && kind != u"audio")
-            return fail(Usage, QStringLiteral("--kind must be image or audio"));
-        std::optional<double> duration;
-        if (args.options.contains(QStringLiteral("--duration"))) {
-            bool ok = false;
-            duration = args.options.value(QStringLiteral("--duration")).toDouble(&ok);
-            if (!ok || !std::isfinite(*duration) || *duration < 0)
-                return fail(Usage, QStringLiteral("--duration must be a number of seconds"));
-        }
-        if (!requireNote(p[0]))
-            return fail(UnknownId, QStringLiteral("no note with id '%1'").arg(p[0]));
-        const auto attachment = store.importAttachment(
-            p[1], kind == u"audio" ? Attachment::Kind::Audio : Attachment::Kind::Image, p[0],
-            duration, args.options.contains(QStringLiteral("--move")));
-        if (!attachment)
-            return finish(Failed);
-        out(attachment->id + u'\n');
-    } else if (command == u"detach") {
-        const auto note = store.note(p[0]);
-        if (!note)
-            return fail(UnknownId, QStringLiteral("no note with id '%1'").arg(p[0]));
-        const bool known = std::any_of(note->attachments.cbegin(), note->attachments.cend(),
-                                       [&](const Attachment &a) { return a.id == p[1]; });
-        if (!known)
-            return fail(UnknownId,
-                        QStringLiteral("note '%1' has no attachment '%2'").arg(p[0], p[1]));
-        store.removeAttachment(p[1], p[0]);
-    } else if (command == u"rescan") {
-        store.rescan(true);
-        if (!store.massDeletionWarning().isEmpty())
-            fail(Ok, store.massDeletionWarning());
-    }
-    return finish(Ok);
+    NoteStore::Options options;
+    options.notesFolder = args.notes.isEmpty() ? defaultNotesFolder() : args.notes;
+    options.supportFolder = support;
+    options.watchFolder = false;
+    options.backgroundIndexWrites = false;
+    NoteStore store(options);
+    return emitOutcome(NoteCommands::run(store, args, context));
 }
 
 QString stateName(SyncState::Kind kind)
@@ -759,10 +558,9 @@ int main(int argc, char *argv[])
         out(QStringLiteral("scrivel %1 (%2)\n").arg(AppInfo::version(), AppInfo::build()));
         return Ok;
     }
-    QString error;
-    const auto args = parseArguments(all, &error);
+    const auto args = NoteCommands::parse(all.mid(1));
     if (!args)
-        return fail(Usage, error + QStringLiteral(" (see scrivel --help)"));
+        return fail(Usage, args.error() + QStringLiteral(" (see scrivel --help)"));
     if (args->command.isEmpty())
         return fail(Usage, QStringLiteral("no command given (see scrivel --help)"));
     if (args->command == u"blocks" || args->command == u"inline")
@@ -774,5 +572,5 @@ int main(int argc, char *argv[])
     if (args->command == u"signin" || args->command == u"signout" || args->command == u"share"
         || args->command == u"unshare")
         return runAccountCommand(app, *args);
-    return runStoreCommand(*args);
+    return runStoreCommand(*args, all.mid(1));
 }

@@ -135,7 +135,6 @@ APIClient::prepare(const QString &path, bool authenticated,
         url.setQuery(*query);
 
     QNetworkRequest request(url);
-    request.setTransferTimeout(int(m_options.idleTimeout.count()));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
     request.setRawHeader("x-scrivelbar-version", m_options.version.toUtf8());
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
@@ -150,10 +149,12 @@ APIClient::prepare(const QString &path, bool authenticated,
 }
 
 QCoro::Task<APIResult<QByteArray>> APIClient::send(QByteArray method, QNetworkRequest request,
-                                                   QByteArray body, QIODevice *device, qint64 limit)
+                                                   QByteArray body, QIODevice *device, qint64 limit,
+                                                   Limit timing)
 {
     const bool authenticated = request.hasRawHeader("authorization");
     const auto requestTimeout = m_options.requestTimeout;
+    const auto idleTimeout = m_options.idleTimeout;
 
     QNetworkReply *reply = device ? m_network->sendCustomRequest(request, method, device)
                                   : m_network->sendCustomRequest(request, method, body);
@@ -182,13 +183,31 @@ QCoro::Task<APIResult<QByteArray>> APIClient::send(QByteArray method, QNetworkRe
         }
     });
     QObject::connect(reply, &QIODevice::readyRead, reply, take);
-    auto *deadline = new QTimer(reply);
-    deadline->setSingleShot(true);
-    QObject::connect(deadline, &QTimer::timeout, reply, [reply] { reply->abort(); });
-    deadline->start(requestTimeout);
+
+    // Every request fails when nothing moves for the idle timeout; bytes in either direction
+    // start that wait again. A JSON exchange is small, so it also has a total limit. A media
+    // file may rightly take longer than any fixed limit on a slow line: a total limit would
+    // abort it every time, and the next sync would send it again, forever.
+    auto *idle = new QTimer(reply);
+    idle->setSingleShot(true);
+    QObject::connect(idle, &QTimer::timeout, reply, [reply] { reply->abort(); });
+    auto moved = [idle, idleTimeout] { idle->start(idleTimeout); };
+    QObject::connect(reply, &QNetworkReply::uploadProgress, idle, moved);
+    QObject::connect(reply, &QNetworkReply::downloadProgress, idle, moved);
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, idle, moved);
+    idle->start(idleTimeout);
+    QTimer *deadline = nullptr;
+    if (timing == Limit::Total) {
+        deadline = new QTimer(reply);
+        deadline->setSingleShot(true);
+        QObject::connect(deadline, &QTimer::timeout, reply, [reply] { reply->abort(); });
+        deadline->start(requestTimeout);
+    }
 
     co_await reply;
-    deadline->stop();
+    idle->stop();
+    if (deadline)
+        deadline->stop();
     take();
     reply->deleteLater();
 
@@ -477,8 +496,8 @@ QCoro::Task<APIResult<void>> APIClient::uploadMedia(QString noteID, QString file
     prepared->setHeader(QNetworkRequest::ContentLengthHeader, qMax<qint64>(size, 0));
     prepared->setHeader(QNetworkRequest::ContentTypeHeader,
                         QByteArrayLiteral("application/octet-stream"));
-    const auto answer
-        = co_await send(QByteArrayLiteral("PUT"), *prepared, {}, file, m_options.maxAnswerBytes);
+    const auto answer = co_await send(QByteArrayLiteral("PUT"), *prepared, {}, file,
+                                      m_options.maxAnswerBytes, Limit::Idle);
     if (!answer)
         co_return std::unexpected(answer.error());
     co_return {};
@@ -490,5 +509,5 @@ QCoro::Task<APIResult<QByteArray>> APIClient::downloadMedia(QString noteID, QStr
     if (!prepared)
         co_return std::unexpected(ClientError(prepared.error()));
     co_return co_await send(QByteArrayLiteral("GET"), *prepared, {}, nullptr,
-                            m_options.maxMediaBytes);
+                            m_options.maxMediaBytes, Limit::Idle);
 }

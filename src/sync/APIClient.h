@@ -31,9 +31,10 @@ public:
     /// Limits of one request. The defaults are the product's values; tests shorten them.
     struct Options
     {
-        /// A request fails when no data moves for this long.
+        /// A request fails when no data moves for this long (media transfers included).
         std::chrono::milliseconds idleTimeout { 20000 };
-        /// A request fails when it has not finished after this long.
+        /// A JSON request fails when it has not finished after this long. Media uploads and
+        /// downloads have no total limit: they fail only when they stall (idleTimeout).
         std::chrono::milliseconds requestTimeout { 60000 };
         /// Largest JSON answer taken in (the body is read into memory).
         qint64 maxAnswerBytes = 64LL * 1024 * 1024;
@@ -91,11 +92,14 @@ public:
 
 private:
     struct Body;
+    /// How long a request may take: a total limit besides the idle one, or only the idle one.
+    enum class Limit { Total, Idle };
     std::expected<QNetworkRequest, APIError> prepare(const QString &path, bool authenticated,
                                                      const std::optional<QUrlQuery> &query
                                                      = {}) const;
     QCoro::Task<APIResult<QByteArray>> send(QByteArray method, QNetworkRequest request,
-                                            QByteArray body, QIODevice *device, qint64 limit);
+                                            QByteArray body, QIODevice *device, qint64 limit,
+                                            Limit timing = Limit::Total);
     QCoro::Task<APIResult<QByteArray>> request(QByteArray method, QString path, bool authenticated,
                                                std::optional<QByteArray> body,
                                                std::optional<QUrlQuery> query = {});

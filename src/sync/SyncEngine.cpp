@@ -231,6 +231,13 @@ QCoro::Task<> SyncEngine::runSync()
         if (abandoned())
             co_return;
         if (!answer) {
+            // Copies made by earlier exchanges of this sync exist in the store already; the
+            // user has to hear of them even though the sync as a whole failed. They join any
+            // copies not yet dismissed rather than replace them.
+            if (!conflicts.isEmpty()) {
+                m_lastConflicts.append(conflicts);
+                Q_EMIT lastConflictsChanged();
+            }
             fail(answer.error());
             co_return;
         }
@@ -335,8 +342,10 @@ void SyncEngine::fail(const ClientError &error)
         auto removing
             = m_keychain->remove(Keychain::syncService(), Keychain::sessionTokenAccount());
         Q_UNUSED(removing);
-        setAccount(std::nullopt);
-        setState(SyncState::signedOut());
+        // The session is over as surely as after a sign-out (there is just nobody left to tell):
+        // the next account, maybe another one, must receive every note again, and the stored
+        // e-mail must not bring this session back at the next start.
+        forgetSession();
     } else if (api && api->kind == APIError::Kind::Server && api->status == 402) {
         qCInfo(lcSync, "sync: not included in this account, staying local");
         setState(SyncState::localOnly());
@@ -796,10 +805,16 @@ QCoro::Task<> SyncEngine::endSession()
     if (!removed.ok())
         qCWarning(lcSync, "sign-out: the stored session could not be removed: %s",
                   qUtf8Printable(removed.error));
+    forgetSession();
+}
+
+void SyncEngine::forgetSession()
+{
     // Without the e-mail a token the keychain failed to remove never restores this session.
     m_settings->setEmail(QString());
     setAccount(std::nullopt);
     setMediaUsage(std::nullopt);
+    // The notes stay; the bookkeeping of what the old account holds does not.
     m_store->resetSyncState();
     setState(SyncState::signedOut());
 }

@@ -107,7 +107,8 @@ public:
     SyncState state() const { return m_state; }
     std::optional<APIUser> account() const { return m_account; }
     int mediaPending() const { return m_mediaPending; }
-    /// The conflict copies the last successful sync made.
+    /// The conflict copies the last successful sync made; a sync that fails after making
+    /// copies adds them to the list.
     const QList<Note> &lastConflicts() const { return m_lastConflicts; }
     /// The user has seen them: the list becomes empty (the copies stay in the store).
     void dismissConflicts();
@@ -195,6 +196,9 @@ private:
     QCoro::Task<> runDashboard();
     /// Forgets the session locally (token, account, usage) and marks every note for a push.
     QCoro::Task<> endSession();
+    /// The local end of every session, whoever ends it: e-mail, account and usage cleared,
+    /// every note marked for a push from cursor 0, state `signedOut`. The notes stay.
+    void forgetSession();
     void fail(const ClientError &error);
     /// Ends a sign-in, sign-out, deletion or dashboard request (`accountOperationFinished`).
     void finishAccountOperation();

@@ -4,14 +4,15 @@
 # it. The platform's implementations (platform/linux/) are reached only through the adapter
 # factory, the composition root and the command-line tool. Run as
 #   cmake -DSOURCE_DIR=<repo>/src -P CheckLayers.cmake
-set(layers base platform settings markdown store sync telemetry media ai export ui app)
-# The command-line tool stands beside the composition root, never on it.
-set(rank_cli 11)
+set(layers base platform settings markdown store sync telemetry media ai export commands ui app)
 set(rank 0)
 foreach(layer IN LISTS layers)
     set(rank_${layer} ${rank})
     math(EXPR rank "${rank} + 1")
 endforeach()
+# The command-line tool stands beside the composition root, never on it; what both run (the
+# note commands) lives below them both.
+set(rank_cli ${rank_app})
 
 file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*.h" "${SOURCE_DIR}/*.cpp")
 set(violations "")

@@ -9,6 +9,10 @@
 #include "ui/shell/Dialogs.h"
 #include "platform/HotKeyManager.h"
 #include "ui/shell/Panel.h"
+#include "platform/linux/SingleInstance.h"
+
+#include <QDir>
+#include <QLocalSocket>
 
 #include <QAction>
 #include <QSystemTrayIcon>
@@ -296,6 +300,36 @@ private Q_SLOTS:
         QVERIFY(delegate->panel()->isVisible());
         delegate->handleArguments({}); // a plain start never closes it
         QVERIFY(delegate->panel()->isVisible());
+    }
+
+    // The launched app answers the scrivel tool's note commands on its socket, from its live
+    // store.
+    void launchedAppRunsToolCommands()
+    {
+        AppDelegate::Options options;
+        options.settingsFile = m_folders->path(QStringLiteral("settings.ini"));
+        options.supportFolder = m_folders->support();
+        options.hotKeyBackend = std::make_unique<ScriptedHotKeys>(&m_hotKeyLog, &m_press);
+        options.trayAvailable = true;
+        options.dialogs = m_dialogs.get();
+        options.instanceServer = SingleInstance::serverNameFor(m_folders->support());
+        options.exit = [this] { ++m_exits; };
+        AppDelegate delegate(std::move(options));
+        QVERIFY(delegate.launch());
+        const QString id = delegate.store()->create(QStringLiteral("Live text")).id;
+
+        QLocalSocket tool;
+        tool.connectToServer(SingleInstance::serverNameFor(m_folders->support()));
+        QVERIFY(tool.waitForConnected(2000));
+        tool.write(SingleInstance::encodeRequest(
+            { { QStringLiteral("show"), id }, QDir::tempPath(), QString() }));
+        QByteArray answer;
+        QTRY_VERIFY((answer += tool.readAll()).size() > SingleInstance::frameHeaderSize
+                    && tool.state() == QLocalSocket::UnconnectedState);
+        const auto reply = SingleInstance::decodeReply(answer.mid(SingleInstance::frameHeaderSize));
+        QVERIFY(reply);
+        QCOMPARE(reply->exitCode, 0);
+        QCOMPARE(reply->out, QStringLiteral("Live text"));
     }
 
     void dialogsHoldThePanel()

@@ -348,6 +348,56 @@ private Q_SLOTS:
         QCOMPARE(m_engine->state().kind, SyncState::Kind::SignedOut);
     }
 
+    // A session the server refuses (401) ends locally exactly like a sign-out, minus the
+    // logout request: a later sign-in, here to another account, receives every note again.
+    void serverEndedSessionPushesEverythingToTheNextAccount()
+    {
+        const QString one = m_store->create(QStringLiteral("one")).id;
+        const QString two = m_store->create(QStringLiteral("two")).id;
+        QSignalSpy synced(m_engine.get(), &SyncEngine::syncFinished);
+        m_engine->sync();
+        QVERIFY(synced.wait(10000));
+        QCOMPARE(m_store->dirtyCount(), 0);
+        QCOMPARE(m_store->cursor(), 7);
+
+        m_server->enqueue("POST", QStringLiteral("/v1/sync"),
+                          HttpResponse::json({ { QStringLiteral("error"), QStringLiteral("expired") } },
+                                             401));
+        QTest::ignoreMessage(QtCriticalMsg, "sync: signed out by the server");
+        m_engine->sync();
+        QVERIFY(synced.wait(10000));
+        QCOMPARE(m_engine->state().kind, SyncState::Kind::SignedOut);
+        QVERIFY(!m_engine->account());
+        QVERIFY(storedToken().isEmpty());
+        QVERIFY(m_settings->email().isEmpty());
+        QCOMPARE(m_store->cursor(), 0);
+        QCOMPARE(m_store->dirtyCount(), 2);
+        QCOMPARE(m_store->note(one)->body, QStringLiteral("one"));
+        QCOMPARE(m_store->note(two)->body, QStringLiteral("two"));
+        QVERIFY(m_server->requests(QStringLiteral("/v1/auth/logout")).isEmpty());
+        // The next start does not bring the refused session back.
+        makeEngine();
+        QCOMPARE(m_engine->state().kind, SyncState::Kind::SignedOut);
+
+        m_server->clearRequests();
+        m_server->enqueue("GET", QStringLiteral("/health"), health(true));
+        m_server->enqueue("POST", QStringLiteral("/v1/auth/google"),
+                          TestSupport::signInAnswer(
+                              QStringLiteral("other-token"), 0,
+                              userJson(QStringLiteral("u2"), QStringLiteral("other@example.com"))));
+        QVERIFY(checkHealth());
+        browserRedirects();
+        QSignalSpy nextSync(m_engine.get(), &SyncEngine::syncFinished);
+        QVERIFY(waitForAccountOperation([&] { m_engine->signInWithGoogle(true); }));
+        QVERIFY(nextSync.count() > 0 || nextSync.wait(10000));
+        const auto syncs = m_server->requests(QStringLiteral("/v1/sync"));
+        QCOMPARE(syncs.size(), 1);
+        QCOMPARE(syncs.first().header("authorization"), QByteArray("Bearer other-token"));
+        QCOMPARE(syncs.first().json().value(QStringLiteral("cursor")).toInteger(), 0);
+        QCOMPARE(TestSupport::changeIds(syncs.first()).size(), 2);
+        QCOMPARE(m_store->dirtyCount(), 0);
+    }
+
     // Queued usage events leave with the still valid session before the logout, and nothing
     // is recorded after it.
     void signOutFlushesTelemetryFirst()

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <memory>
+
 namespace TestSupport {
 
 namespace {
@@ -234,7 +236,24 @@ void TestHttpServer::answer(QTcpSocket *socket, const HttpRequest &request)
         head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
         head += "Connection: keep-alive\r\n\r\n";
         target->write(head);
-        target->write(response.body);
+        const QByteArray body = response.stallAfterBytes >= 0
+            ? response.body.left(response.stallAfterBytes)
+            : response.body;
+        if (response.trickleBytes <= 0) {
+            target->write(body);
+            return;
+        }
+        // Piece by piece from a timer owned by the socket: a closed connection ends it.
+        auto *timer = new QTimer(target);
+        auto sent = std::make_shared<qsizetype>(0);
+        QObject::connect(timer, &QTimer::timeout, target, [target, timer, sent, body,
+                                                           size = response.trickleBytes] {
+            target->write(body.mid(*sent, size));
+            *sent += size;
+            if (*sent >= body.size())
+                timer->deleteLater();
+        });
+        timer->start(qMax(0, response.trickleIntervalMs));
     };
     if (response.delayMs > 0)
         QTimer::singleShot(response.delayMs, this, write);

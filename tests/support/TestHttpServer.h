@@ -45,6 +45,13 @@ struct HttpResponse
     QByteArray raw;
     /// Close the connection without answering.
     bool drop = false;
+    /// When above 0, the body goes out this many bytes at a time, `trickleIntervalMs` apart
+    /// (a slow line that keeps moving). The head announces the whole length.
+    int trickleBytes = 0;
+    int trickleIntervalMs = 0;
+    /// When 0 or more, writing the body stops for good after this many bytes while the
+    /// connection stays open (a line that stalls).
+    qint64 stallAfterBytes = -1;
 
     static HttpResponse json(const QJsonObject &object, int status = 200);
     static HttpResponse text(const QByteArray &body, int status);

@@ -7,6 +7,8 @@
 #include "sync/APIClient.h"
 
 #include <QCoro/QCoroTask>
+#include <QElapsedTimer>
+#include <QJsonDocument>
 #include <QJsonArray>
 #include <QTest>
 #include <QUrlQuery>
@@ -381,6 +383,81 @@ private Q_SLOTS:
         QCOMPARE(request.header("content-type"), QByteArray("application/octet-stream"));
         QCOMPARE(request.header("content-length"), QByteArray::number(data.size()));
         QCOMPARE(request.body, data);
+    }
+
+    // A media file on a slow line takes as long as it takes while bytes keep moving; only a
+    // transfer that stalls fails. A JSON request keeps its total limit.
+    void timeLimits_data()
+    {
+        QTest::addColumn<QString>("operation"); // "download", "upload" or "json"
+        QTest::addColumn<bool>("stalls");
+        QTest::addColumn<bool>("succeeds");
+        QTest::newRow("download longer than the total limit")
+            << QStringLiteral("download") << false << true;
+        QTest::newRow("download that stalls") << QStringLiteral("download") << true << false;
+        QTest::newRow("upload answered longer than the total limit")
+            << QStringLiteral("upload") << false << true;
+        QTest::newRow("upload whose answer stalls") << QStringLiteral("upload") << true << false;
+        QTest::newRow("json answer longer than the total limit")
+            << QStringLiteral("json") << false << false;
+    }
+
+    void timeLimits()
+    {
+        QFETCH(QString, operation);
+        QFETCH(bool, stalls);
+        QFETCH(bool, succeeds);
+        APIClient::Options options;
+        options.requestTimeout = std::chrono::milliseconds(300);
+        options.idleTimeout = std::chrono::milliseconds(500);
+        client(options);
+        // About 1.2 s in pieces 40 ms apart: four times the total limit, never idle for long.
+        const QByteArray payload = operation == u"json"
+            ? QJsonDocument(healthJson()).toJson(QJsonDocument::Compact)
+            : QByteArray(300, 'm');
+        HttpResponse slow = HttpResponse::text(payload, 200);
+        slow.trickleBytes = int(payload.size() / 30) + 1;
+        slow.trickleIntervalMs = 40;
+        if (stalls)
+            slow.stallAfterBytes = payload.size() / 3;
+        m_server->setHandler([slow](const auto &) { return slow; });
+        TestSupport::TempFolders folders;
+        const QString file = folders.path(QStringLiteral("f.png"));
+        QVERIFY(TestSupport::writeFile(file, QByteArray(1000, 'u')));
+
+        QElapsedTimer clock;
+        clock.start();
+        bool ok = false;
+        ClientError error = APIError::noServer();
+        if (operation == u"download") {
+            const auto answer = await(m_client->downloadMedia(QStringLiteral("n"),
+                                                              QStringLiteral("f.png")));
+            ok = bool(answer);
+            if (answer)
+                QCOMPARE(*answer, payload);
+            else
+                error = answer.error();
+        } else if (operation == u"upload") {
+            const auto answer = await(
+                m_client->uploadMedia(QStringLiteral("n"), QStringLiteral("f.png"), file));
+            ok = bool(answer);
+            if (!answer)
+                error = answer.error();
+        } else {
+            const auto answer = await(m_client->health());
+            ok = bool(answer);
+            if (!answer)
+                error = answer.error();
+        }
+        const qint64 elapsed = clock.elapsed();
+        QVERIFY2(ok == succeeds, qPrintable(ok ? QStringLiteral("succeeded")
+                                               : describe(error)));
+        if (succeeds) {
+            QVERIFY(elapsed >= 1000); // it really outlasted the total limit
+        } else {
+            QCOMPARE(asAPIError(error)->kind, APIError::Kind::Transport);
+            QVERIFY(elapsed < 5000); // a stalled line is given up, not waited on forever
+        }
     }
 
     void feedbackForm()

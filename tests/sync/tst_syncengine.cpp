@@ -431,11 +431,14 @@ private Q_SLOTS:
         // What the first exchange merged stays; the local note is intact and still dirty.
         QCOMPARE(m_store->note(QStringLiteral("aaaaaaaaaaaa"))->body,
                  QStringLiteral("from the server"));
-        QCOMPARE(m_store->cursor(), 5);
         QCOMPARE(m_store->note(local.id)->body, QStringLiteral("mine"));
         QCOMPARE(m_store->meta(local.id)->dirty, true);
         QCOMPARE(m_engine->account().has_value(), status != 401);
         QCOMPARE(token().isEmpty(), status == 401);
+        // A refused session ends as a sign-out does: everything goes to the next account.
+        QCOMPARE(m_store->cursor(), status == 401 ? 0 : 5);
+        QCOMPARE(m_store->meta(QStringLiteral("aaaaaaaaaaaa"))->dirty, status == 401);
+        QCOMPARE(m_settings->email().isEmpty(), status == 401);
         QString recorded;
         for (const auto &event : m_events) {
             if (event.first == u"sync_failed")
@@ -513,6 +516,51 @@ private Q_SLOTS:
         QVERIFY(m_engine->lastConflicts().isEmpty());
         QCOMPARE(changed.count(), 1);
         QVERIFY(m_store->note(copy).has_value());
+    }
+
+    // The copy that the first exchange made is in the store whatever the second one brings:
+    // the user must hear of it (the list keeps copies not yet dismissed).
+    void conflictCopiesOfAFailingSyncArePublished_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("401") << 401;
+        QTest::newRow("402") << 402;
+        QTest::newRow("500") << 500;
+    }
+
+    void conflictCopiesOfAFailingSyncArePublished()
+    {
+        QFETCH(int, status);
+        // A copy from an earlier sync that the user has not dismissed yet.
+        const Note older = m_store->create(QStringLiteral("older mine"));
+        Answer before;
+        before.notes.append(remoteNote(older.id, QStringLiteral("older theirs"),
+                                       older.updatedAt.unixMilliseconds() + 60000));
+        m_server->enqueue("POST", kSync, before.response());
+        QVERIFY(runSync());
+        QCOMPARE(m_engine->lastConflicts().size(), 1);
+
+        const Note note = m_store->create(QStringLiteral("my version"));
+        Answer first;
+        first.hasMore = true;
+        first.notes.append(remoteNote(note.id, QStringLiteral("their version"),
+                                      note.updatedAt.unixMilliseconds() + 60000));
+        m_server->enqueue("POST", kSync, first.response());
+        m_server->enqueue("POST", kSync, HttpResponse::text("{}", status));
+        QTest::ignoreMessage(status == 402 ? QtInfoMsg : QtCriticalMsg,
+                             QRegularExpression(QStringLiteral("^sync")));
+        m_server->clearRequests();
+        QSignalSpy changed(m_engine.get(), &SyncEngine::lastConflictsChanged);
+        QVERIFY(runSync());
+        QCOMPARE(syncRequests().size(), 2);
+        QVERIFY(m_engine->state().kind != SyncState::Kind::Idle);
+        QCOMPARE(m_store->note(note.id)->body, QStringLiteral("their version"));
+        QCOMPARE(changed.count(), 1);
+        const QList<Note> copies = m_engine->lastConflicts();
+        QCOMPARE(copies.size(), 2);
+        QVERIFY(copies.at(0).body.startsWith(QStringLiteral("older mine")));
+        QVERIFY(copies.at(1).body.startsWith(QStringLiteral("my version")));
+        QVERIFY(m_store->note(copies.at(1).id).has_value());
     }
 
     // ---- hostile answers ------------------------------------------------------------------
