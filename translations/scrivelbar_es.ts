@@ -1115,6 +1115,36 @@
         <extracomment>Account screen picker label (preferences): tray icon style. Arguments: none.</extracomment>
         <translation>Icono de la bandeja</translation>
     </message>
+    <message id="account.icon.choice">
+        <source>Tray icon: %1</source>
+        <extracomment>Account screen: tooltip and accessible name of one tray icon choice (preferences); %1 = what the icon shows (account.icon.list, …). Arguments: %1 = icon (text).</extracomment>
+        <translation>Icono de la bandeja: %1</translation>
+    </message>
+    <message id="account.icon.list">
+        <source>List</source>
+        <extracomment>Account screen: what a tray icon choice shows (a bulleted list). Arguments: none.</extracomment>
+        <translation>Lista</translation>
+    </message>
+    <message id="account.icon.dotted">
+        <source>Underlined text</source>
+        <extracomment>Account screen: what a tray icon choice shows (letters with a dotted underline). Arguments: none.</extracomment>
+        <translation>Texto subrayado</translation>
+    </message>
+    <message id="account.icon.pencil">
+        <source>Pencil</source>
+        <extracomment>Account screen: what a tray icon choice shows (a pencil). Arguments: none.</extracomment>
+        <translation>Lápiz</translation>
+    </message>
+    <message id="account.icon.append">
+        <source>Document</source>
+        <extracomment>Account screen: what a tray icon choice shows (a page with lines being added). Arguments: none.</extracomment>
+        <translation>Documento</translation>
+    </message>
+    <message id="account.icon.stack">
+        <source>Stacked cards</source>
+        <extracomment>Account screen: what a tray icon choice shows (cards stacked on each other). Arguments: none.</extracomment>
+        <translation>Tarjetas apiladas</translation>
+    </message>
     <message id="account.panelHeight">
         <source>Panel height</source>
         <extracomment>Account screen slider label (preferences). Arguments: none.</extracomment>
@@ -1159,6 +1189,16 @@
         <source>Open Folder</source>
         <extracomment>Account screen button: open the notes folder in the file manager. Arguments: none.</extracomment>
         <translation>Abrir carpeta</translation>
+    </message>
+    <message id="account.folder.reveal.failed">
+        <source>Could not open the notes folder</source>
+        <extracomment>Account screen: alert title when no file manager or other handler opened the notes folder. Arguments: none.</extracomment>
+        <translation>No se pudo abrir la carpeta de notas</translation>
+    </message>
+    <message id="account.folder.reveal.failed.message">
+        <source>No file manager or other application opened %1. Open the folder from your file manager, or choose a default application for folders in your desktop settings.</source>
+        <extracomment>Account screen: alert message when the notes folder could not be opened; %1 = the folder's path. Arguments: %1 = path (text).</extracomment>
+        <translation>Ningún gestor de archivos ni otra aplicación abrió %1. Abre la carpeta desde tu gestor de archivos o elige una aplicación predeterminada para las carpetas en la configuración del escritorio.</translation>
     </message>
     <message id="account.folder.panel.message">
         <source>Choose the folder for your notes. The existing note files are moved there.</source>

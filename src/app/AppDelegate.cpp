@@ -140,6 +140,7 @@ bool AppDelegate::launch(const QStringList &arguments)
     environment.sync = m_sync.get();
     environment.settings = m_settings.get();
     environment.dialogs = m_dialogs;
+    environment.telemetry = &Telemetry::shared();
     environment.terminate = [this] {
         terminate();
     };

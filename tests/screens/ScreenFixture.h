@@ -10,6 +10,7 @@
 #include "platform/Keychain.h"
 #include "store/NoteStore.h"
 #include "sync/SyncEngine.h"
+#include "telemetry/Telemetry.h"
 #include "ui/shell/Dialogs.h"
 
 #include <QColor>
@@ -24,7 +25,8 @@
 #include <memory>
 
 /// A note store on temporary folders with short delays, settings in a temporary INI file, a
-/// signed-out sync engine and scripted dialogs: everything a screen is built from.
+/// signed-out sync engine, scripted dialogs and a telemetry object of its own (its `recorded`
+/// signal tells what a screen recorded): everything a screen is built from.
 /// `signIn()` swaps in an engine signed in against a scripted server on 127.0.0.1.
 struct ScreenFixture
 {
@@ -39,6 +41,7 @@ struct ScreenFixture
     std::unique_ptr<NoteStore> store;
     std::unique_ptr<SyncEngine> sync;
     ScriptedDialogs dialogs;
+    Telemetry telemetry;
 
     ScreenFixture()
     {

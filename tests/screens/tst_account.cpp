@@ -19,18 +19,23 @@
 #include "sync/SyncEngine.h"
 #include "telemetry/Telemetry.h"
 #include "ui/account/AccountView.h"
+#include "ui/account/NotesFolderSection.h"
 #include "ui/widgets/Avatar.h"
 #include "ui/shell/Dialogs.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QBuffer>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSet>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
@@ -80,6 +85,7 @@ class TestAccountView : public QObject
     QJsonObject m_telemetryState;
     int m_syncStatus = 200;
     int m_showTrash = 0;
+    int m_backs = 0;
 
     HttpResponse answer(const HttpRequest &request)
     {
@@ -134,7 +140,8 @@ class TestAccountView : public QObject
     AccountView *show()
     {
         m_view = std::make_unique<AccountView>(m_store.get(), m_sync.get(), m_settings.get(),
-                                               m_dialogs.get(), [] {}, [this] { ++m_showTrash; },
+                                               m_dialogs.get(), [this] { ++m_backs; },
+                                               [this] { ++m_showTrash; },
                                                m_telemetry.get());
         m_view->resize(380, 800);
         QSignalSpy checked(m_sync.get(), &SyncEngine::healthChanged);
@@ -170,6 +177,7 @@ private Q_SLOTS:
         m_telemetryState = {};
         m_syncStatus = 200;
         m_showTrash = 0;
+        m_backs = 0;
         auto loginItem = std::make_unique<MemoryLoginItem>();
         m_loginItem = loginItem.get();
         m_settings = std::make_unique<AppSettings>(m_folders->path(QStringLiteral("settings.ini")),
@@ -591,6 +599,82 @@ private Q_SLOTS:
         QCOMPARE(m_loginItem->registerCalls(), 1);
     }
 
+    // Escape on an open drop-down closes the drop-down and nothing else; once it is closed,
+    // Escape leaves the screen as usual. The keys go where the window system sends them: to
+    // the focus widget, which is the open list.
+    void escapeClosesOnlyTheDropDown_data()
+    {
+        QTest::addColumn<QString>("picker");
+        QTest::newRow("hot key") << QStringLiteral("account.hotkey");
+        QTest::newRow("language") << QStringLiteral("account.language");
+    }
+
+    void escapeClosesOnlyTheDropDown()
+    {
+        QFETCH(QString, picker);
+        show();
+        m_view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        auto *combo = m_view->findChild<QComboBox *>(picker);
+        QVERIFY(combo);
+        const int index = combo->currentIndex();
+        // The back button reacts to its shortcut by pressing itself at once and clicking a
+        // moment later.
+        QSignalSpy pressed(child<QAbstractButton>("account.back"), &QAbstractButton::pressed);
+        combo->setFocus();
+        QTest::keyClick(combo, Qt::Key_F4);
+        QTRY_VERIFY(combo->view()->isVisible());
+        QVERIFY(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!combo->view()->isVisible());
+        QCOMPARE(pressed.count(), 0);
+        QCOMPARE(m_backs, 0);
+        QCOMPARE(combo->currentIndex(), index);
+
+        QTest::keyClick(m_view.get(), Qt::Key_Escape);
+        QCOMPARE(pressed.count(), 1);
+        QTRY_COMPARE(m_backs, 1);
+    }
+
+    // Each tray icon choice names what it shows, with the group it belongs to, in the
+    // interface language.
+    void trayIconChoicesHaveTheirOwnNames_data()
+    {
+        QTest::addColumn<AppLanguage>("language");
+        QTest::newRow("en") << AppLanguage::En;
+        QTest::newRow("es") << AppLanguage::Es;
+        QTest::newRow("pt") << AppLanguage::Pt;
+    }
+
+    void trayIconChoicesHaveTheirOwnNames()
+    {
+        QFETCH(AppLanguage, language);
+        show();
+        m_settings->setLanguage(language);
+        const std::pair<const char *, const char *> meanings[] = {
+            { "list.bullet.below.rectangle", "account.icon.list" },
+            { "textformat.abc.dottedunderline", "account.icon.dotted" },
+            { "pencil.and.outline", "account.icon.pencil" },
+            { "doc.append", "account.icon.append" },
+            { "rectangle.stack", "account.icon.stack" },
+        };
+        QSet<QString> names;
+        for (const auto &[symbol, meaning] : meanings) {
+            const QString name = QStringLiteral("account.icon.") + QLatin1String(symbol);
+            auto *choice = m_view->findChild<QAbstractButton *>(name);
+            QVERIFY2(choice, qPrintable(name));
+            const QString spoken = choice->accessibleName();
+            QCOMPARE(spoken, L("account.icon.choice", L(meaning)));
+            QVERIFY2(spoken.contains(L(meaning)), qPrintable(spoken));
+            QVERIFY2(spoken.contains(L("account.icon")), qPrintable(spoken));
+            QCOMPARE(choice->toolTip(), spoken);
+            names.insert(spoken);
+        }
+        QCOMPARE(names.size(), 5);
+        if (language != AppLanguage::En)
+            QVERIFY(!names.contains(QStringLiteral("Tray icon: List")));
+    }
+
     // The login item is read again each time the screen shows.
     void showingRereadsTheLoginItem()
     {
@@ -693,6 +777,41 @@ private Q_SLOTS:
         child<QPushButton>("account.folder.error.ok")->click();
         QVERIFY(m_store->lastError().isEmpty());
         QTRY_VERIFY(!shown("account.folder.error"));
+    }
+
+    // Open Folder writes pending changes first; when nothing can open the folder, an alert
+    // says so in words instead of nothing happening.
+    void openFolderTellsWhenNothingOpensIt_data()
+    {
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("a handler opens it") << true;
+        QTest::newRow("no handler") << false;
+    }
+
+    void openFolderTellsWhenNothingOpensIt()
+    {
+        QFETCH(bool, opens);
+        const QString id = m_store->create(QStringLiteral("pending")).id;
+        show();
+        QStringList asked;
+        bool writtenFirst = false;
+        m_view->notesFolderSection()->setFolderOpener([&](const QString &folder) {
+            asked << folder;
+            const auto file = m_store->filePath(id);
+            writtenFirst = file && QFile::exists(*file);
+            return opens;
+        });
+        child<QPushButton>("account.folder.reveal")->click();
+        QCOMPARE(asked, QStringList { m_store->notesFolder() });
+        QVERIFY(writtenFirst);
+        if (opens) {
+            QVERIFY(m_dialogs->alerts.isEmpty());
+            return;
+        }
+        QCOMPARE(m_dialogs->alerts.size(), 1);
+        const QString alert = m_dialogs->alerts.first();
+        QVERIFY2(alert.startsWith(L("account.folder.reveal.failed") + u'\n'), qPrintable(alert));
+        QVERIFY2(alert.contains(QDir::toNativeSeparators(m_store->notesFolder())), qPrintable(alert));
     }
 
     // ---- trash and danger zone --------------------------------------------------------------

@@ -69,7 +69,7 @@ private:
     void open(const QString &id, EditorView::Mode mode = EditorView::Mode::Preview)
     {
         editor = std::make_unique<EditorView>(id, f->store.get(), f->settings.get(), f->sync.get(),
-                                              &f->dialogs);
+                                              &f->dialogs, &f->telemetry);
         if (mode == EditorView::Mode::Edit)
             editor->setMode(mode);
         editor->resize(380, 520);
@@ -471,7 +471,7 @@ private Q_SLOTS:
         if (typedAfter)
             QTest::keyClicks(editor->textEdit(), QStringLiteral("!"));
         f->server->clearRequests();
-        QSignalSpy recorded(&Telemetry::shared(), &Telemetry::recorded);
+        QSignalSpy recorded(&f->telemetry, &Telemetry::recorded);
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
 
         action(editor->moreMenu(), L("editor.shareLink"))->trigger();

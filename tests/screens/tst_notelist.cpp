@@ -51,7 +51,7 @@ private:
     void open()
     {
         view = std::make_unique<NoteListView>(f->store.get(), f->settings.get(), f->sync.get(),
-                                              &f->dialogs);
+                                              &f->dialogs, &f->telemetry);
         view->resize(380, 520);
         view->show();
         QVERIFY(QTest::qWaitForWindowExposed(view.get()));
@@ -442,7 +442,7 @@ private Q_SLOTS:
     {
         open();
         QSignalSpy opened(view.get(), &NoteListView::openNote);
-        QSignalSpy events(&Telemetry::shared(), &Telemetry::recorded);
+        QSignalSpy events(&f->telemetry, &Telemetry::recorded);
         f->dialogs.openAnswer.clear(); // cancelled
         view->importImage();
         QCOMPARE(opened.count(), 0);

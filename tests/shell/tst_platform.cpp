@@ -3,12 +3,14 @@
 
 #include "base/Localization.h"
 #include "settings/SettingsTypes.h"
+#include "platform/FileReveal.h"
 #include "platform/HotKeyManager.h"
 #include "platform/linux/X11HotKey.h"
 #include "ui/style/Icons.h"
 #include "platform/linux/SingleInstance.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QLocalSocket>
 #include <QSvgRenderer>
 #include <QtTest>
@@ -31,6 +33,18 @@ std::optional<GlobalHotKey> keysNamed(const QString &raw)
     return globalHotKey(comboNamed(raw));
 }
 
+// Takes the "file" addresses QDesktopServices would hand to the desktop.
+class FolderRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+    FolderRecorder() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
+    ~FolderRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+public Q_SLOTS:
+    void open(const QUrl &url) { urls << url; }
+};
+
 } // namespace
 
 class TestPlatform : public QObject
@@ -39,6 +53,19 @@ class TestPlatform : public QObject
 
 private Q_SLOTS:
     void initTestCase() { TestSupport::initTestEnvironment(); }
+
+    // ---- file manager ----
+
+    // Callers learn whether anything took the folder: nothing to show is a failure, a handler
+    // that opens the folder a success.
+    void fileRevealTellsWhetherSomethingOpened()
+    {
+        QVERIFY(!FileReveal::reveal({}));
+        FolderRecorder recorder;
+        const QString folder = QDir::tempPath();
+        QVERIFY(FileReveal::openFolder(folder));
+        QCOMPARE(recorder.urls, QList<QUrl> { QUrl::fromLocalFile(folder) });
+    }
 
     // ---- hot key ----
 

@@ -5,10 +5,15 @@
 #include "base/Localization.h"
 #include "store/NoteStore.h"
 #include "sync/SyncEngine.h"
+#include "telemetry/Telemetry.h"
+#include "ui/editor/EditorView.h"
+#include "ui/list/NoteListView.h"
 #include "ui/shell/Dialogs.h"
 #include "ui/shell/FooterView.h"
 #include "ui/shell/RootView.h"
 
+#include <QImage>
+#include <QSignalSpy>
 #include <QToolButton>
 #include <QtTest>
 
@@ -361,6 +366,38 @@ private Q_SLOTS:
         m_root->show();
         QCOMPARE(m_root->screen(), Screen::editor(a.id, false, false));
         QCOMPARE(m_recorder->editorBuilds, 1);
+    }
+
+    // The product's screens record into the environment's telemetry, not a process-wide one.
+    void standardScreensRecordIntoTheEnvironmentsTelemetry()
+    {
+        Telemetry telemetry;
+        QSignalSpy recorded(&telemetry, &Telemetry::recorded);
+        ScreenEnvironment environment { m_store.get(), m_sync.get(), m_settings.get(),
+                                        m_dialogs.get(), [] {}, &telemetry };
+        m_root = std::make_unique<RootView>(environment);
+        m_root->show();
+
+        auto *list = qobject_cast<NoteListView *>(m_root->currentScreenWidget());
+        QVERIFY(list);
+        QImage picture(8, 8, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        const QString image = m_folders->path(QStringLiteral("pick.png"));
+        QVERIFY(picture.save(image));
+        m_dialogs->openAnswer = QStringList { image };
+        list->importImage();
+        QTRY_VERIFY(qobject_cast<EditorView *>(m_root->currentScreenWidget()));
+        qobject_cast<EditorView *>(m_root->currentScreenWidget())->exportMarkdown();
+        QStringList names;
+        for (const auto &event : recorded)
+            names << event.first().toString();
+        QCOMPARE(names, (QStringList { QStringLiteral("image_added"), QStringLiteral("note_exported") }));
+
+        // The account screen's telemetry row is there (a screen without telemetry has none).
+        m_root->setScreen(Screen::account());
+        QWidget *row = m_root->currentScreenWidget()->findChild<QWidget *>(QStringLiteral("account.telemetry"));
+        QVERIFY(row);
+        QVERIFY(!row->isHidden());
     }
 
     void appliesTheInterfaceLocale_data()

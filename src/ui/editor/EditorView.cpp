@@ -50,9 +50,9 @@ QString documentText(const QPlainTextEdit *edit)
 } // namespace
 
 EditorView::EditorView(const QString &noteId, NoteStore *store, AppSettings *settings,
-                       SyncEngine *sync, Dialogs *dialogs, QWidget *parent)
+                       SyncEngine *sync, Dialogs *dialogs, Telemetry *telemetry, QWidget *parent)
     : QWidget(parent), m_noteId(noteId), m_store(store), m_settings(settings), m_sync(sync),
-      m_dialogs(dialogs)
+      m_dialogs(dialogs), m_telemetry(telemetry)
 {
     buildUi();
     bind();
@@ -102,7 +102,7 @@ void EditorView::buildUi()
     // Summaries come with the AI service; the button is there and off until then.
     m_summarize->setEnabled(false);
     m_copy = ScreenStyle::toolButton(toolbar, QStringLiteral("doc.on.doc"), L("editor.copy"));
-    m_share = new ShareButton(toolbar);
+    m_share = new ShareButton(m_telemetry, toolbar);
     m_more = ScreenStyle::toolButton(toolbar, QStringLiteral("ellipsis.circle"), L("editor.more"));
     m_more->setPopupMode(QToolButton::InstantPopup);
     m_more->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0; }"));
@@ -446,7 +446,8 @@ void EditorView::exportMarkdown()
 {
     if (!m_store || !m_dialogs)
         return;
-    Telemetry::shared().record(QStringLiteral("note_exported"), { { QStringLiteral("format"), QStringLiteral("md") } });
+    if (m_telemetry)
+        m_telemetry->record(QStringLiteral("note_exported"), { { QStringLiteral("format"), QStringLiteral("md") } });
     m_store->flush();
     const auto file = m_store->filePath(m_noteId);
     const QString suggested = file ? QFileInfo(*file).fileName() : QStringLiteral("note.md");
@@ -506,8 +507,9 @@ void EditorView::copyPublicLink()
 {
     if (m_sharing || !m_sync)
         return;
-    Telemetry::shared().record(QStringLiteral("note_shared"),
-                               { { QStringLiteral("how"), QStringLiteral("link") } });
+    if (m_telemetry)
+        m_telemetry->record(QStringLiteral("note_shared"),
+                            { { QStringLiteral("how"), QStringLiteral("link") } });
     setSharing(true);
     auto running = runCopyPublicLink(this);
     Q_UNUSED(running);
@@ -527,21 +529,16 @@ void EditorView::stopSharing()
 // the server was still answering.
 QCoro::Task<> EditorView::runCopyPublicLink(QPointer<EditorView> view)
 {
-    const QString noteId = view->m_noteId;
-    const QPointer<SyncEngine> sync = view->m_sync;
     const quint64 askedAt = view->m_linksGeneration;
-    // Pending writes first: what the link publishes is then also what the notes folder holds.
-    if (view->m_store)
-        view->m_store->flush();
-    const APIResult<QUrl> link = co_await sync->publicLink(noteId);
     // The user asked for the link: it goes to the clipboard even if they have left the
     // editor while the server was answering.
-    const QString notice = ShareLinkClipboard::deliver(link);
+    const auto copied
+        = co_await ShareLinkClipboard::copyPublicLink(view->m_store, view->m_sync, view->m_noteId);
     if (!view)
         co_return;
-    if (link)
-        view->adoptPublicLink(*link, askedAt);
-    view->showNotice(notice);
+    if (copied.link)
+        view->adoptPublicLink(*copied.link, askedAt);
+    view->showNotice(copied.notice);
     view->setSharing(false);
 }
 

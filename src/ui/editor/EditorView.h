@@ -24,6 +24,7 @@ class QScrollArea;
 class QStackedWidget;
 class QToolButton;
 class SyncEngine;
+class Telemetry;
 
 /// One note: a toolbar, then the Markdown source in a plain text editor (edit mode) or its
 /// rendering (preview mode). Every change of the text goes to the store at once; changes made
@@ -47,8 +48,9 @@ public:
     /// Focus moves into the text editor this long after switching to edit mode.
     static constexpr std::chrono::milliseconds focusDelay { 40 };
 
+    /// `telemetry` records the editor's usage events (none when null).
     EditorView(const QString &noteId, NoteStore *store, AppSettings *settings, SyncEngine *sync,
-               Dialogs *dialogs, QWidget *parent = nullptr);
+               Dialogs *dialogs, Telemetry *telemetry = nullptr, QWidget *parent = nullptr);
     ~EditorView() override;
 
     QString noteId() const { return m_noteId; }
@@ -129,6 +131,7 @@ private:
     AppSettings *m_settings;
     QPointer<SyncEngine> m_sync;
     QPointer<Dialogs> m_dialogs;
+    QPointer<Telemetry> m_telemetry;
 
     QString m_text;
     Mode m_mode = Mode::Preview;

@@ -11,6 +11,7 @@
 #include "ui/widgets/Notice.h"
 #include "ui/style/ScreenStyle.h"
 #include "ui/share/ShareLinkClipboard.h"
+#include "ui/widgets/EmptyTrash.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -39,8 +40,9 @@ namespace {
 } // namespace
 
 NoteListView::NoteListView(NoteStore *store, AppSettings *settings, SyncEngine *sync,
-                           Dialogs *dialogs, QWidget *parent)
-    : QWidget(parent), m_store(store), m_settings(settings), m_sync(sync), m_dialogs(dialogs)
+                           Dialogs *dialogs, Telemetry *telemetry, QWidget *parent)
+    : QWidget(parent), m_store(store), m_settings(settings), m_sync(sync), m_dialogs(dialogs),
+      m_telemetry(telemetry)
 {
     buildUi();
     bind();
@@ -463,7 +465,7 @@ void NoteListView::updateEmptyTrashButton()
 {
     if (!m_trash || !m_store)
         return;
-    m_emptyTrash->setEnabled(!m_store->trashedNotes().isEmpty() || m_store->trashHoldsParkedMedia());
+    m_emptyTrash->setEnabled(EmptyTrash::isPossible(*m_store));
 }
 
 NoteListView::EmptyState NoteListView::computeEmptyState() const
@@ -558,7 +560,8 @@ void NoteListView::importImage()
         this, L("list.newImage"), L("dialog.filter.images", ScreenStyle::imageFilePatterns()), false);
     if (files.isEmpty())
         return;
-    Telemetry::shared().record(QStringLiteral("image_added"));
+    if (m_telemetry)
+        m_telemetry->record(QStringLiteral("image_added"));
     const auto note = m_store->createWithAttachment(files.first(), Attachment::Kind::Image);
     if (note)
         Q_EMIT openNote(note->id);
@@ -581,14 +584,7 @@ void NoteListView::confirmPurge(const QString &id)
 
 void NoteListView::confirmEmptyTrash()
 {
-    if (!m_store || !m_dialogs)
-        return;
-    Dialogs::Confirmation confirmation;
-    confirmation.title = L("list.emptyTrash.title", int(m_store->trashedNotes().size()));
-    confirmation.acceptText = L("list.emptyTrash");
-    confirmation.destructive = true;
-    if (m_dialogs->confirm(this, confirmation) && m_store)
-        m_store->emptyTrash();
+    EmptyTrash::confirm(this, m_store, m_dialogs);
 }
 
 void NoteListView::copyNote(const QString &id)
@@ -654,17 +650,12 @@ void NoteListView::copyPublicLink(const QString &id)
 
 QCoro::Task<> NoteListView::runCopyPublicLink(QPointer<NoteListView> view, QString id)
 {
-    const QPointer<SyncEngine> sync = view->m_sync;
-    // Pending writes first: what the link publishes is then also what the notes folder holds.
-    if (view->m_store)
-        view->m_store->flush();
-    const APIResult<QUrl> link = co_await sync->publicLink(id);
     // The user asked for the link: it goes to the clipboard even if the list is gone.
-    const QString notice = ShareLinkClipboard::deliver(link);
+    const auto copied = co_await ShareLinkClipboard::copyPublicLink(view->m_store, view->m_sync, id);
     if (!view)
         co_return;
     view->m_sharing.remove(id);
-    view->showNotice(notice);
+    view->showNotice(copied.notice);
 }
 
 void NoteListView::showContextMenu(const QPoint &position)

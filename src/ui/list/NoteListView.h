@@ -26,6 +26,7 @@ class QStackedWidget;
 class QTimer;
 class QToolButton;
 class SyncEngine;
+class Telemetry;
 
 /// The panel's home screen: a search field, buttons that create notes, a tag filter, the
 /// matching notes (a QListView over NoteListModel painted by NoteRowDelegate) and an empty
@@ -40,8 +41,9 @@ class NoteListView : public QWidget
 {
     Q_OBJECT
 public:
+    /// `telemetry` records the list's usage events (none when null).
     NoteListView(NoteStore *store, AppSettings *settings, SyncEngine *sync, Dialogs *dialogs,
-                 QWidget *parent = nullptr);
+                 Telemetry *telemetry = nullptr, QWidget *parent = nullptr);
     ~NoteListView() override;
 
     void setTrashMode(bool trash);
@@ -136,6 +138,7 @@ private:
     AppSettings *m_settings;
     QPointer<SyncEngine> m_sync;
     Dialogs *m_dialogs;
+    QPointer<Telemetry> m_telemetry;
 
     bool m_trash = false;
     std::optional<Note::Tag> m_tagFilter;

@@ -13,7 +13,8 @@
 #include <QMimeData>
 #include <QUrl>
 
-ShareButton::ShareButton(QWidget *parent) : QToolButton(parent)
+ShareButton::ShareButton(Telemetry *telemetry, QWidget *parent)
+    : QToolButton(parent), m_telemetry(telemetry)
 {
     setAutoRaise(true);
     setPopupMode(QToolButton::InstantPopup);
@@ -80,7 +81,8 @@ void ShareButton::sendEmail()
 {
     if (m_items.text.isEmpty())
         return;
-    Telemetry::shared().record(QStringLiteral("note_shared"), { { QStringLiteral("how"), QStringLiteral("email") } });
+    if (m_telemetry)
+        m_telemetry->record(QStringLiteral("note_shared"), { { QStringLiteral("how"), QStringLiteral("email") } });
     QDesktopServices::openUrl(mailtoUrl(m_items.text));
 }
 

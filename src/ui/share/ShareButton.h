@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QPointer>
 #include <QStringList>
 #include <QToolButton>
 
 class QAction;
 class QMenu;
+class Telemetry;
 
 /// The editor's share button: a menu that copies the note's text, sends it by e-mail
 /// (mailto:), copies its media files, or shows them in the file manager. The panel is held
@@ -22,7 +24,8 @@ public:
         bool operator==(const Items &) const = default;
     };
 
-    explicit ShareButton(QWidget *parent = nullptr);
+    /// `telemetry` records the shares made through the menu (none when null).
+    explicit ShareButton(Telemetry *telemetry, QWidget *parent = nullptr);
 
     /// Replaces the items; the button is enabled only when there is something to share.
     void setItems(const Items &items);
@@ -49,6 +52,7 @@ protected:
 private:
     void updateActions();
 
+    QPointer<Telemetry> m_telemetry;
     Items m_items;
     QMenu *m_menu = nullptr;
     QAction *m_copyText = nullptr;

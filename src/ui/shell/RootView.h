@@ -13,6 +13,7 @@ class FooterView;
 class NoteStore;
 class QVBoxLayout;
 class SyncEngine;
+class Telemetry;
 
 /// What the panel shows.
 struct Screen
@@ -44,6 +45,8 @@ struct ScreenEnvironment
     Dialogs *dialogs = nullptr;
     /// Runs the app's quit sequence.
     std::function<void()> terminate;
+    /// Where the screens record usage events (none when null).
+    Telemetry *telemetry = nullptr;
 };
 
 /// What the note list is built with. An empty function is an absent callback.

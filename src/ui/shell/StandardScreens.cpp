@@ -11,7 +11,7 @@ namespace {
 QWidget *makeList(const ScreenEnvironment &environment, const ListScreenArgs &args)
 {
     auto *view = new NoteListView(environment.store, environment.settings, environment.sync,
-                                  environment.dialogs);
+                                  environment.dialogs, environment.telemetry);
     view->setTrashMode(args.trash);
     NoteStore *store = environment.store;
     QObject::connect(view, &NoteListView::openNote, view, [store, onOpen = args.onOpen](const QString &id) {
@@ -35,7 +35,7 @@ QWidget *makeList(const ScreenEnvironment &environment, const ListScreenArgs &ar
 QWidget *makeEditor(const ScreenEnvironment &environment, const EditorScreenArgs &args)
 {
     auto *view = new EditorView(args.noteId, environment.store, environment.settings,
-                                environment.sync, environment.dialogs);
+                                environment.sync, environment.dialogs, environment.telemetry);
     if (args.startInEdit)
         view->setMode(EditorView::Mode::Edit);
     QObject::connect(view, &EditorView::back, view, [onBack = args.onBack] {
@@ -52,7 +52,8 @@ QWidget *makeEditor(const ScreenEnvironment &environment, const EditorScreenArgs
 QWidget *makeAccount(const ScreenEnvironment &environment, const AccountScreenArgs &args)
 {
     return new AccountView(environment.store, environment.sync, environment.settings,
-                           environment.dialogs, args.onBack, args.onShowTrash);
+                           environment.dialogs, args.onBack, args.onShowTrash,
+                           environment.telemetry);
 }
 
 } // namespace
