@@ -35,6 +35,7 @@ enum Exit {
     Usage = 2,
     UnknownId = 3,
     Locked = 4,
+    Unwritable = 8,
     SyncFailed = 5,
     SyncSignedOut = 6,
     SyncLocalOnly = 7,
@@ -97,7 +98,8 @@ Options:
   -h, --help                  show this help
   --version                   show the version
 
-Exit status: 0 success, 1 failure, 2 bad usage, 3 unknown id, 4 folder in use;
+Exit status: 0 success, 1 failure, 2 bad usage, 3 unknown id, 4 folder in use,
+8 support folder not writable (list, search and show then still read);
 sync: 0 idle, 5 failed, 6 signed out, 7 local only; health: 0 healthy, 5 failed;
 signin, signout, share, unshare: 0 done, 5 failed, 6 not signed in.
 )";
@@ -244,24 +246,33 @@ QString defaultNotesFolder()
 // one-shot command (no watcher, index written in place).
 struct LockedFolders
 {
-    StoreLock lock;
+    std::optional<StoreLock> lock; ///< none for a read-only run
     NoteStore::Options options;
 };
 
-std::expected<LockedFolders, int> lockFolders(const Arguments &args)
+// A command that only reads may run without the lock when none can be made (a full disk);
+// its store then writes nothing.
+std::expected<LockedFolders, int> lockFolders(const Arguments &args, bool readOnlyAllowed = false)
 {
     const QString support
         = args.support.isEmpty() ? NoteStore::defaultSupportFolder() : args.support;
     NoteStore::migrateFromPreviousAppName(support);
-    auto lock = StoreLock::acquire(support);
+    auto lock = StoreLock::tryAcquire(support);
+    const bool unwritable = !lock && lock.error().kind == StoreLock::Failure::Kind::Unwritable;
+    if (!lock && !(unwritable && readOnlyAllowed))
+        return std::unexpected(fail(unwritable ? Unwritable : Locked, lock.error().message));
     if (!lock)
-        return std::unexpected(fail(Locked, lock.error()));
+        fail(Ok, lock.error().message + QStringLiteral(" (reading only)"));
     NoteStore::Options options;
+    options.readOnly = !lock;
     options.notesFolder = args.notes.isEmpty() ? defaultNotesFolder() : args.notes;
     options.supportFolder = support;
     options.watchFolder = false;
     options.backgroundIndexWrites = false;
-    return LockedFolders{std::move(*lock), options};
+    std::optional<StoreLock> held;
+    if (lock)
+        held.emplace(std::move(*lock));
+    return LockedFolders{std::move(held), options};
 }
 
 int runMarkdown(const Arguments &args)
@@ -318,10 +329,16 @@ int runStoreCommand(const Arguments &args)
     if (!tagOk)
         return fail(Usage, QStringLiteral("--tag must be text, image or audio"));
 
-    auto folders = lockFolders(args);
+    const bool readsOnly = command == u"list" || command == u"search" || command == u"show";
+    auto folders = lockFolders(args, readsOnly);
     if (!folders)
         return folders.error();
     NoteStore store(folders->options);
+    auto reportUnreadable = [&] {
+        if (!store.unreadableFiles().isEmpty())
+            fail(Ok, L("store.warning.unreadableFiles", int(store.unreadableFiles().size()),
+                       store.unreadableFiles().join(QStringLiteral(", "))));
+    };
 
     auto finish = [&](int code) {
         store.flush();
@@ -340,6 +357,7 @@ int runStoreCommand(const Arguments &args)
         QList<Note> list = args.options.contains(QStringLiteral("--trash")) ? store.trashedNotes()
                                                                             : store.notes();
         printNotes(store, store.search(QString(), tag, list), json);
+        reportUnreadable();
     } else if (command == u"search") {
         printNotes(store, store.search(p[0], tag), json);
     } else if (command == u"show") {
@@ -409,6 +427,7 @@ int runStoreCommand(const Arguments &args)
         store.rescan(true);
         if (!store.massDeletionWarning().isEmpty())
             fail(Ok, store.massDeletionWarning());
+        reportUnreadable();
     }
     return finish(Ok);
 }
@@ -537,7 +556,7 @@ int openAccountSession(QCoreApplication &app, const Arguments &args, AccountSess
     auto folders = lockFolders(args);
     if (!folders)
         return folders.error();
-    session.lock.emplace(std::move(folders->lock));
+    session.lock = std::move(folders->lock);
     session.store = std::make_unique<NoteStore>(folders->options);
 
     Keychain *keychain = nullptr;
