@@ -522,7 +522,16 @@ NoteStore::TakeIn NoteStore::takeIn(const QString &id, const QFileInfo &info,
     const auto text = decodeUtf8(*bytes);
     if (!text) {
         unreadable.append(name);
-        return TakeIn::Unchanged;
+        if (!item->deleted)
+            return TakeIn::Unchanged;
+        // The file is back, if in a form we cannot read: the note is not deleted. It keeps its
+        // text, and the file stays untouched until the note is written (then it is set aside).
+        Note revived = *item;
+        revived.deleted = false;
+        revived.updatedAt = std::max(item->updatedAt.addingSeconds(0.001), Clock::now());
+        storeNote(revived);
+        m_meta[id].dirty = true;
+        return TakeIn::Changed;
     }
 
     if (item->deleted) {
@@ -1380,8 +1389,21 @@ void NoteStore::deleteNote(QString id)
     UsageRecorder::shared().record(QStringLiteral("note_deleted"));
     waitForWrite(id); // a write still landing would put the file back after the move
     const QString filename = m_meta.value(id).filename;
+    Note note = *it;
     if (!filename.isEmpty()) {
         const QString path = QDir(m_notesFolder).filePath(filename);
+        // Another program's edit that no rescan has taken in yet is the note's latest text:
+        // it goes into the trash with the note, and comes back with it.
+        const DiskState state = m_disk.value(id);
+        if (!m_writeTasks.contains(id) && state.filename == filename && !QFileInfo(path).isSymLink()) {
+            if (const auto bytes = readBytes(path);
+                bytes && (bytes->size() != state.size || digestOf(*bytes) != state.digest)) {
+                if (const auto text = decodeUtf8(*bytes)) {
+                    note.body = *text;
+                    rememberDisk(id, filename, *bytes);
+                }
+            }
+        }
         if (QFileInfo::exists(path)) {
             const QString trash = QDir(m_supportFolder).filePath(kTrashName);
             QDir().mkpath(trash);
@@ -1390,7 +1412,6 @@ void NoteStore::deleteNote(QString id)
             QFile::rename(path, target);
         }
     }
-    Note note = *it;
     note.deleted = true;
     note.updatedAt = Clock::now();
     storeNote(note);
