@@ -362,7 +362,7 @@ void NoteStore::load()
         if (repaired > 0) {
             qCWarning(lcStore) << "index: left out" << index->skippedRecords
                                << "damaged records," << repaired - index->skippedRecords
-                               << "duplicates";
+                               << "repeated or unsafe ones";
             if (m_lastError.isEmpty())
                 setLastError(L("store.error.indexRepaired", repaired));
         }
