@@ -119,9 +119,9 @@
         <translation>No se pudo guardar el índice de notas: %1</translation>
     </message>
     <message id="store.error.folder">
-        <source>The notes folder could not be created: %1</source>
-        <extracomment>Store error (lastError): the notes folder could not be created. Arguments: %1 = error (text).</extracomment>
-        <translation>No se pudo crear la carpeta de notas: %1</translation>
+        <source>The notes folder is not available: %1</source>
+        <extracomment>Store error (lastError): the notes folder could not be created, or it is missing or looks like an unmounted drive (no note is trashed then). Arguments: %1 = path (text).</extracomment>
+        <translation>La carpeta de notas no está disponible: %1</translation>
     </message>
     <message id="store.error.attachment">
         <source>The attachment could not be saved: %1</source>
@@ -137,6 +137,36 @@
         <source>Conflict copy: this version was edited on this device (%1) while another one arrived from the server.</source>
         <extracomment>Caption appended (after a rule) to a conflict copy's body; %1 = time of the local edit. Arguments: %1 = time (text).</extracomment>
         <translation>Copia en conflicto: esta versión se editó en este dispositivo (%1) mientras llegaba otra del servidor.</translation>
+    </message>
+    <message id="store.error.indexRestored">
+        <source>The notes index was damaged, so it was restored from its last good copy. The damaged file was kept as %1.</source>
+        <extracomment>Store error (lastError): the index file could not be read and its backup was used. Arguments: %1 = path of the kept damaged file (text).</extracomment>
+        <translation>El índice de notas estaba dañado, así que se restauró desde su última copia buena. El archivo dañado se guardó como %1.</translation>
+    </message>
+    <message id="store.error.indexRebuilt">
+        <source>The notes index was damaged and no good copy was found, so it was rebuilt from the note files; trash and sync state start afresh. The damaged file was kept as %1.</source>
+        <extracomment>Store error (lastError): the index file and its backup could not be read; the index was rebuilt from the notes folder. Arguments: %1 = path of the kept damaged file (text).</extracomment>
+        <translation>El índice de notas estaba dañado y no había ninguna copia buena, así que se reconstruyó a partir de los archivos de notas; la papelera y el estado de sincronización empiezan de cero. El archivo dañado se guardó como %1.</translation>
+    </message>
+    <message id="store.error.indexRepaired">
+        <source>The notes index held %1 damaged or repeated records; they were left out and the notes' files were read again.</source>
+        <extracomment>Store error (lastError): some records of the index file were damaged or duplicated and were skipped. Arguments: %1 = number of records (number).</extracomment>
+        <translation>El índice de notas tenía %1 registros dañados o repetidos; se omitieron y se volvieron a leer los archivos de las notas.</translation>
+    </message>
+    <message id="store.error.fileKept">
+        <source>The file “%1” is not UTF-8 text, so ScrivelBar did not overwrite it: it was moved unchanged to %2.</source>
+        <extracomment>Store error (lastError): a note file that could not be decoded (or a link) was set aside before the note was written. Arguments: %1 = file name (text), %2 = path it was moved to (text).</extracomment>
+        <translation>El archivo «%1» no es texto UTF-8, así que ScrivelBar no lo sobrescribió: se movió sin cambios a %2.</translation>
+    </message>
+    <message id="store.conflictCopy.outside">
+        <source>Conflict copy: this version was written into the notes folder by another program (%1) while ScrivelBar had a different one.</source>
+        <extracomment>Caption appended (after a rule) to a conflict copy made from a file changed by another program; %1 = time of that file. Arguments: %1 = time (text).</extracomment>
+        <translation>Copia en conflicto: otro programa escribió esta versión en la carpeta de notas (%1) mientras ScrivelBar tenía otra distinta.</translation>
+    </message>
+    <message id="store.warning.unreadableFiles">
+        <source>%1 files in the notes folder could not be read as notes and were left untouched: %2</source>
+        <extracomment>Store warning: files that are not readable UTF-8 text or are symbolic links. Arguments: %1 = count (number), %2 = file names (text).</extracomment>
+        <translation>%1 archivos de la carpeta de notas no se pudieron leer como notas y se dejaron intactos: %2</translation>
     </message>
     <message id="store.undo.editNote">
         <source>Edit Note</source>

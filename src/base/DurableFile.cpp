@@ -40,6 +40,39 @@ void setFaultHook(std::function<bool(Step, const QString &)> hook)
     faultHook() = std::move(hook);
 }
 
+bool isTemporaryName(QStringView name)
+{
+    const qsizetype marker = name.lastIndexOf(u".tmp-");
+    // At least one character of the target's name between the dot and the marker.
+    if (!name.startsWith(u'.') || marker < 2 || marker + 5 >= name.size())
+        return false;
+    for (QChar c : name.mid(marker + 5)) {
+        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'z')))
+            return false;
+    }
+    return true;
+}
+
+int removeStaleTemporaries(const QString &folder)
+{
+    int removed = 0;
+    const QDir dir(folder);
+    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names) {
+        if (!isTemporaryName(name))
+            continue;
+        const QByteArray path = QFile::encodeName(dir.filePath(name));
+        struct stat info
+        {
+        };
+        // lstat: a link that happens to carry the name is not ours.
+        if (::lstat(path.constData(), &info) == 0 && S_ISREG(info.st_mode)
+            && ::unlink(path.constData()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
 bool isSafeComponent(QStringView name)
 {
     if (name.isEmpty() || name == u"." || name == u"..")

@@ -35,6 +35,13 @@ void abandon(const Prepared &prepared);
 /// the system had refused it (a full disk, an I/O error).
 void setFaultHook(std::function<bool(Step step, const QString &path)> hook);
 
+/// True for the name of a temporary file that `prepare` makes: "." + target name + ".tmp-"
+/// + letters and digits. Nothing else ever matches.
+bool isTemporaryName(QStringView name);
+/// Removes the temporary files (by that pattern only, regular files only) that writers killed
+/// mid-write left in `folder`. Call only while no writer of this folder runs. Returns how many.
+int removeStaleTemporaries(const QString &folder);
+
 /// True when `name` is a single, plain path component: not empty, not "." or "..", without
 /// "/", "\\" or NUL. Identifiers and file names from outside become paths only after this.
 bool isSafeComponent(QStringView name);

@@ -94,7 +94,8 @@ Options:
   -h, --help                  show this help
   --version                   show the version
 
-Exit status: 0 success, 1 failure, 2 bad usage, 3 unknown id, 4 folder in use;
+Exit status: 0 success, 1 failure, 2 bad usage, 3 unknown id, 4 folder in use,
+8 support folder not writable (list, search and show then still read);
 sync: 0 idle, 5 failed, 6 signed out, 7 local only; health: 0 healthy, 5 failed;
 signin, signout, share, unshare: 0 done, 5 failed, 6 not signed in.
 )";
@@ -129,24 +130,40 @@ QString defaultNotesFolder()
 // one-shot command (no watcher, index written in place).
 struct LockedFolders
 {
-    StoreLock lock;
+    std::optional<StoreLock> lock; ///< none for a read-only run
     NoteStore::Options options;
 };
 
-std::expected<LockedFolders, int> lockFolders(const Arguments &args)
+// Store options for a one-shot command (no watcher, index written in place).
+NoteStore::Options storeOptions(const Arguments &args, const QString &support)
 {
-    const QString support
-        = args.support.isEmpty() ? NoteStore::defaultSupportFolder() : args.support;
-    NoteStore::migrateFromPreviousAppName(support);
-    auto lock = StoreLock::acquire(support);
-    if (!lock)
-        return std::unexpected(fail(Locked, lock.error()));
     NoteStore::Options options;
     options.notesFolder = args.notes.isEmpty() ? defaultNotesFolder() : args.notes;
     options.supportFolder = support;
     options.watchFolder = false;
     options.backgroundIndexWrites = false;
-    return LockedFolders{std::move(*lock), options};
+    return options;
+}
+
+// A command that only reads may run without the lock when none can be made (a full disk);
+// its store then writes nothing.
+std::expected<LockedFolders, int> lockFolders(const Arguments &args, bool readOnlyAllowed = false)
+{
+    const QString support
+        = args.support.isEmpty() ? NoteStore::defaultSupportFolder() : args.support;
+    NoteStore::migrateFromPreviousAppName(support);
+    auto lock = StoreLock::tryAcquire(support);
+    const bool unwritable = !lock && lock.error().kind == StoreLock::Failure::Kind::Unwritable;
+    if (!lock && !(unwritable && readOnlyAllowed))
+        return std::unexpected(fail(unwritable ? Unwritable : Locked, lock.error().message));
+    if (!lock)
+        fail(Ok, lock.error().message + QStringLiteral(" (reading only)"));
+    NoteStore::Options options = storeOptions(args, support);
+    options.readOnly = !lock;
+    std::optional<StoreLock> held;
+    if (lock)
+        held.emplace(std::move(*lock));
+    return LockedFolders{std::move(held), options};
 }
 
 int runMarkdown(const Arguments &args)
@@ -189,8 +206,9 @@ int runStoreCommand(const Arguments &args, const QStringList &commandLine)
     const QString support
         = args.support.isEmpty() ? NoteStore::defaultSupportFolder() : args.support;
     NoteStore::migrateFromPreviousAppName(support);
-    auto lock = StoreLock::acquire(support);
-    if (!lock) {
+    auto lock = StoreLock::tryAcquire(support);
+    const bool unwritable = !lock && lock.error().kind == StoreLock::Failure::Kind::Unwritable;
+    if (!lock && !unwritable) {
         const CommandRequest request { commandLine, context.workingDirectory,
                                        context.standardInput };
         const auto reply
@@ -200,14 +218,18 @@ int runStoreCommand(const Arguments &args, const QStringList &commandLine)
         // Nobody answers on the socket (another tool holds the lock, or an app too old to
         // take commands): the folder is simply in use.
         if (reply.error().notDelivered)
-            return fail(Locked, lock.error());
+            return fail(Locked, lock.error().message);
         return fail(Failed, reply.error().message);
     }
-    NoteStore::Options options;
-    options.notesFolder = args.notes.isEmpty() ? defaultNotesFolder() : args.notes;
-    options.supportFolder = support;
-    options.watchFolder = false;
-    options.backgroundIndexWrites = false;
+    // No lock can be made at all (a full or read-only support disk): reading still works.
+    const bool readsOnly = args.command == u"list" || args.command == u"search"
+        || args.command == u"show";
+    if (!lock && !readsOnly)
+        return fail(Unwritable, lock.error().message);
+    if (!lock)
+        fail(Ok, lock.error().message + QStringLiteral(" (reading only)"));
+    NoteStore::Options options = storeOptions(args, support);
+    options.readOnly = !lock;
     NoteStore store(options);
     return emitOutcome(NoteCommands::run(store, args, context));
 }
@@ -336,7 +358,7 @@ int openAccountSession(QCoreApplication &app, const Arguments &args, AccountSess
     auto folders = lockFolders(args);
     if (!folders)
         return folders.error();
-    session.lock.emplace(std::move(folders->lock));
+    session.lock = std::move(folders->lock);
     session.store = std::make_unique<NoteStore>(folders->options);
 
     Keychain *keychain = nullptr;

@@ -1,5 +1,7 @@
 #include "commands/NoteCommands.h"
 
+#include "base/Localization.h"
+
 #include "store/NoteStore.h"
 
 #include <QDir>
@@ -217,6 +219,14 @@ Outcome run(NoteStore &store, const Arguments &args, const Context &context)
         }
         return outcome;
     };
+    // Files that could not be read are invisible in the list: say which.
+    auto reportUnreadable = [&] {
+        if (!store.unreadableFiles().isEmpty())
+            outcome.err += failure(Ok, L("store.warning.unreadableFiles",
+                                         int(store.unreadableFiles().size()),
+                                         store.unreadableFiles().join(QStringLiteral(", "))))
+                               .err;
+    };
     auto unknown = [&](const QString &message) {
         Outcome early = failure(UnknownId, message);
         early.out = outcome.out;
@@ -228,6 +238,7 @@ Outcome run(NoteStore &store, const Arguments &args, const Context &context)
             ? store.trashedNotes()
             : store.notes();
         outcome.out = printNotes(store, store.search(QString(), tag, list), json);
+        reportUnreadable();
     } else if (command == u"search") {
         outcome.out = printNotes(store, store.search(p[0], tag), json);
     } else if (command == u"show") {
@@ -301,6 +312,7 @@ Outcome run(NoteStore &store, const Arguments &args, const Context &context)
         store.rescan(true);
         if (!store.massDeletionWarning().isEmpty())
             outcome.err += failure(Ok, store.massDeletionWarning()).err;
+        reportUnreadable();
     }
     return finish(Ok);
 }

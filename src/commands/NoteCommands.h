@@ -26,6 +26,9 @@ enum Exit {
     SyncFailed = 5,
     SyncSignedOut = 6,
     SyncLocalOnly = 7,
+    /// No lock can be made in the support folder (a full or read-only disk): only reading
+    /// commands run.
+    Unwritable = 9,
 };
 
 /// A parsed command line.

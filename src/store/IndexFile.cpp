@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <cmath>
 
@@ -17,6 +18,10 @@ QJsonObject Meta::toJson() const
     };
     if (purged)
         object.insert(QStringLiteral("purged"), *purged);
+    if (!fileHash.isEmpty() && fileSize) {
+        object.insert(QStringLiteral("fileHash"), fileHash);
+        object.insert(QStringLiteral("fileSize"), *fileSize);
+    }
     return object;
 }
 
@@ -39,6 +44,14 @@ std::optional<Meta> Meta::fromJson(const QJsonValue &value)
         meta.purged = purged.toBool();
     else if (!purged.isUndefined() && !purged.isNull())
         return std::nullopt;
+    // Optional and advisory: a damaged value only costs the recognition of an outside edit.
+    const QJsonValue hash = object.value(u"fileHash");
+    const QJsonValue size = object.value(u"fileSize");
+    if (hash.isString() && size.isDouble() && size.toDouble() >= 0
+        && size.toDouble() == std::floor(size.toDouble())) {
+        meta.fileHash = hash.toString();
+        meta.fileSize = qint64(size.toDouble());
+    }
     return meta;
 }
 
@@ -50,13 +63,22 @@ QByteArray IndexFile::encode() const
     QJsonArray metaArray;
     for (const Meta &entry : meta)
         metaArray.append(entry.toJson());
-    const QJsonObject root {
+    QJsonObject root {
         { QStringLiteral("version"), currentVersion },
         { QStringLiteral("cursor"), cursor },
         { QStringLiteral("notes"), noteArray },
         { QStringLiteral("meta"), metaArray },
     };
+    if (!heldMissing.isEmpty())
+        root.insert(QStringLiteral("heldMissing"), QJsonArray::fromStringList(heldMissing));
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+bool isNoteFilename(QStringView name)
+{
+    if (!DurableFile::isSafeComponent(name) || name.startsWith(u'.'))
+        return false;
+    return name.endsWith(u".md", Qt::CaseInsensitive) || name.endsWith(u".txt", Qt::CaseInsensitive);
 }
 
 namespace {
@@ -106,18 +128,47 @@ std::optional<IndexFile> IndexFile::decode(const QByteArray &data)
             ++index.skippedRecords;
             continue;
         }
-        index.notes.insert(note->id, *note); // a later duplicate replaces an earlier one
+        // Only a damaged or hand-made index repeats an id. Keep the newest record (the first
+        // of equals) and hand the others back, so that their text is not silently dropped.
+        const auto existing = index.notes.find(note->id);
+        if (existing == index.notes.end()) {
+            index.notes.insert(note->id, *note);
+        } else if (note->updatedAt > existing->updatedAt) {
+            index.duplicateNotes.append(*existing);
+            *existing = *note;
+        } else {
+            index.duplicateNotes.append(*note);
+        }
     }
+    QSet<QString> filenames;
     for (const QJsonValue &item : meta.toArray()) {
         auto entry = Meta::fromJson(item);
         if (!entry || !index.notes.contains(entry->id)) {
             ++index.skippedRecords;
             continue;
         }
-        // A file name that is not a plain name would lead outside the notes folder: forget it,
-        // and the note gets its proper name on its next write.
-        if (!entry->filename.isEmpty() && !DurableFile::isSafeComponent(entry->filename))
+        if (index.meta.contains(entry->id)) {
+            ++index.duplicateMeta; // the first entry wins
+            continue;
+        }
+        // A name that is not a plain note file name could lead outside the notes folder or
+        // onto the media folder: forget it. The rescan finds the note's file by the id in its
+        // name, and the note gets its proper name on its next write.
+        if (!entry->filename.isEmpty() && !isNoteFilename(entry->filename)) {
+            ++index.unsafeFilenames;
             entry->filename.clear();
+            entry->fileHash.clear();
+            entry->fileSize.reset();
+        }
+        // Two notes never share a file; the later one finds its own by its id.
+        if (!entry->filename.isEmpty() && filenames.contains(entry->filename)) {
+            ++index.duplicateMeta;
+            entry->filename.clear();
+            entry->fileHash.clear();
+            entry->fileSize.reset();
+        }
+        if (!entry->filename.isEmpty())
+            filenames.insert(entry->filename);
         index.meta.insert(entry->id, *entry);
     }
     // A note without bookkeeping cannot be tied to its file; leaving it out lets the file be
@@ -128,6 +179,13 @@ std::optional<IndexFile> IndexFile::decode(const QByteArray &data)
         } else {
             ++index.skippedRecords;
             it = index.notes.erase(it);
+        }
+    }
+    const QJsonValue held = root.value(u"heldMissing");
+    if (held.isArray()) {
+        for (const QJsonValue &id : held.toArray()) {
+            if (id.isString() && index.notes.contains(id.toString()))
+                index.heldMissing.append(id.toString());
         }
     }
     return index;

@@ -5,8 +5,13 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
+
+/// True for a name the store may use for a note file: a plain, visible name ending in ".md"
+/// or ".txt" (so never "attachments", "trash", "." or "..").
+bool isNoteFilename(QStringView name);
 
 /// Bookkeeping of one note, kept in the index file beside the note itself.
 struct Meta
@@ -15,6 +20,10 @@ struct Meta
     QString filename; ///< the note's file in the notes folder; empty when it has none
     bool dirty = false;
     std::optional<bool> purged;
+    /// SHA-256 (hex) and size of the bytes the store last wrote to or read from `filename`,
+    /// so that a change made by another program is recognised whatever its file time.
+    QString fileHash;
+    std::optional<qint64> fileSize;
 
     bool isPurged() const { return purged.value_or(false); }
     QJsonObject toJson() const;
@@ -31,8 +40,16 @@ struct IndexFile
     qint64 cursor = 0;
     QHash<QString, Note> notes;
     QHash<QString, Meta> meta;
+    /// Notes whose files vanished in a mass deletion and that wait for the user's decision.
+    QStringList heldMissing;
     /// Records that were unreadable or unsafe and were left out while decoding.
     int skippedRecords = 0;
+    /// Further records with an identifier already seen. The newest note record is kept; the
+    /// others are here so that no text of theirs is lost.
+    QList<Note> duplicateNotes;
+    int duplicateMeta = 0;
+    /// Bookkeeping entries whose file name was not a plain note file name (now empty).
+    int unsafeFilenames = 0;
 
     /// Pretty-printed JSON with sorted keys.
     QByteArray encode() const;

@@ -7,6 +7,8 @@
 #include "store/FolderWatcher.h"
 #include "base/UsageRecorder.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -15,6 +17,7 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QStringDecoder>
+#include <QTextBoundaryFinder>
 #include <QThreadPool>
 #include <QTimer>
 #include <QUndoCommand>
@@ -23,6 +26,10 @@
 
 #include <algorithm>
 
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+
 Q_LOGGING_CATEGORY(lcStore, "app.scrivelbar.app.store")
 
 namespace {
@@ -30,6 +37,10 @@ namespace {
 const QString kIndexName = QStringLiteral("index.json");
 const QString kTrashName = QStringLiteral("trash");
 const QString kAttachmentsName = QStringLiteral("attachments");
+
+// NAME_MAX is 255 bytes; the durable write's temporary name adds "." and ".tmp-" with up to
+// 13 characters (19 bytes); "-" + a 12-digit id + ".md" take 16 more.
+constexpr qsizetype kMaxSlugBytes = 255 - 19 - 16;
 
 std::optional<QString> decodeUtf8(const QByteArray &bytes)
 {
@@ -49,9 +60,38 @@ std::optional<QByteArray> readBytes(const QString &path)
     return file.readAll();
 }
 
-size_t digestOf(const QByteArray &bytes)
+QByteArray digestOf(const QByteArray &bytes)
 {
-    return qHash(QByteArrayView(bytes), size_t(0x5c1e));
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+std::optional<std::pair<quint64, quint64>> folderIdentityOf(const QString &path)
+{
+    struct stat info
+    {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return std::nullopt;
+    return std::pair<quint64, quint64>(quint64(info.st_dev), quint64(info.st_ino));
+}
+
+bool folderIsEmpty(const QString &path)
+{
+    return QDir(path)
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+        .isEmpty();
+}
+
+// The last "-"-separated piece of a file's base name: where the store puts a note's id.
+QString idPieceOf(const QFileInfo &info)
+{
+    const QStringList pieces = info.completeBaseName().split(u'-', Qt::SkipEmptyParts);
+    return pieces.isEmpty() ? QString() : pieces.last();
+}
+
+QString timeStamp()
+{
+    return QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
 }
 
 QString newNoteId()
@@ -87,8 +127,13 @@ QFileInfoList noteFilesOnDisk(const QString &folder, bool *listed = nullptr)
     }
     if (listed)
         *listed = true;
-    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    // System: so that dangling links are listed (and reported) too. Only regular files and
+    // links go on: a FIFO or a device would block or never end when read.
+    const QFileInfoList entries
+        = dir.entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo &info : entries) {
+        if (!info.isSymLink() && !info.isFile())
+            continue;
         const QString suffix = info.suffix().toLower();
         if (suffix == u"md" || suffix == u"txt")
             result.append(info);
@@ -175,6 +220,10 @@ NoteStore::NoteStore(const Options &options, QObject *parent)
     m_rescanTimer->setSingleShot(true);
     m_rescanTimer->setInterval(m_options.rescanDelay);
     connect(m_rescanTimer, &QTimer::timeout, this, [this] { rescan(true); });
+    m_retryTimer = new QTimer(this);
+    m_retryTimer->setSingleShot(true);
+    m_retryTimer->setInterval(m_options.retryDelay);
+    connect(m_retryTimer, &QTimer::timeout, this, &NoteStore::retryPending);
 
     migrateFromPreviousAppNameIfNeeded();
     migrateLegacyLayoutIfNeeded();
@@ -260,23 +309,86 @@ void NoteStore::migrateLegacyLayoutIfNeeded()
     QDir().rmdir(legacy);
 }
 
+QString NoteStore::backupIndexPath() const
+{
+    return indexPath() + QStringLiteral(".bak");
+}
+
 void NoteStore::load()
 {
-    QDir().mkpath(m_supportFolder);
-    QDir().mkpath(m_notesFolder);
+    if (!m_options.readOnly) {
+        QDir().mkpath(m_supportFolder);
+        // Only this process writes here now (it holds the lock): what matches our temporary
+        // pattern is left by a writer that was killed.
+        DurableFile::removeStaleTemporaries(m_supportFolder);
+    }
 
     std::optional<IndexFile> index;
-    if (auto bytes = readBytes(indexPath()))
-        index = IndexFile::decode(*bytes);
+    const QString path = indexPath();
+    if (QFileInfo::exists(path)) {
+        if (auto bytes = readBytes(path))
+            index = IndexFile::decode(*bytes);
+        if (!index) {
+            // Never replace a damaged index without a copy: it may hold what the files do not
+            // (trash, attachments, sync state). Then fall back to the last good one.
+            QString kept = path;
+            if (!m_options.readOnly) {
+                kept = path + QStringLiteral(".damaged-") + timeStamp();
+                if (!QFile::rename(path, kept))
+                    kept = path;
+            }
+            if (auto backup = readBytes(backupIndexPath()))
+                index = IndexFile::decode(*backup);
+            setLastError(index ? L("store.error.indexRestored", kept)
+                               : L("store.error.indexRebuilt", kept));
+        }
+    }
+
+    bool knowsFiles = false;
+    if (index) {
+        for (const Meta &entry : std::as_const(index->meta))
+            knowsFiles = knowsFiles || !entry.filename.isEmpty();
+    }
+    // A missing folder that held notes is most likely a drive that is not mounted: creating
+    // it would put new files beneath the mount point. The rescan reports it instead.
+    if (!m_options.readOnly && !knowsFiles)
+        QDir().mkpath(m_notesFolder);
+    if (!m_options.readOnly && QFileInfo(m_notesFolder).isDir())
+        DurableFile::removeStaleTemporaries(m_notesFolder);
 
     if (index) {
-        if (index->skippedRecords > 0)
-            qCWarning(lcStore) << "index: left out" << index->skippedRecords << "damaged records";
+        const int repaired = index->skippedRecords + int(index->duplicateNotes.size())
+            + index->duplicateMeta + index->unsafeFilenames;
+        if (repaired > 0) {
+            qCWarning(lcStore) << "index: left out" << index->skippedRecords
+                               << "damaged records," << repaired - index->skippedRecords
+                               << "repeated or unsafe ones";
+            if (m_lastError.isEmpty())
+                setLastError(L("store.error.indexRepaired", repaired));
+        }
         m_cursor = index->cursor;
         m_meta = index->meta;
         m_items = index->notes;
+        for (const Meta &entry : std::as_const(m_meta)) {
+            if (!entry.filename.isEmpty() && entry.fileSize && !entry.fileHash.isEmpty())
+                m_disk.insert(entry.id,
+                              DiskState { entry.filename,
+                                          QByteArray::fromHex(entry.fileHash.toLatin1()),
+                                          *entry.fileSize });
+        }
+        m_held = index->heldMissing;
+        if (!m_held.isEmpty())
+            Q_EMIT massDeletionHeldChanged(m_held);
         refresh();
-        rescan(true);
+        rescan(!m_options.readOnly);
+        if (m_options.readOnly)
+            return;
+        // A duplicate record's text that the kept record does not have survives as a copy.
+        for (const Note &duplicate : std::as_const(index->duplicateNotes)) {
+            const auto kept = m_items.constFind(duplicate.id);
+            if (!isBlank(duplicate.body) && (kept == m_items.cend() || kept->body != duplicate.body))
+                makeConflictCopy(duplicate.body, duplicate.updatedAt, true);
+        }
         embedUnreferencedMedia();
         for (const Note &trashed : trashedNotes()) {
             if (isBlank(trashed.body))
@@ -287,24 +399,28 @@ void NoteStore::load()
 
     // Without a usable index the files are the truth: adopt them all; every note is dirty.
     m_cursor = 0;
-    for (const QFileInfo &info : noteFilesOnDisk(m_notesFolder))
-        adopt(info.absoluteFilePath());
+    QStringList unreadable;
+    for (const QFileInfo &info : noteFilesOnDisk(m_notesFolder)) {
+        if (info.isSymLink() || !adopt(info.absoluteFilePath()))
+            unreadable.append(info.fileName());
+    }
+    setUnreadableFiles(unreadable);
+    m_folderIdentity = folderIdentityOf(m_notesFolder);
     refresh();
     scheduleIndexWrite();
 }
 
-void NoteStore::adopt(const QString &path)
+bool NoteStore::adopt(const QString &path)
 {
     const QFileInfo info(path);
     const auto bytes = readBytes(path);
     if (!bytes)
-        return;
+        return false;
     const auto text = decodeUtf8(*bytes);
     if (!text)
-        return;
+        return false;
 
-    const QStringList pieces = info.completeBaseName().split(u'-', Qt::SkipEmptyParts);
-    const QString last = pieces.isEmpty() ? QString() : pieces.last();
+    const QString last = idPieceOf(info);
     QString id = (isProgramId(last) && !m_items.contains(last)) ? last : QString();
     while (id.isEmpty() || m_items.contains(id))
         id = newNoteId();
@@ -318,6 +434,7 @@ void NoteStore::adopt(const QString &path)
     m_items.insert(id, note);
     m_meta.insert(id, Meta { id, info.fileName(), true, std::nullopt });
     rememberDisk(id, info.fileName(), *bytes);
+    return true;
 }
 
 void NoteStore::startWatching()
@@ -336,6 +453,126 @@ void NoteStore::scheduleRescan()
 
 // ---- rescan ---------------------------------------------------------------------------------
 
+void NoteStore::markFolderUnavailable()
+{
+    // Said once per outage: the retry timer keeps looking without repeating the message.
+    if (!m_folderUnavailable)
+        setLastError(L("store.error.folder", m_notesFolder));
+    m_folderUnavailable = true;
+    if (!m_options.readOnly)
+        m_retryTimer->start();
+}
+
+void NoteStore::setUnreadableFiles(const QStringList &names)
+{
+    QStringList sorted = names;
+    sorted.sort();
+    sorted.removeDuplicates();
+    if (sorted == m_unreadable)
+        return;
+    m_unreadable = sorted;
+    if (!sorted.isEmpty())
+        qCWarning(lcStore) << "cannot read as notes:" << sorted;
+    Q_EMIT unreadableFilesChanged(m_unreadable);
+}
+
+void NoteStore::setHeld(QStringList ids)
+{
+    ids.sort();
+    if (ids == m_held)
+        return;
+    m_held = ids;
+    Q_EMIT massDeletionHeldChanged(m_held);
+}
+
+void NoteStore::linkFile(const QString &id, const QString &filename)
+{
+    m_meta[id].id = id;
+    m_meta[id].filename = filename;
+    // The recorded bytes stay valid: a renamed file that still holds them is unchanged.
+    if (auto state = m_disk.find(id); state != m_disk.end())
+        state->filename = filename;
+}
+
+// Reads one file that belongs to a note and reconciles it with the note.
+NoteStore::TakeIn NoteStore::takeIn(const QString &id, const QFileInfo &info,
+                                    QStringList &unreadable)
+{
+    if (m_writeTasks.contains(id))
+        return TakeIn::Unchanged; // our own write is pending or recent: not authoritative
+    const auto item = m_items.constFind(id);
+    if (item == m_items.cend() || m_meta.value(id).isPurged())
+        return TakeIn::Unchanged;
+    const QString name = info.fileName();
+    if (info.isSymLink()) {
+        unreadable.append(name);
+        return TakeIn::Unchanged;
+    }
+    const auto bytes = readBytes(info.absoluteFilePath());
+    if (!bytes) {
+        unreadable.append(name);
+        return TakeIn::Unchanged;
+    }
+    const DiskState state = m_disk.value(id);
+    const bool recorded = state.filename == name && state.size >= 0;
+    const bool unchanged
+        = recorded && state.size == bytes->size() && state.digest == digestOf(*bytes);
+    if (unchanged && !item->deleted)
+        return TakeIn::Unchanged;
+    const auto text = decodeUtf8(*bytes);
+    if (!text) {
+        unreadable.append(name);
+        if (!item->deleted)
+            return TakeIn::Unchanged;
+        // The file is back, if in a form we cannot read: the note is not deleted. It keeps its
+        // text, and the file stays untouched until the note is written (then it is set aside).
+        Note revived = *item;
+        revived.deleted = false;
+        revived.updatedAt = std::max(item->updatedAt.addingSeconds(0.001), Clock::now());
+        storeNote(revived);
+        m_meta[id].dirty = true;
+        return TakeIn::Changed;
+    }
+
+    if (item->deleted) {
+        // The file of a trashed note is back (moved back, a backup, a checkout): the note
+        // is live again. A different text is a different note; the trashed one stays.
+        if (!isBlank(item->body) && *text != item->body)
+            return TakeIn::AdoptInstead;
+        Note revived = *item;
+        revived.deleted = false;
+        revived.body = *text;
+        revived.updatedAt = std::max(item->updatedAt.addingSeconds(0.001), Clock::now());
+        storeNote(revived);
+        m_meta[id].dirty = true;
+        rememberDisk(id, name, *bytes);
+        return TakeIn::Changed;
+    }
+
+    rememberDisk(id, name, *bytes);
+    if (*text == item->body)
+        return TakeIn::Unchanged;
+    const Date modified = modificationDate(info);
+    // What differs from the bytes we last wrote or read is another program's edit, whatever
+    // its file time (rsync -t, restored backups and sync tools keep old times). Only without
+    // such a record is the time all there is to go by; an older text then survives as a copy.
+    if (recorded || modified > item->updatedAt) {
+        Note updated = *item;
+        updated.body = *text;
+        updated.updatedAt = std::max(item->updatedAt.addingSeconds(0.001), modified);
+        storeNote(updated);
+        m_meta[id].dirty = true;
+        return TakeIn::Changed;
+    }
+    if (!isBlank(*text)) {
+        const Note copy = makeConflictCopy(*text, modified, true);
+        qCInfo(lcStore) << "kept an older outside text of" << name << "as note" << copy.id;
+        Q_EMIT externalConflict(id, copy.id);
+    }
+    scheduleBodyWrite(id); // the note's own text goes back into its file
+    return TakeIn::Changed;
+}
+
 void NoteStore::rescan(bool allowDeletions)
 {
     // A file whose write is still landing must not look missing or stale.
@@ -343,58 +580,134 @@ void NoteStore::rescan(bool allowDeletions)
     bool listed = false;
     const QFileInfoList files = noteFilesOnDisk(m_notesFolder, &listed);
     if (!listed) {
+        markFolderUnavailable();
         Q_EMIT rescanned();
         return;
     }
 
     QHash<QString, QString> idByFilename;
+    int knownLiveFiles = 0;
     for (const Meta &entry : std::as_const(m_meta)) {
-        if (!entry.filename.isEmpty())
-            idByFilename.insert(entry.filename, entry.id);
+        const auto item = m_items.constFind(entry.id);
+        if (entry.filename.isEmpty() || entry.isPurged() || item == m_items.cend())
+            continue;
+        idByFilename.insert(entry.filename, entry.id);
+        if (!item->deleted && !m_writeTasks.contains(entry.id))
+            ++knownLiveFiles; // a note whose write is pending may have no file yet
     }
 
+    // An unmounted drive leaves no folder, an empty mount point or another file system in
+    // its place. None of our files in it is an unavailable folder, not a deletion of them all.
+    int knownSeen = 0;
+    for (const QFileInfo &info : files) {
+        const auto known = idByFilename.constFind(info.fileName());
+        if (known != idByFilename.cend() && !m_items.value(*known).deleted)
+            ++knownSeen;
+    }
+    const auto identity = folderIdentityOf(m_notesFolder);
+    if (knownLiveFiles > 0 && knownSeen == 0
+        && (folderIsEmpty(m_notesFolder) || (m_folderIdentity && identity != m_folderIdentity))) {
+        markFolderUnavailable();
+        Q_EMIT rescanned();
+        return;
+    }
+    m_folderIdentity = identity;
+    const bool wasUnavailable = std::exchange(m_folderUnavailable, false);
+
     bool changed = false;
+    QStringList unreadable;
     QSet<QString> seen;
+    QSet<QString> seenIds;
+    QList<QFileInfo> unknown;
     for (const QFileInfo &info : files) {
         const QString name = info.fileName();
         seen.insert(name);
         const auto known = idByFilename.constFind(name);
         if (known == idByFilename.cend()) {
-            const qsizetype before = m_items.size();
-            adopt(info.absoluteFilePath());
-            changed = changed || m_items.size() != before;
+            unknown.append(info);
             continue;
         }
         const QString id = *known;
-        if (m_writeTasks.contains(id))
-            continue; // our own write is pending or recent: the file is not authoritative
-        auto item = m_items.find(id);
-        if (item == m_items.end() || item->deleted)
-            continue;
-        // Unchanged files are recognised by size and digest without decoding them.
-        const auto bytes = readBytes(info.absoluteFilePath());
-        if (!bytes)
-            continue;
-        const DiskState state = m_disk.value(id);
-        if (state.filename == name && state.size == bytes->size()
-            && state.digest == digestOf(*bytes))
-            continue;
-        const auto text = decodeUtf8(*bytes);
-        if (!text)
-            continue;
-        rememberDisk(id, name, *bytes);
-        if (*text == item->body)
-            continue;
-        const Date modified = modificationDate(info);
-        if (modified > item->updatedAt) {
-            Note updated = *item;
-            updated.body = *text;
-            updated.updatedAt = std::max(item->updatedAt.addingSeconds(0.001), modified);
-            storeNote(updated);
-            m_meta[id].dirty = true;
+        seenIds.insert(id);
+        switch (takeIn(id, info, unreadable)) {
+        case TakeIn::Unchanged:
+            break;
+        case TakeIn::Changed:
             changed = true;
+            break;
+        case TakeIn::AdoptInstead:
+            // The trashed note keeps its text in the index; the file becomes a note of its own.
+            m_meta[id].filename.clear();
+            m_disk.remove(id);
+            unknown.append(info);
+            break;
         }
     }
+
+    // Live notes without their file: linkable to a file that carries their id or their bytes
+    // under another name; missing (trash candidates) when no write of theirs is pending.
+    QSet<QString> linkable;
+    QSet<QString> missing;
+    QHash<QByteArray, QString> linkableByDigest;
+    for (const Meta &entry : std::as_const(m_meta)) {
+        const auto item = m_items.constFind(entry.id);
+        if (item == m_items.cend() || item->deleted || entry.isPurged())
+            continue;
+        if (!entry.filename.isEmpty() && seen.contains(entry.filename))
+            continue;
+        linkable.insert(entry.id);
+        if (const auto state = m_disk.constFind(entry.id); state != m_disk.cend())
+            linkableByDigest.insert(state->digest, entry.id);
+        if (!entry.filename.isEmpty() && !m_writeTasks.contains(entry.id))
+            missing.insert(entry.id);
+    }
+
+    for (const QFileInfo &info : std::as_const(unknown)) {
+        const QString name = info.fileName();
+        if (info.isSymLink()) {
+            unreadable.append(name); // never followed, neither in nor out of the folder
+            continue;
+        }
+        // A file whose name carries a known id is that note, renamed (by hand, or by us just
+        // before a crash), moved back, or checked out under an older title.
+        QString owner;
+        const QString piece = idPieceOf(info);
+        const auto item = m_items.constFind(piece);
+        if (item != m_items.cend() && !m_meta.value(piece).isPurged()) {
+            if (!item->deleted && linkable.contains(piece))
+                owner = piece;
+            else if (item->deleted && !seenIds.contains(piece) && !m_meta.value(piece).filename.isEmpty())
+                owner = piece;
+        }
+        // Moved under a name without its id: the very bytes of a note whose file vanished.
+        if (owner.isEmpty() && !linkableByDigest.isEmpty()) {
+            if (const auto bytes = readBytes(info.absoluteFilePath())) {
+                const QString match = linkableByDigest.value(digestOf(*bytes));
+                if (!match.isEmpty() && linkable.contains(match)
+                    && m_disk.value(match).size == bytes->size())
+                    owner = match;
+            }
+        }
+        if (!owner.isEmpty()) {
+            const QString before = m_meta.value(owner).filename;
+            linkFile(owner, name);
+            linkable.remove(owner);
+            missing.remove(owner);
+            seenIds.insert(owner);
+            changed = true;
+            if (takeIn(owner, info, unreadable) == TakeIn::AdoptInstead) {
+                linkFile(owner, before);
+                if (!adopt(info.absoluteFilePath()))
+                    unreadable.append(name);
+            }
+            continue;
+        }
+        if (adopt(info.absoluteFilePath()))
+            changed = true;
+        else
+            unreadable.append(name);
+    }
+    setUnreadableFiles(unreadable);
 
     auto finish = [&] {
         if (changed) {
@@ -403,6 +716,8 @@ void NoteStore::rescan(bool allowDeletions)
         }
         if (m_watcher && !m_watcher->isRunning())
             m_watcher->start(m_notesFolder); // the folder is back (a drive was mounted again)
+        if (wasUnavailable && !m_failedWrites.isEmpty())
+            m_retryTimer->start(0); // writes that waited for the folder
         Q_EMIT rescanned();
     };
 
@@ -411,31 +726,78 @@ void NoteStore::rescan(bool allowDeletions)
         return;
     }
 
-    QStringList missing;
-    for (const Meta &entry : std::as_const(m_meta)) {
-        if (entry.filename.isEmpty() || seen.contains(entry.filename))
-            continue;
-        const auto item = m_items.constFind(entry.id);
-        if (item != m_items.cend() && !item->deleted)
-            missing.append(entry.id);
+    // Held notes whose files came back (or that left the live notes) are released.
+    QStringList held;
+    for (const QString &id : std::as_const(m_held)) {
+        if (missing.contains(id))
+            held.append(id);
     }
-    if (missing.isEmpty()) {
-        finish();
-        return;
-    }
-
-    const qsizetype m = missing.size();
+    const bool wasHolding = !m_held.isEmpty();
     const qsizetype n = std::count_if(m_items.cbegin(), m_items.cend(),
                                       [](const Note &note) { return !note.deleted; });
-    if (m > 5 && n < 2 * m) {
-        setMassDeletionWarning(L("store.warning.massDeletion", int(m), int(n)));
+    const qsizetype m = missing.size();
+    // Once tripped, the guard holds until the user decides: later changes of the counts
+    // (new notes, more vanished files) never turn it into a silent mass deletion.
+    if (!held.isEmpty() || (m > 5 && n < 2 * m)) {
+        QStringList ids(missing.cbegin(), missing.cend());
+        const bool grew = ids.size() > m_held.size() || !wasHolding;
+        setHeld(ids);
+        if (grew)
+            setMassDeletionWarning(L("store.warning.massDeletion", int(m), int(n)));
+        changed = true;
         finish();
         return;
+    }
+    if (wasHolding) {
+        setHeld({});
+        setMassDeletionWarning({});
+        changed = true;
     }
     for (const QString &id : std::as_const(missing))
         deleteNote(id);
-    changed = true;
+    changed = changed || !missing.isEmpty();
     finish();
+}
+
+void NoteStore::putBackHeldFiles()
+{
+    const QStringList held = m_held;
+    setHeld({});
+    setMassDeletionWarning({});
+    for (const QString &id : held) {
+        const auto it = m_items.constFind(id);
+        if (it == m_items.cend() || it->deleted)
+            continue;
+        // The index holds every body: the file is written anew under its proper name.
+        if (!writeBodyNow(*it))
+            continue; // stays pending; the retry writes it
+    }
+    waitForAllWrites();
+    scheduleIndexWrite();
+}
+
+void NoteStore::trashHeldNotes()
+{
+    const QStringList held = m_held;
+    setHeld({});
+    setMassDeletionWarning({});
+    for (const QString &id : held) {
+        const auto it = m_items.constFind(id);
+        if (it != m_items.cend() && !it->deleted)
+            deleteNote(id);
+    }
+    refresh();
+    scheduleIndexWrite();
+}
+
+void NoteStore::retryPending()
+{
+    if (m_folderUnavailable)
+        rescan(true);
+    if (!m_folderUnavailable && !m_failedWrites.isEmpty())
+        flush();
+    if (m_folderUnavailable || !m_failedWrites.isEmpty())
+        m_retryTimer->start(m_options.retryDelay);
 }
 
 void NoteStore::refresh()
@@ -493,6 +855,18 @@ IndexFile NoteStore::snapshot() const
     index.cursor = m_cursor;
     index.notes = m_items; // implicitly shared: cheap, and safe to read on another thread
     index.meta = m_meta;
+    for (Meta &entry : index.meta) {
+        const auto state = m_disk.constFind(entry.id);
+        if (state != m_disk.cend() && !entry.filename.isEmpty() && state->filename == entry.filename
+            && state->size >= 0) {
+            entry.fileHash = QString::fromLatin1(state->digest.toHex());
+            entry.fileSize = state->size;
+        } else {
+            entry.fileHash.clear();
+            entry.fileSize.reset();
+        }
+    }
+    index.heldMissing = m_held;
     return index;
 }
 
@@ -501,14 +875,25 @@ QString writeIndexFile(const IndexFile &index, const QString &supportFolder, con
 {
     if (!QDir().mkpath(supportFolder))
         return supportFolder;
-    const auto result = DurableFile::write(path, index.encode());
+    const QByteArray data = index.encode();
+    // The index we are about to replace was written by us and loaded fine: it becomes the
+    // fallback should the new one ever be damaged. A hard link costs nothing at any size.
+    const QByteArray current = QFile::encodeName(path);
+    const QByteArray backup = QFile::encodeName(path + QStringLiteral(".bak"));
+    const QByteArray fresh = backup + ".new";
+    ::unlink(fresh.constData());
+    if (::link(current.constData(), fresh.constData()) == 0
+        || (errno != ENOENT && QFile::copy(path, QFile::decodeName(fresh))))
+        ::rename(fresh.constData(), backup.constData());
+    const auto result = DurableFile::write(path, data);
     return result ? QString() : result.error();
 }
 } // namespace
 
 void NoteStore::scheduleIndexWrite()
 {
-    m_indexTimer->start();
+    if (!m_options.readOnly)
+        m_indexTimer->start();
 }
 
 bool NoteStore::hasPendingIndexWrite() const
@@ -548,6 +933,8 @@ void NoteStore::finishBackgroundIndexWrite()
 bool NoteStore::writeIndexNow()
 {
     m_indexTimer->stop();
+    if (m_options.readOnly)
+        return true;
     m_indexWriteAgain = false;
     if (m_indexWriter) {
         // A write in flight holds an older state; let it land before the current one.
@@ -597,7 +984,20 @@ QString NoteStore::slug(const QString &text)
     }
     while (result.endsWith(u'-'))
         result.chop(1);
-    result = TextUtil::prefixCharacters(result, 48);
+    // Composed again, so that a Hangul syllable is one character (three bytes), not three jamo.
+    result = TextUtil::prefixCharacters(result.normalized(QString::NormalizationForm_C), 48);
+    // File names are limited in bytes, and the temporary name adds to the note's file name.
+    if (result.toUtf8().size() > kMaxSlugBytes) {
+        // Cut at the last character boundary that fits.
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, result);
+        qsizetype fits = 0;
+        for (qsizetype at = finder.toNextBoundary(); at > 0; at = finder.toNextBoundary()) {
+            if (QStringView(result).left(at).toUtf8().size() > kMaxSlugBytes)
+                break;
+            fits = at;
+        }
+        result.truncate(fits);
+    }
     return result.isEmpty() ? QStringLiteral("nota") : result;
 }
 
@@ -622,58 +1022,150 @@ void NoteStore::rememberDisk(const QString &id, const QString &filename, const Q
     m_disk.insert(id, DiskState { filename, digestOf(bytes), bytes.size() });
 }
 
+QString NoteStore::setAside(const QString &path)
+{
+    const QString trash = QDir(m_supportFolder).filePath(kTrashName);
+    QDir().mkpath(trash);
+    const QString target
+        = QDir(trash).filePath(QFileInfo(path).fileName() + QStringLiteral(".kept-") + timeStamp());
+    const QByteArray from = QFile::encodeName(path);
+    const QByteArray to = QFile::encodeName(target);
+    // rename() moves the entry itself: a link stays a link, bytes stay bytes.
+    if (::rename(from.constData(), to.constData()) == 0)
+        return target;
+    if (errno != EXDEV)
+        return {};
+    const QFileInfo info(path);
+    if (info.isSymLink()) {
+        const QByteArray link = QFile::encodeName(info.symLinkTarget());
+        if (::symlink(link.constData(), to.constData()) == 0 && ::unlink(from.constData()) == 0)
+            return target;
+        return {};
+    }
+    if (QFile::copy(path, target) && QFile::remove(path))
+        return target;
+    return {};
+}
+
+QString NoteStore::filenameOwner(const QString &filename, const QString &except) const
+{
+    for (const Meta &entry : m_meta) {
+        if (entry.id != except && entry.filename == filename && !entry.isPurged())
+            return entry.id;
+    }
+    return {};
+}
+
 // Before a note file is replaced: if another program changed it since the store last wrote or
 // read it, its text must not vanish. When the store has no change of its own to write, the
-// file is left for the next rescan to take in (returns false: skip the write). When both sides
-// changed, the other program's text becomes a conflict copy and the store's text is written.
-bool NoteStore::prepareTarget(const Note &note, const QString &filename, const QByteArray &bytes)
+// file is left for the next rescan to take in (Skip). When both sides changed, the other
+// program's text becomes a conflict copy and the store's text is written. Bytes that are not
+// text, and links, are never replaced: they are moved unchanged into the trash folder first.
+NoteStore::Target NoteStore::prepareTarget(const Note &note, const QString &filename,
+                                           const QByteArray &bytes)
 {
     const QString path = QDir(m_notesFolder).filePath(filename);
     const QFileInfo info(path);
-    if (!info.exists())
-        return true;
-    const auto onDisk = readBytes(path);
-    if (!onDisk || *onDisk == bytes)
-        return true;
+    if (!info.exists() && !info.isSymLink())
+        return Target::Proceed;
+    const auto onDisk = info.isSymLink() ? std::nullopt : readBytes(path);
+    const auto text = onDisk ? decodeUtf8(*onDisk) : std::nullopt;
+    if (!text) {
+        const QString kept = setAside(path);
+        if (kept.isEmpty()) {
+            setLastError(L("store.error.save", note.title(), path));
+            return Target::Blocked;
+        }
+        m_disk.remove(note.id);
+        setLastError(L("store.error.fileKept", filename, kept));
+        return Target::Proceed;
+    }
+    if (*onDisk == bytes)
+        return Target::Proceed;
     const auto state = m_disk.constFind(note.id);
     const bool known = state != m_disk.cend() && state->filename == filename;
     if (known && state->size == onDisk->size() && state->digest == digestOf(*onDisk))
-        return true; // still what we left there
+        return Target::Proceed; // still what we left there
     if (known && state->size == bytes.size() && state->digest == digestOf(bytes))
-        return false; // only the other program changed it: the rescan takes its text in
-    const QString text = decodeUtf8(*onDisk).value_or(QString::fromUtf8(*onDisk));
+        return Target::Skip; // only the other program changed it: the rescan takes its text in
     // Settled: the outside text is kept, so the file may be replaced (after a rename too).
     rememberDisk(note.id, filename, *onDisk);
-    if (!isBlank(text)) {
-        const Note copy = makeConflictCopy(text, modificationDate(info));
+    if (!isBlank(*text)) {
+        const Note copy = makeConflictCopy(*text, modificationDate(info), true);
         qCInfo(lcStore) << "kept an outside edit of" << filename << "as note" << copy.id;
         Q_EMIT externalConflict(note.id, copy.id);
     }
-    return true;
+    return Target::Proceed;
+}
+
+void NoteStore::writeFailed(const QString &id)
+{
+    // The note keeps a pending write: rescans do not take it for missing, flushes and the
+    // retry timer write it again (the disk may have room by then).
+    m_failedWrites.insert(id);
+    writeTask(id);
+    m_retryTimer->start();
 }
 
 bool NoteStore::writeBodyNow(const Note &note)
 {
+    if (m_options.readOnly)
+        return false;
     waitForWrite(note.id); // one write per note at a time, and the disk state is settled
-    const QString desired = desiredFilename(note);
+    QString desired = desiredFilename(note);
     const Meta previous = m_meta.value(note.id);
-    const QString old = previous.filename;
+    // A name that another note's file has taken meanwhile is not ours to rename.
+    const QString old
+        = filenameOwner(previous.filename, note.id).isEmpty() ? previous.filename : QString();
     const QByteArray bytes = note.body.toUtf8();
     QDir folder(m_notesFolder);
 
     auto fail = [&](const QString &description) {
         setLastError(L("store.error.save", note.title(), description));
+        writeFailed(note.id);
         return false;
     };
 
-    if (!QDir().mkpath(m_notesFolder))
+    // A folder that went away is not created again under a mount point: the write waits.
+    if (m_folderUnavailable)
         return fail(m_notesFolder);
+    if (!QFileInfo(m_notesFolder).isDir()) {
+        if (m_folderIdentity || !QDir().mkpath(m_notesFolder))
+            return fail(m_notesFolder);
+        m_folderIdentity = folderIdentityOf(m_notesFolder);
+    }
+
+    // Another note's file already has the name (two files of one note after a checkout): keep
+    // the current name rather than replace that note's file.
+    if (!filenameOwner(desired, note.id).isEmpty()) {
+        if (!old.isEmpty())
+            desired = old;
+        else
+            desired = QFileInfo(desired).completeBaseName().chopped(note.id.size() + 1)
+                + QStringLiteral("-1-") + note.id + QStringLiteral(".md");
+    }
 
     if (!old.isEmpty() && old != desired && QFileInfo::exists(folder.filePath(old))) {
-        if (!prepareTarget(note, old, bytes))
+        switch (prepareTarget(note, old, bytes)) {
+        case Target::Skip:
             return true;
-        if (QFileInfo::exists(folder.filePath(desired)))
-            discard(folder.filePath(desired));
+        case Target::Blocked:
+            writeFailed(note.id);
+            return false;
+        case Target::Proceed:
+            break;
+        }
+        // Whatever sits under the new name is not ours: keep its text before the rename.
+        const QFileInfo occupant(folder.filePath(desired));
+        if (occupant.exists() || occupant.isSymLink()) {
+            const Note other { note.id + QStringLiteral("-occupant"), {}, {}, {}, false, {} };
+            const Target target = prepareTarget(other, desired, QByteArray());
+            m_disk.remove(other.id);
+            if (target == Target::Blocked) {
+                writeFailed(note.id);
+                return false;
+            }
+        }
         if (folder.rename(old, desired)) {
             auto state = m_disk.find(note.id);
             if (state != m_disk.end())
@@ -683,8 +1175,15 @@ bool NoteStore::writeBodyNow(const Note &note)
                 entry->filename = desired;
         }
     }
-    if (!prepareTarget(note, desired, bytes))
+    switch (prepareTarget(note, desired, bytes)) {
+    case Target::Skip:
         return true;
+    case Target::Blocked:
+        writeFailed(note.id);
+        return false;
+    case Target::Proceed:
+        break;
+    }
     // The temporary file is written here; syncing and renaming it (the slow part, two
     // fsyncs) happens on the writer thread so that typing never waits for the disk.
     const auto prepared = DurableFile::prepare(folder.filePath(desired), bytes);
@@ -723,14 +1222,16 @@ void NoteStore::finishWrite(const QString &id)
     inflight.watcher->waitForFinished();
     const QString error = inflight.watcher->result();
     inflight.watcher->deleteLater();
-    if (error.isEmpty())
+    if (error.isEmpty()) {
+        m_failedWrites.remove(id);
         return;
+    }
     // The old file is still there: remember that, report, and try again at the next flush.
     if (inflight.previous)
         m_disk.insert(id, *inflight.previous);
     else
         m_disk.remove(id);
-    writeTask(id);
+    writeFailed(id);
     setLastError(L("store.error.save", inflight.title, error));
 }
 
@@ -788,7 +1289,7 @@ Note NoteStore::create(const QString &body)
     return note;
 }
 
-Note NoteStore::makeConflictCopy(const QString &body, Date stampDate)
+Note NoteStore::makeConflictCopy(const QString &body, Date stampDate, bool outside)
 {
     const QLocale locale = Localization::locale();
     const bool monthFirst
@@ -796,7 +1297,9 @@ Note NoteStore::makeConflictCopy(const QString &body, Date stampDate)
     const QString format
         = monthFirst ? QStringLiteral("MMM d, HH:mm") : QStringLiteral("d MMM HH:mm");
     const QString when = locale.toString(stampDate.toDateTime().toLocalTime(), format);
-    return create(body + QStringLiteral("\n\n---\n") + L("store.conflictCopy", when));
+    // An outside program's text must not claim to come from the server.
+    return create(body + QStringLiteral("\n\n---\n")
+                  + (outside ? L("store.conflictCopy.outside", when) : L("store.conflictCopy", when)));
 }
 
 void NoteStore::setBody(const QString &body, QString id, bool registerUndo)
@@ -859,10 +1362,15 @@ void NoteStore::flush()
         QTimer *task = it.value();
         task->stop();
         const auto note = m_items.constFind(it.key());
+        if (note == m_items.cend() || note->deleted)
+            m_failedWrites.remove(it.key());
         if (note != m_items.cend() && !note->deleted && !writeBodyNow(*note)) {
             // The file is stale: keep the entry so that rescans leave it alone and the next
             // flush tries again. (A commit that fails later puts its entry back itself.)
-            m_writeTasks.insert(it.key(), task);
+            if (!m_writeTasks.contains(it.key()))
+                m_writeTasks.insert(it.key(), task);
+            else
+                delete task;
             continue;
         }
         delete task;
@@ -881,8 +1389,21 @@ void NoteStore::deleteNote(QString id)
     UsageRecorder::shared().record(QStringLiteral("note_deleted"));
     waitForWrite(id); // a write still landing would put the file back after the move
     const QString filename = m_meta.value(id).filename;
+    Note note = *it;
     if (!filename.isEmpty()) {
         const QString path = QDir(m_notesFolder).filePath(filename);
+        // Another program's edit that no rescan has taken in yet is the note's latest text:
+        // it goes into the trash with the note, and comes back with it.
+        const DiskState state = m_disk.value(id);
+        if (!m_writeTasks.contains(id) && state.filename == filename && !QFileInfo(path).isSymLink()) {
+            if (const auto bytes = readBytes(path);
+                bytes && (bytes->size() != state.size || digestOf(*bytes) != state.digest)) {
+                if (const auto text = decodeUtf8(*bytes)) {
+                    note.body = *text;
+                    rememberDisk(id, filename, *bytes);
+                }
+            }
+        }
         if (QFileInfo::exists(path)) {
             const QString trash = QDir(m_supportFolder).filePath(kTrashName);
             QDir().mkpath(trash);
@@ -891,7 +1412,6 @@ void NoteStore::deleteNote(QString id)
             QFile::rename(path, target);
         }
     }
-    Note note = *it;
     note.deleted = true;
     note.updatedAt = Clock::now();
     storeNote(note);
@@ -899,6 +1419,12 @@ void NoteStore::deleteNote(QString id)
     m_meta[id].dirty = true;
     if (QTimer *task = m_writeTasks.value(id))
         task->stop();
+    m_failedWrites.remove(id);
+    if (m_held.contains(id)) {
+        QStringList held = m_held;
+        held.removeAll(id);
+        setHeld(held);
+    }
     if (isBlank(note.body))
         purge(id);
     refresh();
@@ -932,6 +1458,9 @@ void NoteStore::restore(QString id)
         } else {
             writeBodyNow(note);
         }
+    } else {
+        // Its name went to another file while it was in the trash: a new file.
+        writeBodyNow(note);
     }
     refresh();
     scheduleIndexWrite();

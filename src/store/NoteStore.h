@@ -9,12 +9,14 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <memory>
 #include <optional>
 
 class FolderWatcher;
+class QFileInfo;
 class QThreadPool;
 class QTimer;
 class QUndoStack;
@@ -32,6 +34,8 @@ class NoteStore : public QObject
     Q_PROPERTY(QString lastError READ lastError WRITE setLastError NOTIFY lastErrorChanged)
     Q_PROPERTY(QString massDeletionWarning READ massDeletionWarning WRITE setMassDeletionWarning
                    NOTIFY massDeletionWarningChanged)
+    Q_PROPERTY(QStringList massDeletionHeld READ massDeletionHeld NOTIFY massDeletionHeldChanged)
+    Q_PROPERTY(QStringList unreadableFiles READ unreadableFiles NOTIFY unreadableFilesChanged)
 
 public:
     /// Construction parameters. Empty folders take the defaults; the delays are the product's
@@ -46,6 +50,12 @@ public:
         bool watchFolder = true;
         /// Write the debounced index on a worker thread so typing never waits for it.
         bool backgroundIndexWrites = true;
+        /// After a failed note write, or while the notes folder is unavailable: how long until
+        /// the store tries again (the disk may have room again, the drive may be back).
+        std::chrono::milliseconds retryDelay { 10000 };
+        /// Only read: no file, folder or index is created, moved or written. For commands that
+        /// run without the support folder's lock.
+        bool readOnly = false;
     };
 
     explicit NoteStore(const Options &options, QObject *parent = nullptr);
@@ -65,6 +75,13 @@ public:
     void setLastError(const QString &message);
     QString massDeletionWarning() const { return m_massDeletionWarning; }
     void setMassDeletionWarning(const QString &message);
+    /// Live notes whose files vanished in a mass deletion: the guard keeps them (neither
+    /// trashed nor synced as deleted) until the user picks `putBackHeldFiles` or
+    /// `trashHeldNotes`.
+    QStringList massDeletionHeld() const { return m_held; }
+    /// Note files in the folder that the store could not read, could not decode as UTF-8, or
+    /// does not follow (symbolic links); they are left untouched and are not notes.
+    QStringList unreadableFiles() const { return m_unreadable; }
 
     QString notesFolder() const { return m_notesFolder; }
     QString supportFolder() const { return m_supportFolder; }
@@ -80,6 +97,13 @@ public:
     std::optional<QString> filePath(const QString &id) const;
     void relocate(const QString &newFolder);
     void rescan(bool allowDeletions);
+    /// The mass-deletion banner's "put back": writes the held notes' files again from the
+    /// index and releases them.
+    void putBackHeldFiles();
+    /// The mass-deletion banner's "move to trash": trashes the held notes.
+    void trashHeldNotes();
+    /// False while the notes folder is missing or looks like an empty mount point.
+    bool folderAvailable() const { return !m_folderUnavailable; }
     void refresh();
     void scheduleIndexWrite();
     /// Writes the index now (waiting for a background write in flight). False on failure.
@@ -142,6 +166,8 @@ Q_SIGNALS:
     void notesChanged(const QList<Note> &notes);
     void lastErrorChanged(const QString &message);
     void massDeletionWarningChanged(const QString &message);
+    void massDeletionHeldChanged(const QStringList &ids);
+    void unreadableFilesChanged(const QStringList &names);
     /// Any change of the stored notes (the sync engine debounces on it).
     void changed();
     /// A rescan ran (after watcher events or an explicit call).
@@ -154,16 +180,28 @@ private:
     struct DiskState
     {
         QString filename;
-        size_t digest = 0;
+        QByteArray digest; ///< SHA-256
         qint64 size = -1;
     };
+    enum class TakeIn { Unchanged, Changed, AdoptInstead };
+    enum class Target { Proceed, Skip, Blocked };
 
     void migrateFromPreviousAppNameIfNeeded();
     void migrateLegacyLayoutIfNeeded();
     void load();
     void startWatching();
     void scheduleRescan();
-    void adopt(const QString &path);
+    bool adopt(const QString &path);
+    TakeIn takeIn(const QString &id, const QFileInfo &info, QStringList &unreadable);
+    void linkFile(const QString &id, const QString &filename);
+    void setHeld(QStringList ids);
+    void setUnreadableFiles(const QStringList &names);
+    void markFolderUnavailable();
+    void retryPending();
+    void writeFailed(const QString &id);
+    QString setAside(const QString &path);
+    QString filenameOwner(const QString &filename, const QString &except) const;
+    QString backupIndexPath() const;
     bool writeBodyNow(const Note &note);
     void scheduleBodyWrite(const QString &id);
     QTimer *writeTask(const QString &id);
@@ -171,9 +209,9 @@ private:
     void waitForAllWrites();
     void finishWrite(const QString &id);
     void storeNote(const Note &note);
-    bool prepareTarget(const Note &note, const QString &filename, const QByteArray &bytes);
+    Target prepareTarget(const Note &note, const QString &filename, const QByteArray &bytes);
     void discard(const QString &path);
-    Note makeConflictCopy(const QString &body, Date stampDate);
+    Note makeConflictCopy(const QString &body, Date stampDate, bool outside = false);
     void rememberDisk(const QString &id, const QString &filename, const QByteArray &bytes);
     QString searchText(const Note &note) const;
     void applyBody(QString id, const QString &body);
@@ -188,6 +226,12 @@ private:
     QList<Note> m_notes;
     QString m_lastError;
     QString m_massDeletionWarning;
+    QStringList m_held;
+    QStringList m_unreadable;
+    QSet<QString> m_failedWrites;
+    QTimer *m_retryTimer = nullptr;
+    bool m_folderUnavailable = false;
+    std::optional<std::pair<quint64, quint64>> m_folderIdentity; ///< device and inode
     QHash<QString, Note> m_items;
     QHash<QString, Meta> m_meta;
     QHash<QString, DiskState> m_disk;

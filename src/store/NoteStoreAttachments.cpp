@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QUuid>
 
 namespace {
@@ -33,6 +34,34 @@ bool moveFile(const QString &from, const QString &to)
 {
     QDir().mkpath(QFileInfo(to).absolutePath());
     return QFile::rename(from, to);
+}
+
+// Copies a folder tree (links are copied as links, never followed). False with the first
+// path that failed.
+bool copyTree(const QString &from, const QString &to, QString *failed)
+{
+    if (!QDir().mkpath(to)) {
+        *failed = to;
+        return false;
+    }
+    const QFileInfoList entries = QDir(from).entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        const QString destination = QDir(to).filePath(entry.fileName());
+        bool ok = false;
+        if (entry.isSymLink())
+            ok = QFile::link(entry.symLinkTarget(), destination);
+        else if (entry.isDir())
+            ok = copyTree(entry.absoluteFilePath(), destination, failed);
+        else
+            ok = QFile::copy(entry.absoluteFilePath(), destination);
+        if (!ok) {
+            if (failed->isEmpty())
+                *failed = entry.absoluteFilePath();
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -270,21 +299,38 @@ void NoteStore::relocate(const QString &newFolder)
         return;
     }
     QDir old(m_notesFolder);
+    QSet<QString> moved;
     const QFileInfoList files = old.entryInfoList(QDir::Files | QDir::NoDotAndDotDot);
     for (const QFileInfo &info : files) {
         const QString suffix = info.suffix().toLower();
         if (suffix != u"md" && suffix != u"txt")
             continue;
         const QString destination = QDir(target).filePath(info.fileName());
-        if (!QFileInfo::exists(destination))
-            QFile::rename(info.absoluteFilePath(), destination);
+        if (!QFileInfo::exists(destination) && QFile::rename(info.absoluteFilePath(), destination))
+            moved.insert(info.fileName());
     }
     const QString oldMedia = old.filePath(kAttachments);
     const QString newMedia = QDir(target).filePath(kAttachments);
-    if (QFileInfo(oldMedia).isDir() && !QFileInfo::exists(newMedia))
-        QDir().rename(oldMedia, newMedia);
+    if (QFileInfo(oldMedia).isDir() && !QFileInfo(oldMedia).isSymLink()
+        && !QFileInfo::exists(newMedia) && !QDir().rename(oldMedia, newMedia)) {
+        // Another file system: rename cannot move a folder there. Copy everything, and
+        // remove the old media only once every file has arrived.
+        QString failed;
+        if (copyTree(oldMedia, newMedia, &failed))
+            QDir(oldMedia).removeRecursively();
+        else
+            setLastError(L("store.error.attachment", failed));
+    }
     m_notesFolder = target;
-    m_disk.clear(); // what the store knew of the old folder says nothing of the new one
+    // What the store knew of a moved file still holds; of a file left behind, nothing.
+    for (auto it = m_disk.begin(); it != m_disk.end();) {
+        if (moved.contains(it->filename))
+            ++it;
+        else
+            it = m_disk.erase(it);
+    }
+    m_folderIdentity.reset();
+    m_folderUnavailable = false;
     rescan(true);
     refresh();
     scheduleIndexWrite();

@@ -17,9 +17,22 @@ public:
     StoreLock &operator=(StoreLock &&) noexcept;
     ~StoreLock();
 
+    /// Why the lock could not be taken.
+    struct Failure
+    {
+        enum class Kind {
+            InUse, ///< another live process holds it
+            Unwritable, ///< the lock file cannot be created (full disk, read-only, no access)
+        };
+        Kind kind;
+        QString message; ///< names the lock file and the system's reason
+    };
+
     /// Creates the support folder if needed and takes its lock. Fails at once, with a message
-    /// naming the lock file, when another live process holds it.
+    /// naming the lock file, when another live process holds it or it cannot be created.
     static std::expected<StoreLock, QString> acquire(const QString &supportFolder);
+    /// The same, telling a folder in use from one where no lock file can be made.
+    static std::expected<StoreLock, Failure> tryAcquire(const QString &supportFolder);
 
     QString path() const;
 
