@@ -149,6 +149,41 @@ private Q_SLOTS:
         QCOMPARE(view->query(), QStringLiteral("on"));
     }
 
+    void escapeClearsTheSearchFirst_data()
+    {
+        QTest::addColumn<bool>("trash");
+        QTest::newRow("notes") << false;
+        QTest::newRow("trash") << true;
+    }
+    void escapeClearsTheSearchFirst()
+    {
+        QFETCH(bool, trash);
+        const QString id = add(QStringLiteral("milk"));
+        add(QStringLiteral("eggs"));
+        if (trash)
+            f->store->deleteNote(id);
+        open();
+        view->setTrashMode(trash);
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        view->searchField()->setFocus();
+        QTRY_VERIFY(view->searchField()->hasFocus());
+        QSignalSpy back(view.get(), &NoteListView::showAccount);
+        const qsizetype all = view->rows().size();
+
+        QTest::keyClicks(view->searchField(), QStringLiteral("zzz"));
+        QVERIFY(view->rows().isEmpty());
+        QTest::keyClick(view->searchField(), Qt::Key_Escape);
+        QCOMPARE(view->query(), QString());
+        QVERIFY(view->searchField()->hasFocus());
+        QCOMPARE(view->rows().size(), all);
+        QCOMPARE(back.count(), 0);
+
+        // In an empty field Escape acts as before: back in the trash, nothing in the list.
+        QTest::keyClick(view->searchField(), Qt::Key_Escape);
+        QCOMPARE(back.count(), trash ? 1 : 0);
+    }
+
     void returnOpensFirstRow()
     {
         add(QStringLiteral("older plan"));

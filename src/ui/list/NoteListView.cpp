@@ -333,6 +333,20 @@ void NoteListView::showEvent(QShowEvent *event)
 
 bool NoteListView::eventFilter(QObject *watched, QEvent *event)
 {
+    // Escape in a search field that holds text clears it first and leaves the focus there; only
+    // in an empty field does it reach the screen's Escape shortcut (back, in the trash).
+    // Accepting the override keeps the shortcut from taking the key.
+    if (watched == m_search
+        && (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier
+            && !m_search->text().isEmpty()) {
+            event->accept();
+            if (event->type() == QEvent::KeyPress)
+                m_search->clear();
+            return true;
+        }
+    }
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (watched == m_search && key->key() == Qt::Key_Down && m_model->rowCount() > 0) {
