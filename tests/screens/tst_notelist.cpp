@@ -6,6 +6,8 @@
 #include "ui/list/NoteListView.h"
 #include "ui/widgets/Notice.h"
 #include "ui/style/RelativeDate.h"
+#include "ui/style/ScreenStyle.h"
+#include "ui/widgets/Menu.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +17,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyleOptionMenuItem>
 #include <QTest>
 #include <QToolButton>
 
@@ -339,6 +342,51 @@ private Q_SLOTS:
         QCOMPARE(f->store->trashedNotes().size(), 1);
     }
 
+    // Entries that lose data are marked and drawn in the destructive red; the others are not.
+    void destructiveEntriesAreMarked_data()
+    {
+        QTest::addColumn<bool>("trash");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("destructive");
+        QTest::newRow("delete") << false << "common.delete" << true;
+        QTest::newRow("copy") << false << "list.menu.copy" << false;
+        QTest::newRow("delete forever") << true << "list.menu.deleteForever" << true;
+        QTest::newRow("restore") << true << "list.restore" << false;
+    }
+    void destructiveEntriesAreMarked()
+    {
+        QFETCH(bool, trash);
+        QFETCH(QString, entry);
+        QFETCH(bool, destructive);
+        const QString id = add(QStringLiteral("a note"));
+        if (trash)
+            f->store->deleteNote(id);
+        open();
+        view->setTrashMode(trash);
+        std::unique_ptr<QMenu> menu(view->contextMenu(id));
+        QAction *item = action(menu.get(), L(entry.toUtf8().constData()));
+        QVERIFY(item);
+        QCOMPARE(Menu::isDestructive(item), destructive);
+
+        auto *styled = qobject_cast<Menu *>(menu.get());
+        QVERIFY(styled);
+        QStyleOptionMenuItem option;
+        styled->initStyleOption(&option, item);
+        const QColor red = ScreenStyle::red(menu->palette());
+        QCOMPARE(option.palette.color(QPalette::Active, QPalette::Text) == red, destructive);
+
+        // And it is what the menu draws: red pixels appear only in a destructive entry.
+        menu->adjustSize();
+        const QImage picture = menu->grab(menu->actionGeometry(item)).toImage();
+        bool reddish = false;
+        for (int y = 0; y < picture.height() && !reddish; ++y)
+            for (int x = 0; x < picture.width() && !reddish; ++x) {
+                const QColor pixel = picture.pixelColor(x, y);
+                reddish = pixel.red() > pixel.green() + 60 && pixel.red() > pixel.blue() + 60;
+            }
+        QCOMPARE(reddish, destructive);
+    }
+
     void shareLinkEntry_data() { ScreenFixture::shareLinkEntryRows(); }
     void shareLinkEntry()
     {
@@ -466,6 +514,8 @@ private Q_SLOTS:
         f->dialogs.confirmAnswer = false;
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(f->dialogs.confirmations.last().title, L("list.emptyTrash.title", 2));
+        QVERIFY(f->dialogs.confirmations.last().destructive);
+        QCOMPARE(f->dialogs.confirmations.last().acceptText, L("list.emptyTrash"));
         QCOMPARE(f->store->trashedNotes().size(), 2);
         f->dialogs.confirmAnswer = true;
         QTest::mouseClick(button, Qt::LeftButton);

@@ -8,6 +8,7 @@
 #include "ui/shell/Dialogs.h"
 #include "ui/list/NoteListModel.h"
 #include "ui/list/NoteRowDelegate.h"
+#include "ui/widgets/Menu.h"
 #include "ui/widgets/Notice.h"
 #include "ui/style/ScreenStyle.h"
 #include "ui/share/ShareLinkClipboard.h"
@@ -630,14 +631,15 @@ void NoteListView::copyNote(const QString &id)
 
 QMenu *NoteListView::contextMenu(const QString &id, QWidget *parent)
 {
-    auto *menu = new QMenu(parent ? parent : this);
+    auto *menu = new Menu(parent ? parent : this);
     if (m_trash) {
         menu->addAction(L("list.restore"), this, [this, id] {
             if (m_store)
                 m_store->restore(id);
         });
         menu->addSeparator();
-        menu->addAction(L("list.menu.deleteForever"), this, [this, id] { confirmPurge(id); });
+        Menu::markDestructive(
+            menu->addAction(L("list.menu.deleteForever"), this, [this, id] { confirmPurge(id); }));
         return menu;
     }
     menu->addAction(L("list.menu.copy"), this, [this, id] { copyNote(id); });
@@ -647,10 +649,10 @@ QMenu *NoteListView::contextMenu(const QString &id, QWidget *parent)
     share->setEnabled(m_sync && m_sync->account() && note && !m_sharing.contains(id)
                       && !TextUtil::trimWhitespace(note->body).isEmpty());
     menu->addSeparator();
-    menu->addAction(L("common.delete"), this, [this, id] {
+    Menu::markDestructive(menu->addAction(L("common.delete"), this, [this, id] {
         if (m_store)
             m_store->deleteNote(id);
-    });
+    }));
     return menu;
 }
 
