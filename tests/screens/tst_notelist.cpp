@@ -4,6 +4,7 @@
 #include "telemetry/Telemetry.h"
 #include "ui/list/NoteListModel.h"
 #include "ui/list/NoteListView.h"
+#include "ui/list/NoteRowDelegate.h"
 #include "ui/widgets/Notice.h"
 #include "ui/style/RelativeDate.h"
 #include "ui/style/ScreenStyle.h"
@@ -21,6 +22,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <limits>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -32,6 +35,27 @@ QStringList ids(const QList<Note> &notes)
         result << note.id;
     return result;
 }
+
+// Counts the events of one type a widget receives.
+class EventCounter : public QObject
+{
+public:
+    EventCounter(QObject *target, QEvent::Type type, int *count)
+        : QObject(target), m_type(type), m_count(count)
+    {
+        target->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == m_type)
+            ++*m_count;
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    int *m_count;
+};
 
 QAction *action(QMenu *menu, const QString &text)
 {
@@ -651,6 +675,68 @@ private Q_SLOTS:
         const Date now { 800000000 };
         const QString text = RelativeDate::format(Date { now.seconds - age }, now);
         QCOMPARE(text, count < 0 ? L(key.toUtf8().constData()) : L(key.toUtf8().constData(), count));
+    }
+
+    void dateRefreshDelay_data()
+    {
+        QTest::addColumn<double>("age");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("seconds old: every second") << 12.0 << 30000 << 1000;
+        QTest::newRow("seconds old, shorter interval") << 12.0 << 50 << 50;
+        QTest::newRow("minutes old: the interval") << 300.0 << 30000 << 30000;
+        QTest::newRow("no rows") << std::numeric_limits<double>::infinity() << 30000 << 30000;
+        QTest::newRow("clock behind the note") << -20.0 << 30000 << 1000;
+    }
+    void dateRefreshDelay()
+    {
+        QFETCH(double, age);
+        QFETCH(int, interval);
+        QFETCH(int, expected);
+        QCOMPARE(NoteListView::dateRefreshDelay(age, std::chrono::milliseconds(interval)).count(),
+                 expected);
+    }
+
+    // While the list shows, the rows' relative dates are drawn again as time passes; while it
+    // is hidden, nothing ticks.
+    void relativeDatesMoveOnWhileShown()
+    {
+        const QString id = add(QStringLiteral("written a while ago"));
+        const double written = f->store->note(id)->updatedAt.seconds;
+        double now = written + 5 * 60;
+        open();
+        view->rowDelegate()->setClock([&now] { return Date { now }; });
+        QListView *list = view->listView();
+        const QModelIndex row = list->model()->index(0, 0);
+        const auto drawn = [&] {
+            return RelativeDate::format(Date { row.data(NoteListModel::DateRole).toDouble() },
+                                        view->rowDelegate()->now());
+        };
+        QCOMPARE(drawn(), L("date.relative.minutes", 5));
+
+        QSignalSpy changed(list->model(), &QAbstractItemModel::dataChanged);
+        const auto dateChanges = [&] {
+            int count = 0;
+            for (const auto &arguments : changed)
+                count += arguments.at(2).value<QList<int>>().contains(NoteListModel::DateRole);
+            return count;
+        };
+        int paints = 0;
+        new EventCounter(list->viewport(), QEvent::Paint, &paints);
+        QTest::qWait(50); // the first paint of the list settles
+        paints = 0;
+        view->setDateRefreshInterval(20ms);
+        now = written + 2 * 3600;
+        QTRY_VERIFY(dateChanges() >= 1);
+        QTRY_VERIFY(paints >= 1); // the row is drawn again, now two hours old
+        QCOMPARE(drawn(), L("date.relative.hours", 2));
+
+        view->hide();
+        changed.clear();
+        QTest::qWait(120);
+        QCOMPARE(dateChanges(), 0);
+        view->show();
+        QTRY_VERIFY(dateChanges() >= 1);
     }
 
     void relativeDatesFollowTheLanguage()

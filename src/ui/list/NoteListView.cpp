@@ -34,6 +34,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cmath>
+#include <limits>
+
 namespace {
 
 
@@ -183,6 +186,8 @@ void NoteListView::buildUi()
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setSingleShot(true);
     m_refreshTimer->setInterval(0);
+    m_dateTimer = new QTimer(this);
+    m_dateTimer->setSingleShot(true);
     applyLook();
 }
 
@@ -235,6 +240,10 @@ void NoteListView::bind()
     });
 
     connect(m_refreshTimer, &QTimer::timeout, this, &NoteListView::refresh);
+    connect(m_dateTimer, &QTimer::timeout, this, [this] {
+        m_model->refreshDates();
+        scheduleDateRefresh();
+    });
     if (m_store) {
         connect(m_store, &NoteStore::notesChanged, this, &NoteListView::scheduleRefresh);
         // Purges and emptying the trash change only the trashed notes.
@@ -325,11 +334,50 @@ void NoteListView::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (m_stale)
         refresh();
+    scheduleDateRefresh();
     if (!m_trash) {
         m_search->setFocus(Qt::OtherFocusReason);
         // The panel may activate its window a moment after showing it.
         QTimer::singleShot(0, m_search, [search = m_search] { search->setFocus(Qt::OtherFocusReason); });
     }
+}
+
+void NoteListView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // Nobody sees the dates while the panel is closed or another screen shows.
+    m_dateTimer->stop();
+}
+
+void NoteListView::setDateRefreshInterval(std::chrono::milliseconds interval)
+{
+    m_dateRefreshInterval = std::max(interval, std::chrono::milliseconds(1));
+    scheduleDateRefresh();
+}
+
+std::chrono::milliseconds NoteListView::dateRefreshDelay(double newestAge,
+                                                         std::chrono::milliseconds interval)
+{
+    using namespace std::chrono_literals;
+    if (std::isfinite(newestAge) && newestAge < 60)
+        return std::min(interval, std::chrono::milliseconds(1s));
+    return interval;
+}
+
+void NoteListView::scheduleDateRefresh()
+{
+    if (!isVisible()) {
+        m_dateTimer->stop();
+        return;
+    }
+    // The rows are drawn against the delegate's clock, so the newest age is measured with it.
+    const QList<Note> &notes = m_model->notes();
+    double newest = -std::numeric_limits<double>::infinity();
+    for (const Note &note : notes)
+        newest = std::max(newest, note.updatedAt.seconds);
+    const double age = notes.isEmpty() ? std::numeric_limits<double>::infinity()
+                                       : m_delegate->now().seconds - newest;
+    m_dateTimer->start(dateRefreshDelay(age, m_dateRefreshInterval));
 }
 
 bool NoteListView::eventFilter(QObject *watched, QEvent *event)
@@ -472,6 +520,8 @@ void NoteListView::refresh()
     m_model->setNotes(rows);
     updateEmptyState();
     updateEmptyTrashButton();
+    // A note changed a moment ago reads in seconds: the redraws speed up at once.
+    scheduleDateRefresh();
 }
 
 void NoteListView::updateEmptyTrashButton()
