@@ -65,7 +65,8 @@ std::optional<int> answerCommandLine(const QStringList &arguments, bool qtOption
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption toggle(QStringLiteral("toggle"));
     const QCommandLineOption help(QStringList { QStringLiteral("h"), QStringLiteral("help") });
-    const QCommandLineOption version(QStringList { QStringLiteral("v"), QStringLiteral("version") });
+    const QCommandLineOption version(
+        QStringList { QStringLiteral("v"), QStringLiteral("version") });
     parser.addOptions({ toggle, help, version });
 
     if (!parser.parse(arguments)) {
@@ -97,7 +98,8 @@ std::optional<int> answerCommandLine(const QStringList &arguments, bool qtOption
         return 0;
     }
     if (parser.isSet(version)) {
-        print(stdout, QStringLiteral("scrivelbar %1 (%2)\n").arg(AppInfo::version(), AppInfo::build()));
+        print(stdout,
+              QStringLiteral("scrivelbar %1 (%2)\n").arg(AppInfo::version(), AppInfo::build()));
         return 0;
     }
     return std::nullopt;

@@ -5,10 +5,10 @@
 #include "ui/list/NoteListModel.h"
 #include "ui/list/NoteListView.h"
 #include "ui/list/NoteRowDelegate.h"
-#include "ui/widgets/Notice.h"
 #include "ui/style/RelativeDate.h"
 #include "ui/style/ScreenStyle.h"
 #include "ui/widgets/Menu.h"
+#include "ui/widgets/Notice.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,7 +41,9 @@ class EventCounter : public QObject
 {
 public:
     EventCounter(QObject *target, QEvent::Type type, int *count)
-        : QObject(target), m_type(type), m_count(count)
+        : QObject(target)
+        , m_type(type)
+        , m_count(count)
     {
         target->installEventFilter(this);
     }

@@ -197,9 +197,12 @@ private Q_SLOTS:
                     const bool close = qAbs(got.red() - expected.red()) <= 3
                         && qAbs(got.green() - expected.green()) <= 3
                         && qAbs(got.blue() - expected.blue()) <= 3 && got.alpha() == 255;
-                    QVERIFY2(close, qPrintable(QStringLiteral("band %1 at %2,%3: %4, want %5")
-                                                   .arg(i).arg(x).arg(y)
-                                                   .arg(got.name(QColor::HexArgb), expected.name())));
+                    QVERIFY2(close,
+                             qPrintable(QStringLiteral("band %1 at %2,%3: %4, want %5")
+                                            .arg(i)
+                                            .arg(x)
+                                            .arg(y)
+                                            .arg(got.name(QColor::HexArgb), expected.name())));
                 }
             }
         }
@@ -231,13 +234,17 @@ private Q_SLOTS:
             const QColor top = preview.pixelColor(x, 4);
             for (int y = 4; y < preview.height() - 2; ++y) {
                 const QColor got = preview.pixelColor(x, y);
-                QVERIFY2(got == top, qPrintable(QStringLiteral("column %1 varies: %2 and %3")
-                                                    .arg(x).arg(top.name(), got.name())));
+                QVERIFY2(got == top,
+                         qPrintable(QStringLiteral("column %1 varies: %2 and %3")
+                                        .arg(x)
+                                        .arg(top.name(), got.name())));
             }
             const int distance = qAbs(top.red() - source.red()) + qAbs(top.green() - source.green())
                 + qAbs(top.blue() - source.blue());
-            QVERIFY2(distance <= 30, qPrintable(QStringLiteral("column %1: %2, want about %3")
-                                                    .arg(x).arg(top.name(), source.name())));
+            QVERIFY2(distance <= 30,
+                     qPrintable(QStringLiteral("column %1: %2, want about %3")
+                                    .arg(x)
+                                    .arg(top.name(), source.name())));
         }
     }
 

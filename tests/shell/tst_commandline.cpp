@@ -89,19 +89,22 @@ private Q_SLOTS:
         QTest::newRow("help") << QStringList { "--help" } << 0 << help << QString() << false;
         QTest::newRow("short help") << QStringList { "-h" } << 0 << help << QString() << false;
         QTest::newRow("help after a Qt option")
-            << QStringList { "-platform", "offscreen", "--help" } << 0 << help << QString() << false;
-        QTest::newRow("version") << QStringList { "--version" } << 0 << version << QString() << false;
-        QTest::newRow("short version") << QStringList { "-v" } << 0 << version << QString() << false;
+            << QStringList { "-platform", "offscreen", "--help" } << 0 << help << QString()
+            << false;
+        QTest::newRow("version") << QStringList { "--version" } << 0 << version << QString()
+                                 << false;
+        QTest::newRow("short version")
+            << QStringList { "-v" } << 0 << version << QString() << false;
         QTest::newRow("unknown option") << QStringList { "--bogus" } << 2 << QStringList()
                                         << "unknown option '--bogus'" << false;
-        QTest::newRow("unknown single-dash option") << QStringList { "-bogus" } << 2 << QStringList()
-                                                    << "unknown option '-bogus'" << false;
+        QTest::newRow("unknown single-dash option")
+            << QStringList { "-bogus" } << 2 << QStringList() << "unknown option '-bogus'" << false;
         QTest::newRow("unknown after toggle") << QStringList { "--toggle", "--frobnicate" } << 2
                                               << QStringList() << "'--frobnicate'" << false;
-        QTest::newRow("unknown with a value") << QStringList { "--colour=red" } << 2 << QStringList()
-                                              << "'--colour'" << false;
-        QTest::newRow("a value for toggle") << QStringList { "--toggle=yes" } << 2 << QStringList()
-                                            << "toggle" << false;
+        QTest::newRow("unknown with a value")
+            << QStringList { "--colour=red" } << 2 << QStringList() << "'--colour'" << false;
+        QTest::newRow("a value for toggle")
+            << QStringList { "--toggle=yes" } << 2 << QStringList() << "toggle" << false;
         QTest::newRow("unexpected argument") << QStringList { "notes.md" } << 2 << QStringList()
                                              << "unexpected argument 'notes.md'" << false;
         // What the running instance is for still reaches it.
@@ -118,8 +121,8 @@ private Q_SLOTS:
         QFETCH(bool, handedOver);
 
         SingleInstance running;
-        QVERIFY(running.listen(SingleInstance::serverNameFor(
-            m_home.filePath(QStringLiteral("data/ScrivelBar")))));
+        QVERIFY(running.listen(
+            SingleInstance::serverNameFor(m_home.filePath(QStringLiteral("data/ScrivelBar")))));
         QSignalSpy received(&running, &SingleInstance::argumentsReceived);
 
         // The new process waits for the running one's answer: let this loop give it.
@@ -141,7 +144,8 @@ private Q_SLOTS:
             QVERIFY2(stderrText.isEmpty(), qPrintable(stderrText));
         } else {
             QVERIFY2(stderrText.contains(err), qPrintable(stderrText));
-            QVERIFY2(stderrText.contains(QLatin1String("scrivelbar --help")), qPrintable(stderrText));
+            QVERIFY2(stderrText.contains(QLatin1String("scrivelbar --help")),
+                     qPrintable(stderrText));
         }
         QCoreApplication::processEvents();
         QCOMPARE(received.size(), handedOver ? 1 : 0);
@@ -154,7 +158,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("help") << "--help" << "--toggle";
+        QTest::newRow("help") << "--help"
+                              << "--toggle";
         QTest::newRow("version") << "--version" << AppInfo::version();
     }
     void helpNeedsNoDisplay()

@@ -102,8 +102,9 @@ private Q_SLOTS:
             shownIn = dialog->directory().absolutePath();
             return picked;
         });
-        QCOMPARE(dialogs.openFiles(nullptr, QStringLiteral("Image"), QStringLiteral("*.png"), false),
-                 QStringList { picked });
+        QCOMPARE(
+            dialogs.openFiles(nullptr, QStringLiteral("Image"), QStringLiteral("*.png"), false),
+            QStringList { picked });
         QCOMPARE(QDir(shownIn), QDir(first));
         QCOMPARE(dialogs.openStartFolder(), folder);
 

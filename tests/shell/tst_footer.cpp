@@ -185,9 +185,11 @@ private Q_SLOTS:
         const double ui = pixelsOf(footer->font());
         const double caption = pixelsOf(label->font());
         const double twoPoints = 2.0 * dpi / 72.0;
-        QVERIFY2(caption >= ui - twoPoints - 0.01,
-                 qPrintable(QStringLiteral("caption %1 px under a %2 px font").arg(caption).arg(ui)));
-        QVERIFY2(caption < ui, qPrintable(QStringLiteral("caption %1 px, font %2 px").arg(caption).arg(ui)));
+        QVERIFY2(
+            caption >= ui - twoPoints - 0.01,
+            qPrintable(QStringLiteral("caption %1 px under a %2 px font").arg(caption).arg(ui)));
+        QVERIFY2(caption < ui,
+                 qPrintable(QStringLiteral("caption %1 px, font %2 px").arg(caption).arg(ui)));
     }
 
     void accountTooltip()

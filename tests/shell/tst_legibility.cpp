@@ -44,8 +44,8 @@ private Q_SLOTS:
         QTest::addColumn<double>("expected");
         QTest::newRow("black on white") << QColor(Qt::black) << QColor(Qt::white) << 21.0;
         QTest::newRow("same colour") << QColor(0x77, 0x33, 0x11) << QColor(0x77, 0x33, 0x11) << 1.0;
-        QTest::newRow("order does not matter") << QColor(Qt::white) << QColor(0x76, 0x76, 0x76)
-                                               << 4.54;
+        QTest::newRow("order does not matter")
+            << QColor(Qt::white) << QColor(0x76, 0x76, 0x76) << 4.54;
         QTest::newRow("mid grey on white") << QColor(0x76, 0x76, 0x76) << QColor(Qt::white) << 4.54;
     }
     void contrastRatioFollowsWcag()
@@ -64,17 +64,18 @@ private Q_SLOTS:
         std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
         QVERIFY(fusion);
         QTest::newRow("Fusion light") << fusion->standardPalette() << false;
-        QTest::newRow("application palette") << QApplication::palette()
-                                             << ScreenStyle::isDark(QApplication::palette());
-        QTest::newRow("Breeze light") << windowed(QColor(0xef, 0xf0, 0xf1), QColor(Qt::white)) << false;
+        QTest::newRow("application palette")
+            << QApplication::palette() << ScreenStyle::isDark(QApplication::palette());
+        QTest::newRow("Breeze light")
+            << windowed(QColor(0xef, 0xf0, 0xf1), QColor(Qt::white)) << false;
         QTest::newRow("white") << windowed(Qt::white, Qt::white) << false;
-        QTest::newRow("darker light grey") << windowed(QColor(0xdc, 0xdc, 0xdc), QColor(0xf4, 0xf4, 0xf4))
-                                           << false;
+        QTest::newRow("darker light grey")
+            << windowed(QColor(0xdc, 0xdc, 0xdc), QColor(0xf4, 0xf4, 0xf4)) << false;
         QTest::newRow("app dark") << appDark() << true;
-        QTest::newRow("Breeze dark") << windowed(QColor(0x31, 0x36, 0x3b), QColor(0x23, 0x26, 0x29))
-                                     << true;
-        QTest::newRow("lighter dark grey") << windowed(QColor(0x48, 0x48, 0x4c), QColor(0x3a, 0x3a, 0x3e))
-                                           << true;
+        QTest::newRow("Breeze dark")
+            << windowed(QColor(0x31, 0x36, 0x3b), QColor(0x23, 0x26, 0x29)) << true;
+        QTest::newRow("lighter dark grey")
+            << windowed(QColor(0x48, 0x48, 0x4c), QColor(0x3a, 0x3a, 0x3e)) << true;
         QTest::newRow("black") << windowed(Qt::black, Qt::black) << true;
     }
     void colouredTextIsLegible()
