@@ -4,6 +4,7 @@
 #include "platform/linux/SingleInstance.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDeadlineTimer>
 #include <QPalette>
 #include <QSocketNotifier>
@@ -12,10 +13,97 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
+
+// Like the command-line tool's help, in English.
+constexpr const char kHelp[] = R"(Usage: scrivelbar [--toggle]
+
+ScrivelBar keeps short Markdown notes in a panel under its tray icon. Starting it while it
+runs opens the running one's panel.
+
+Options:
+  --toggle                    open the panel, or close it when it is open (bind this to a
+                              desktop shortcut where the hot key cannot be grabbed, as on
+                              Wayland)
+  -h, --help                  show this help
+  -v, --version               show the version
+
+Qt's own options (-platform, -style, ...) are accepted too.
+
+Environment:
+  SCRIVELBAR_PALETTE=dark     use the dark palette whatever the desktop's is
+)";
+
+constexpr int usageError = 2;
+
+void print(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+int usage(const QString &problem)
+{
+    print(stderr, QStringLiteral("scrivelbar: %1 (see scrivelbar --help)\n").arg(problem));
+    return usageError;
+}
+
+// Help, version and bad usage are answered by this process alone, before it looks for a
+// running instance (which would otherwise take the arguments and end this start silently).
+// Returns the exit status when the command line is answered; nothing when the app should run.
+// `qtOptionsRemoved` is false for the raw command line: help and version then need no display,
+// and anything the parser does not know may still be one of Qt's own options.
+std::optional<int> answerCommandLine(const QStringList &arguments, bool qtOptionsRemoved)
+{
+    QCommandLineParser parser;
+    // Qt's options are single-dash words (-style): "-bogus" is one unknown option, not five.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption toggle(QStringLiteral("toggle"));
+    const QCommandLineOption help(QStringList { QStringLiteral("h"), QStringLiteral("help") });
+    const QCommandLineOption version(
+        QStringList { QStringLiteral("v"), QStringLiteral("version") });
+    parser.addOptions({ toggle, help, version });
+
+    if (!parser.parse(arguments)) {
+        if (!qtOptionsRemoved)
+            return std::nullopt;
+        const QStringList unknown = parser.unknownOptionNames();
+        if (unknown.isEmpty())
+            return usage(parser.errorText());
+        // Named as the user wrote it ("-x", "--x", "--x=1").
+        QString written = QStringLiteral("--") + unknown.constFirst();
+        for (const QString &argument : arguments.mid(1)) {
+            const QString name = argument.section(QLatin1Char('='), 0, 0);
+            if (name == QStringLiteral("-") + unknown.constFirst()
+                || name == QStringLiteral("--") + unknown.constFirst()) {
+                written = name;
+                break;
+            }
+        }
+        return usage(QStringLiteral("unknown option '%1'").arg(written));
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        if (!qtOptionsRemoved)
+            return std::nullopt;
+        return usage(QStringLiteral("unexpected argument '%1'")
+                         .arg(parser.positionalArguments().constFirst()));
+    }
+    if (parser.isSet(help)) {
+        print(stdout, QString::fromUtf8(kHelp));
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        print(stdout,
+              QStringLiteral("scrivelbar %1 (%2)\n").arg(AppInfo::version(), AppInfo::build()));
+        return 0;
+    }
+    return std::nullopt;
+}
 
 int signalPipe[2] = { -1, -1 };
 
@@ -77,6 +165,12 @@ void applyPaletteOverride()
 
 int main(int argc, char *argv[])
 {
+    QStringList raw;
+    for (int i = 0; i < argc; ++i)
+        raw << QString::fromLocal8Bit(argv[i]);
+    if (const auto status = answerCommandLine(raw, false))
+        return *status;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(AppInfo::name());
     QApplication::setApplicationVersion(AppInfo::version());
@@ -85,6 +179,9 @@ int main(int argc, char *argv[])
     QApplication::setQuitOnLastWindowClosed(false);
     applyPaletteOverride();
 
+    // Qt has taken its own options out of the arguments: what is left must be ours.
+    if (const auto status = answerCommandLine(QApplication::arguments(), true))
+        return *status;
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     const QString server = SingleInstance::serverNameFor(NoteStore::defaultSupportFolder());

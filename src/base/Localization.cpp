@@ -24,7 +24,8 @@ struct State
     std::vector<std::unique_ptr<QTranslator>> tables;
     std::unique_ptr<QTranslator> english; // always underneath as the fallback
     QString tableName;
-    std::unique_ptr<QTranslator> qtTranslations;
+    // Qt's own catalogues in the language of tableName, installed in the application.
+    std::vector<std::unique_ptr<QTranslator>> qtTranslations;
 };
 
 State &state()
@@ -92,6 +93,39 @@ QStringList candidates(AppLanguage language)
     return names;
 }
 
+// Qt's catalogues whose texts reach the user: dialog buttons, file and network errors.
+const QStringList qtCatalogues { QStringLiteral("qtbase") };
+
+// Qt's texts (a network error inside one of our sentences, a dialog's buttons) follow the table
+// actually in use, not the locale: with a system language we have no table for, the sentence is
+// English and so is the error inside it.
+void installQtTranslations()
+{
+    State &s = state();
+    std::vector<std::unique_ptr<QTranslator>> next;
+    QStringList names;
+    addUnique(names, s.tableName);
+    addUnique(names, s.tableName.section(QLatin1Char('_'), 0, 0));
+    const QDir dir(QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    for (const QString &catalogue : qtCatalogues) {
+        for (const QString &name : names) {
+            auto translator = std::make_unique<QTranslator>();
+            if (translator->load(dir.filePath(catalogue + u'_' + name + QStringLiteral(".qm")))) {
+                next.push_back(std::move(translator));
+                break;
+            }
+        }
+    }
+    // Every catalogue of the previous language goes, so no Qt text stays behind in it.
+    if (QCoreApplication::instance()) {
+        for (const auto &old : s.qtTranslations)
+            QCoreApplication::removeTranslator(old.get());
+        for (const auto &translator : next)
+            QCoreApplication::installTranslator(translator.get());
+    }
+    s.qtTranslations = std::move(next);
+}
+
 void ensureLoaded()
 {
     State &s = state();
@@ -119,24 +153,7 @@ void ensureLoaded()
     }
     if (s.tableName.isEmpty() && s.english)
         s.tableName = QStringLiteral("en");
-}
-
-void installQtTranslations()
-{
-    State &s = state();
-    auto *app = QCoreApplication::instance();
-    if (s.qtTranslations && app)
-        QCoreApplication::removeTranslator(s.qtTranslations.get());
-    s.qtTranslations = std::make_unique<QTranslator>();
-    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-    // QTranslator's locale search tries qtbase_pt_BR, then qtbase_pt, and so on.
-    if (!s.qtTranslations->load(Localization::locale(), QStringLiteral("qtbase"),
-                                QStringLiteral("_"), dir)) {
-        s.qtTranslations.reset();
-        return;
-    }
-    if (app)
-        QCoreApplication::installTranslator(s.qtTranslations.get());
+    installQtTranslations();
 }
 
 bool isIntegerType(const QVariant &value)
@@ -241,7 +258,6 @@ void setLanguage(AppLanguage language)
     s.language = language;
     s.loaded = false;
     ensureLoaded();
-    installQtTranslations();
 }
 
 QLocale localeFor(AppLanguage language)

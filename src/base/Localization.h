@@ -31,7 +31,9 @@ namespace Localization {
 /// The interface language currently in force.
 AppLanguage language();
 /// Sets the language, loads its message table (with the fallbacks es_ES → es, pt_BR → pt)
-/// and Qt's own translations for it, so that Qt's dialogs follow the choice.
+/// and swaps Qt's own translations (qtbase) for those of the same language as the table in
+/// use, so that Qt's dialogs and error texts never stay in the previous language or differ
+/// from the sentence they appear in.
 void setLanguage(AppLanguage language);
 
 /// Locale for number and date formatting: en → "en", es → "es", pt → "pt_BR",

@@ -12,6 +12,12 @@
 namespace {
 // About 7,000 previews of 88 × 88; a memory bound the system cache would otherwise impose.
 constexpr qsizetype kCacheBytes = 200 * 1024 * 1024;
+
+bool hasColourTable(QImage::Format format)
+{
+    return format == QImage::Format_Indexed8 || format == QImage::Format_Mono
+        || format == QImage::Format_MonoLSB;
+}
 } // namespace
 
 Thumbnails &Thumbnails::shared()
@@ -49,8 +55,13 @@ QImage Thumbnails::decode(const QString &path, int maxSize)
 {
     QImageReader reader(path);
     reader.setAutoTransform(true);
+    // Scaling an image with a colour table maps the blended pixels back onto a palette, which
+    // turns previews grey and dithered. Such images (palette PNGs, GIFs) are read whole, made
+    // true colour and scaled afterwards; their readers decode the whole picture before scaling
+    // anyway, so this costs nothing extra.
+    const bool paletted = hasColourTable(reader.imageFormat());
     const QSize stored = reader.size();
-    if (stored.isValid() && !stored.isEmpty()) {
+    if (!paletted && stored.isValid() && !stored.isEmpty()) {
         const int longest = std::max(stored.width(), stored.height());
         if (longest > maxSize) {
             // One factor for both sides: the orientation is applied after scaling, so the
@@ -63,6 +74,9 @@ QImage Thumbnails::decode(const QString &path, int maxSize)
     QImage image = reader.read();
     if (image.isNull())
         return {};
+    if (hasColourTable(image.format()))
+        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                              : QImage::Format_RGB32);
     // Formats that cannot scale while decoding still come out small.
     if (std::max(image.width(), image.height()) > maxSize)
         image = image.scaled(maxSize, maxSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);

@@ -14,8 +14,9 @@ class QThreadPool;
 
 /// Small previews of image files, decoded off the main thread and kept in one process-wide
 /// memory cache keyed by the file's path and modification time (a replaced file gets a new
-/// entry). Only the preview is decoded, never the full picture, and EXIF orientation is
-/// applied. The cache and the request bookkeeping live on the main thread.
+/// entry). Only the preview is decoded where the format allows it, and EXIF orientation is
+/// applied; previews are always true colour (RGB or ARGB), palette images included. The cache
+/// and the request bookkeeping live on the main thread.
 class Thumbnails : public QObject
 {
     Q_OBJECT

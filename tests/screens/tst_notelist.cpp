@@ -4,8 +4,11 @@
 #include "telemetry/Telemetry.h"
 #include "ui/list/NoteListModel.h"
 #include "ui/list/NoteListView.h"
-#include "ui/widgets/Notice.h"
+#include "ui/list/NoteRowDelegate.h"
 #include "ui/style/RelativeDate.h"
+#include "ui/style/ScreenStyle.h"
+#include "ui/widgets/Menu.h"
+#include "ui/widgets/Notice.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,8 +18,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyleOptionMenuItem>
 #include <QTest>
 #include <QToolButton>
+
+#include <limits>
 
 using namespace std::chrono_literals;
 
@@ -29,6 +35,29 @@ QStringList ids(const QList<Note> &notes)
         result << note.id;
     return result;
 }
+
+// Counts the events of one type a widget receives.
+class EventCounter : public QObject
+{
+public:
+    EventCounter(QObject *target, QEvent::Type type, int *count)
+        : QObject(target)
+        , m_type(type)
+        , m_count(count)
+    {
+        target->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == m_type)
+            ++*m_count;
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    int *m_count;
+};
 
 QAction *action(QMenu *menu, const QString &text)
 {
@@ -147,6 +176,41 @@ private Q_SLOTS:
         // Typing goes straight into the search.
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("on"));
         QCOMPARE(view->query(), QStringLiteral("on"));
+    }
+
+    void escapeClearsTheSearchFirst_data()
+    {
+        QTest::addColumn<bool>("trash");
+        QTest::newRow("notes") << false;
+        QTest::newRow("trash") << true;
+    }
+    void escapeClearsTheSearchFirst()
+    {
+        QFETCH(bool, trash);
+        const QString id = add(QStringLiteral("milk"));
+        add(QStringLiteral("eggs"));
+        if (trash)
+            f->store->deleteNote(id);
+        open();
+        view->setTrashMode(trash);
+        view->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(view.get()));
+        view->searchField()->setFocus();
+        QTRY_VERIFY(view->searchField()->hasFocus());
+        QSignalSpy back(view.get(), &NoteListView::showAccount);
+        const qsizetype all = view->rows().size();
+
+        QTest::keyClicks(view->searchField(), QStringLiteral("zzz"));
+        QVERIFY(view->rows().isEmpty());
+        QTest::keyClick(view->searchField(), Qt::Key_Escape);
+        QCOMPARE(view->query(), QString());
+        QVERIFY(view->searchField()->hasFocus());
+        QCOMPARE(view->rows().size(), all);
+        QCOMPARE(back.count(), 0);
+
+        // In an empty field Escape acts as before: back in the trash, nothing in the list.
+        QTest::keyClick(view->searchField(), Qt::Key_Escape);
+        QCOMPARE(back.count(), trash ? 1 : 0);
     }
 
     void returnOpensFirstRow()
@@ -304,6 +368,51 @@ private Q_SLOTS:
         QCOMPARE(f->store->trashedNotes().size(), 1);
     }
 
+    // Entries that lose data are marked and drawn in the destructive red; the others are not.
+    void destructiveEntriesAreMarked_data()
+    {
+        QTest::addColumn<bool>("trash");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<bool>("destructive");
+        QTest::newRow("delete") << false << "common.delete" << true;
+        QTest::newRow("copy") << false << "list.menu.copy" << false;
+        QTest::newRow("delete forever") << true << "list.menu.deleteForever" << true;
+        QTest::newRow("restore") << true << "list.restore" << false;
+    }
+    void destructiveEntriesAreMarked()
+    {
+        QFETCH(bool, trash);
+        QFETCH(QString, entry);
+        QFETCH(bool, destructive);
+        const QString id = add(QStringLiteral("a note"));
+        if (trash)
+            f->store->deleteNote(id);
+        open();
+        view->setTrashMode(trash);
+        std::unique_ptr<QMenu> menu(view->contextMenu(id));
+        QAction *item = action(menu.get(), L(entry.toUtf8().constData()));
+        QVERIFY(item);
+        QCOMPARE(Menu::isDestructive(item), destructive);
+
+        auto *styled = qobject_cast<Menu *>(menu.get());
+        QVERIFY(styled);
+        QStyleOptionMenuItem option;
+        styled->initStyleOption(&option, item);
+        const QColor red = ScreenStyle::red(menu->palette());
+        QCOMPARE(option.palette.color(QPalette::Active, QPalette::Text) == red, destructive);
+
+        // And it is what the menu draws: red pixels appear only in a destructive entry.
+        menu->adjustSize();
+        const QImage picture = menu->grab(menu->actionGeometry(item)).toImage();
+        bool reddish = false;
+        for (int y = 0; y < picture.height() && !reddish; ++y)
+            for (int x = 0; x < picture.width() && !reddish; ++x) {
+                const QColor pixel = picture.pixelColor(x, y);
+                reddish = pixel.red() > pixel.green() + 60 && pixel.red() > pixel.blue() + 60;
+            }
+        QCOMPARE(reddish, destructive);
+    }
+
     void shareLinkEntry_data() { ScreenFixture::shareLinkEntryRows(); }
     void shareLinkEntry()
     {
@@ -431,6 +540,8 @@ private Q_SLOTS:
         f->dialogs.confirmAnswer = false;
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(f->dialogs.confirmations.last().title, L("list.emptyTrash.title", 2));
+        QVERIFY(f->dialogs.confirmations.last().destructive);
+        QCOMPARE(f->dialogs.confirmations.last().acceptText, L("list.emptyTrash"));
         QCOMPARE(f->store->trashedNotes().size(), 2);
         f->dialogs.confirmAnswer = true;
         QTest::mouseClick(button, Qt::LeftButton);
@@ -566,6 +677,68 @@ private Q_SLOTS:
         const Date now { 800000000 };
         const QString text = RelativeDate::format(Date { now.seconds - age }, now);
         QCOMPARE(text, count < 0 ? L(key.toUtf8().constData()) : L(key.toUtf8().constData(), count));
+    }
+
+    void dateRefreshDelay_data()
+    {
+        QTest::addColumn<double>("age");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("seconds old: every second") << 12.0 << 30000 << 1000;
+        QTest::newRow("seconds old, shorter interval") << 12.0 << 50 << 50;
+        QTest::newRow("minutes old: the interval") << 300.0 << 30000 << 30000;
+        QTest::newRow("no rows") << std::numeric_limits<double>::infinity() << 30000 << 30000;
+        QTest::newRow("clock behind the note") << -20.0 << 30000 << 1000;
+    }
+    void dateRefreshDelay()
+    {
+        QFETCH(double, age);
+        QFETCH(int, interval);
+        QFETCH(int, expected);
+        QCOMPARE(NoteListView::dateRefreshDelay(age, std::chrono::milliseconds(interval)).count(),
+                 expected);
+    }
+
+    // While the list shows, the rows' relative dates are drawn again as time passes; while it
+    // is hidden, nothing ticks.
+    void relativeDatesMoveOnWhileShown()
+    {
+        const QString id = add(QStringLiteral("written a while ago"));
+        const double written = f->store->note(id)->updatedAt.seconds;
+        double now = written + 5 * 60;
+        open();
+        view->rowDelegate()->setClock([&now] { return Date { now }; });
+        QListView *list = view->listView();
+        const QModelIndex row = list->model()->index(0, 0);
+        const auto drawn = [&] {
+            return RelativeDate::format(Date { row.data(NoteListModel::DateRole).toDouble() },
+                                        view->rowDelegate()->now());
+        };
+        QCOMPARE(drawn(), L("date.relative.minutes", 5));
+
+        QSignalSpy changed(list->model(), &QAbstractItemModel::dataChanged);
+        const auto dateChanges = [&] {
+            int count = 0;
+            for (const auto &arguments : changed)
+                count += arguments.at(2).value<QList<int>>().contains(NoteListModel::DateRole);
+            return count;
+        };
+        int paints = 0;
+        new EventCounter(list->viewport(), QEvent::Paint, &paints);
+        QTest::qWait(50); // the first paint of the list settles
+        paints = 0;
+        view->setDateRefreshInterval(20ms);
+        now = written + 2 * 3600;
+        QTRY_VERIFY(dateChanges() >= 1);
+        QTRY_VERIFY(paints >= 1); // the row is drawn again, now two hours old
+        QCOMPARE(drawn(), L("date.relative.hours", 2));
+
+        view->hide();
+        changed.clear();
+        QTest::qWait(120);
+        QCOMPARE(dateChanges(), 0);
+        view->show();
+        QTRY_VERIFY(dateChanges() >= 1);
     }
 
     void relativeDatesFollowTheLanguage()

@@ -150,6 +150,104 @@ private Q_SLOTS:
         QVERIFY2(bottom.blue() > 200 && bottom.red() < 60, qPrintable(bottom.name()));
     }
 
+    // A palette-based (indexed-colour) PNG keeps its colours: no grey, no dithering.
+    void palettePngKeepsItsColours_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("transparent");
+        QTest::newRow("scaled down") << QSize(400, 200) << false;
+        QTest::newRow("scaled down, with a transparent entry") << QSize(400, 200) << true;
+        QTest::newRow("small, not scaled") << QSize(80, 40) << false;
+    }
+    void palettePngKeepsItsColours()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, transparent);
+        TestSupport::TempFolders folders;
+        const QString path = folders.path(QStringLiteral("palette.png"));
+        // Four vertical bands, one colour-table entry each.
+        const QList<QRgb> colours { qRgb(220, 30, 30), qRgb(20, 160, 40), qRgb(30, 60, 210),
+                                    transparent ? qRgba(0, 0, 0, 0) : qRgb(240, 150, 0) };
+        QImage picture(size, QImage::Format_Indexed8);
+        picture.setColorTable(colours);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                picture.setPixel(x, y, uint(x * 4 / size.width()));
+        QVERIFY(picture.save(path, "PNG"));
+        QImageReader stored(path);
+        QCOMPARE(stored.imageFormat(), QImage::Format_Indexed8);
+
+        const QImage preview = Thumbnails::decode(path);
+        QVERIFY(!preview.isNull());
+        QVERIFY2(std::max(preview.width(), preview.height()) <= Thumbnails::maxPixelSize,
+                 qPrintable(QStringLiteral("%1×%2").arg(preview.width()).arg(preview.height())));
+        QVERIFY2(preview.format() != QImage::Format_Indexed8 && !preview.isGrayscale(),
+                 qPrintable(QString::number(int(preview.format()))));
+        // Every pixel well inside a band has the band's colour (a few units of rounding at most).
+        const int band = preview.width() / 4;
+        for (int i = 0; i < 4; ++i) {
+            const QColor expected = QColor::fromRgba(colours.at(i));
+            for (int y = 2; y < preview.height() - 2; ++y) {
+                for (int x = i * band + 2; x < (i + 1) * band - 2; ++x) {
+                    const QColor got = preview.pixelColor(x, y);
+                    if (expected.alpha() == 0) {
+                        QVERIFY2(got.alpha() == 0, qPrintable(got.name(QColor::HexArgb)));
+                        continue;
+                    }
+                    const bool close = qAbs(got.red() - expected.red()) <= 3
+                        && qAbs(got.green() - expected.green()) <= 3
+                        && qAbs(got.blue() - expected.blue()) <= 3 && got.alpha() == 255;
+                    QVERIFY2(close,
+                             qPrintable(QStringLiteral("band %1 at %2,%3: %4, want %5")
+                                            .arg(i)
+                                            .arg(x)
+                                            .arg(y)
+                                            .arg(got.name(QColor::HexArgb), expected.name())));
+                }
+            }
+        }
+    }
+
+    // A palette of many colours sweeping across the picture: the preview follows the sweep
+    // smoothly, each column one colour (dithering would scatter other palette entries).
+    void palettePngGradientIsSmooth()
+    {
+        TestSupport::TempFolders folders;
+        const QString path = folders.path(QStringLiteral("sweep.png"));
+        QList<QRgb> colours;
+        for (int i = 0; i < 256; ++i)
+            colours << QColor::fromHsv(i * 300 / 255, 200, 230).rgb();
+        colours[255] = qRgba(0, 0, 0, 0); // one transparent entry, as exported art often has
+        const QSize size(510, 255);
+        QImage picture(size, QImage::Format_Indexed8);
+        picture.setColorTable(colours);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                picture.setPixel(x, y, y < 3 ? 255u : uint(std::min(254, x / 2)));
+        QVERIFY(picture.save(path, "PNG"));
+
+        const QImage preview = Thumbnails::decode(path);
+        QCOMPARE(preview.size(), QSize(88, 44));
+        for (int x = 2; x < preview.width() - 2; ++x) {
+            const QColor source = QColor::fromRgb(
+                colours.at(std::min(254, int((x + 0.5) * size.width() / preview.width()) / 2)));
+            const QColor top = preview.pixelColor(x, 4);
+            for (int y = 4; y < preview.height() - 2; ++y) {
+                const QColor got = preview.pixelColor(x, y);
+                QVERIFY2(got == top,
+                         qPrintable(QStringLiteral("column %1 varies: %2 and %3")
+                                        .arg(x)
+                                        .arg(top.name(), got.name())));
+            }
+            const int distance = qAbs(top.red() - source.red()) + qAbs(top.green() - source.green())
+                + qAbs(top.blue() - source.blue());
+            QVERIFY2(distance <= 30,
+                     qPrintable(QStringLiteral("column %1: %2, want about %3")
+                                    .arg(x)
+                                    .arg(top.name(), source.name())));
+        }
+    }
+
     void goneContextIsNotCalled()
     {
         TestSupport::TempFolders folders;

@@ -9,6 +9,7 @@
 #include <QLibraryInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 
 namespace {
 
@@ -25,6 +26,29 @@ QString tablesWith(const QTemporaryDir &dir, const QStringList &names)
 
 const QStringList allTables { QStringLiteral("en"), QStringLiteral("es"), QStringLiteral("es_ES"),
                               QStringLiteral("pt_BR"), QStringLiteral("pt") };
+
+// A text Qt itself translates: the error of opening a file that does not exist.
+QString qtFileError()
+{
+    QFile missing(QStringLiteral("/nonexistent-scrivel-folder/missing.txt"));
+    if (missing.open(QIODevice::ReadOnly))
+        qFatal("the missing file exists");
+    return missing.errorString();
+}
+
+const char *const qtFileErrorSource = "No such file or directory";
+
+// The same text as Qt's catalogue for `table` has it (the English source for "en").
+QString qtFileErrorIn(const QString &table)
+{
+    if (table == QLatin1String("en"))
+        return QString::fromLatin1(qtFileErrorSource);
+    QTranslator translator;
+    const QDir dir(QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    if (!translator.load(dir.filePath(QStringLiteral("qtbase_%1.qm").arg(table))))
+        return {};
+    return translator.translate("QIODevice", qtFileErrorSource);
+}
 
 } // namespace
 
@@ -308,6 +332,31 @@ private slots:
         }
     }
 
+    // Every switch replaces Qt's catalogue: a Qt error text is in the new language each time,
+    // never in the one before, and English again at the end.
+    void qtTextsFollowEverySwitch()
+    {
+        QTemporaryDir tables;
+        Localization::setTableDirectory(tablesWith(tables, allTables));
+        const QString spanish = qtFileErrorIn(QStringLiteral("es"));
+        const QString portuguese = qtFileErrorIn(QStringLiteral("pt_BR"));
+        if (spanish.isEmpty() || portuguese.isEmpty())
+            QSKIP("Qt's Spanish and Brazilian Portuguese translations are not installed");
+        const QString english = QString::fromLatin1(qtFileErrorSource);
+        QVERIFY(spanish != english && portuguese != english && spanish != portuguese);
+        QCOMPARE(spanish, QStringLiteral("No hay ningún fichero o directorio con ese nombre"));
+
+        const std::pair<AppLanguage, QString> steps[] = {
+            { AppLanguage::Es, spanish },    { AppLanguage::Pt, portuguese },
+            { AppLanguage::Es, spanish },    { AppLanguage::En, english },
+            { AppLanguage::Pt, portuguese }, { AppLanguage::En, english },
+        };
+        for (const auto &[language, expected] : steps) {
+            Localization::setLanguage(language);
+            QCOMPARE(qtFileError(), expected);
+        }
+    }
+
     // Run by the app_localization_system_* tests, each in its own locale environment.
     void systemLanguage()
     {
@@ -322,6 +371,16 @@ private slots:
         // Numbers follow the system's own locale even when the texts fall back to English.
         const QString text = L("store.warning.massDeletion", 12345, 2);
         QVERIFY2(text.contains(QLocale::system().toString(12345)), qPrintable(text));
+        // Qt's own texts are in the language of the table, not of the system: a German
+        // system gets English sentences with English errors inside, a European Portuguese
+        // one the Brazilian table with Qt's Brazilian texts.
+        const QString table = expected == QLatin1String("es") || expected == QLatin1String("en")
+            ? expected
+            : QStringLiteral("pt_BR");
+        const QString qtText = qtFileErrorIn(table);
+        if (qtText.isEmpty())
+            QSKIP("Qt's translations for the table are not installed");
+        QCOMPARE(qtFileError(), qtText);
     }
 
     void realTables_data()

@@ -9,6 +9,7 @@
 #include "ui/shell/FooterView.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QToolButton>
 #include <QtTest>
 
@@ -146,6 +147,49 @@ private Q_SLOTS:
         const QString text = FooterView::statusText(inputs, Localization::locale());
         Localization::setLanguage(AppLanguage::En);
         QVERIFY2(text.contains(QStringLiteral("1.234")), qPrintable(text));
+    }
+
+    // The status line is a caption: the footer's font two points smaller, never less, whether
+    // the font comes in points or pixels, at construction or later.
+    void statusTextIsCaptionSize_data()
+    {
+        QTest::addColumn<QFont>("font");
+        QTest::addColumn<bool>("atConstruction");
+        QFont points = QApplication::font();
+        points.setPointSizeF(14);
+        QFont pixels = QApplication::font();
+        pixels.setPixelSize(17);
+        QTest::newRow("application font") << QApplication::font() << true;
+        QTest::newRow("points, set later") << points << false;
+        QTest::newRow("pixels, set later") << pixels << false;
+        QTest::newRow("pixels, from the parent") << pixels << true;
+    }
+    void statusTextIsCaptionSize()
+    {
+        QFETCH(QFont, font);
+        QFETCH(bool, atConstruction);
+        QWidget parent;
+        parent.setFont(font);
+        FooterView *footer = m_footer.get();
+        if (atConstruction) {
+            footer = new FooterView(m_store.get(), m_sync.get(), m_dialogs.get(), {}, {}, &parent);
+        } else {
+            m_footer->setFont(font);
+        }
+        const auto *label = footer->findChild<QLabel *>(QStringLiteral("footer.status"));
+        QVERIFY(label);
+        const double dpi = footer->logicalDpiY();
+        const auto pixelsOf = [dpi](const QFont &f) {
+            return f.pixelSize() > 0 ? double(f.pixelSize()) : f.pointSizeF() * dpi / 72.0;
+        };
+        const double ui = pixelsOf(footer->font());
+        const double caption = pixelsOf(label->font());
+        const double twoPoints = 2.0 * dpi / 72.0;
+        QVERIFY2(
+            caption >= ui - twoPoints - 0.01,
+            qPrintable(QStringLiteral("caption %1 px under a %2 px font").arg(caption).arg(ui)));
+        QVERIFY2(caption < ui,
+                 qPrintable(QStringLiteral("caption %1 px, font %2 px").arg(caption).arg(ui)));
     }
 
     void accountTooltip()

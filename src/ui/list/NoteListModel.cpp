@@ -42,6 +42,12 @@ void NoteListModel::setNotes(const QList<Note> &notes)
         m_derived.clear();
 }
 
+void NoteListModel::refreshDates()
+{
+    if (!m_notes.isEmpty())
+        Q_EMIT dataChanged(index(0), index(int(m_notes.size()) - 1), { DateRole });
+}
+
 int NoteListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_notes.size());

@@ -38,6 +38,9 @@ public:
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
+    /// Tells the views that time has passed: every row's relative date is drawn again.
+    void refreshDates();
+
     /// The note's tags, cached like the other derived values.
     Note::Tags tags(const Note &note) const;
     /// The preview of a thumbnail file when it is ready; otherwise starts decoding it (once)

@@ -8,6 +8,7 @@
 #include "ui/shell/Dialogs.h"
 #include "ui/list/NoteListModel.h"
 #include "ui/list/NoteRowDelegate.h"
+#include "ui/widgets/Menu.h"
 #include "ui/widgets/Notice.h"
 #include "ui/style/ScreenStyle.h"
 #include "ui/share/ShareLinkClipboard.h"
@@ -33,6 +34,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -184,6 +188,8 @@ void NoteListView::buildUi()
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setSingleShot(true);
     m_refreshTimer->setInterval(0);
+    m_dateTimer = new QTimer(this);
+    m_dateTimer->setSingleShot(true);
     applyLook();
 }
 
@@ -236,6 +242,10 @@ void NoteListView::bind()
     });
 
     connect(m_refreshTimer, &QTimer::timeout, this, &NoteListView::refresh);
+    connect(m_dateTimer, &QTimer::timeout, this, [this] {
+        m_model->refreshDates();
+        scheduleDateRefresh();
+    });
     if (m_store) {
         connect(m_store, &NoteStore::notesChanged, this, &NoteListView::scheduleRefresh);
         // Purges and emptying the trash change only the trashed notes.
@@ -326,6 +336,7 @@ void NoteListView::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     if (m_stale)
         refresh();
+    scheduleDateRefresh();
     if (!m_trash) {
         m_search->setFocus(Qt::OtherFocusReason);
         // The panel may activate its window a moment after showing it.
@@ -333,8 +344,60 @@ void NoteListView::showEvent(QShowEvent *event)
     }
 }
 
+void NoteListView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // Nobody sees the dates while the panel is closed or another screen shows.
+    m_dateTimer->stop();
+}
+
+void NoteListView::setDateRefreshInterval(std::chrono::milliseconds interval)
+{
+    m_dateRefreshInterval = std::max(interval, std::chrono::milliseconds(1));
+    scheduleDateRefresh();
+}
+
+std::chrono::milliseconds NoteListView::dateRefreshDelay(double newestAge,
+                                                         std::chrono::milliseconds interval)
+{
+    using namespace std::chrono_literals;
+    if (std::isfinite(newestAge) && newestAge < 60)
+        return std::min(interval, std::chrono::milliseconds(1s));
+    return interval;
+}
+
+void NoteListView::scheduleDateRefresh()
+{
+    if (!isVisible()) {
+        m_dateTimer->stop();
+        return;
+    }
+    // The rows are drawn against the delegate's clock, so the newest age is measured with it.
+    const QList<Note> &notes = m_model->notes();
+    double newest = -std::numeric_limits<double>::infinity();
+    for (const Note &note : notes)
+        newest = std::max(newest, note.updatedAt.seconds);
+    const double age = notes.isEmpty() ? std::numeric_limits<double>::infinity()
+                                       : m_delegate->now().seconds - newest;
+    m_dateTimer->start(dateRefreshDelay(age, m_dateRefreshInterval));
+}
+
 bool NoteListView::eventFilter(QObject *watched, QEvent *event)
 {
+    // Escape in a search field that holds text clears it first and leaves the focus there; only
+    // in an empty field does it reach the screen's Escape shortcut (back, in the trash).
+    // Accepting the override keeps the shortcut from taking the key.
+    if (watched == m_search
+        && (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier
+            && !m_search->text().isEmpty()) {
+            event->accept();
+            if (event->type() == QEvent::KeyPress)
+                m_search->clear();
+            return true;
+        }
+    }
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (watched == m_search && key->key() == Qt::Key_Down && m_model->rowCount() > 0) {
@@ -459,6 +522,8 @@ void NoteListView::refresh()
     m_model->setNotes(rows);
     updateEmptyState();
     updateEmptyTrashButton();
+    // A note changed a moment ago reads in seconds: the redraws speed up at once.
+    scheduleDateRefresh();
 }
 
 void NoteListView::updateEmptyTrashButton()
@@ -612,14 +677,15 @@ void NoteListView::copyNote(const QString &id)
 
 QMenu *NoteListView::contextMenu(const QString &id, QWidget *parent)
 {
-    auto *menu = new QMenu(parent ? parent : this);
+    auto *menu = new Menu(parent ? parent : this);
     if (m_trash) {
         menu->addAction(L("list.restore"), this, [this, id] {
             if (m_store)
                 m_store->restore(id);
         });
         menu->addSeparator();
-        menu->addAction(L("list.menu.deleteForever"), this, [this, id] { confirmPurge(id); });
+        Menu::markDestructive(
+            menu->addAction(L("list.menu.deleteForever"), this, [this, id] { confirmPurge(id); }));
         return menu;
     }
     menu->addAction(L("list.menu.copy"), this, [this, id] { copyNote(id); });
@@ -629,10 +695,10 @@ QMenu *NoteListView::contextMenu(const QString &id, QWidget *parent)
     share->setEnabled(m_sync && m_sync->account() && note && !m_sharing.contains(id)
                       && !TextUtil::trimWhitespace(note->body).isEmpty());
     menu->addSeparator();
-    menu->addAction(L("common.delete"), this, [this, id] {
+    Menu::markDestructive(menu->addAction(L("common.delete"), this, [this, id] {
         if (m_store)
             m_store->deleteNote(id);
-    });
+    }));
     return menu;
 }
 

@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QWidget>
 
+#include <chrono>
 #include <optional>
 
 class AppSettings;
@@ -84,6 +85,16 @@ public:
     Notice *notice() const { return m_notice; }
     void showNotice(const QString &message);
 
+    /// How often the rows' relative dates ("5 min ago") are drawn again while the list shows.
+    static constexpr std::chrono::milliseconds defaultDateRefreshInterval { 30000 };
+    /// Tests shorten it.
+    void setDateRefreshInterval(std::chrono::milliseconds interval);
+    /// The wait before the dates are drawn again when the newest row is `newestAge` seconds
+    /// old: ages under a minute read in seconds and are redrawn every second (never later
+    /// than `interval`), older ones every `interval`.
+    static std::chrono::milliseconds dateRefreshDelay(double newestAge,
+                                                      std::chrono::milliseconds interval);
+
     // Widgets, for the root's focus handling and for tests.
     QLineEdit *searchField() const { return m_search; }
     QListView *listView() const { return m_list; }
@@ -108,6 +119,7 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -117,6 +129,7 @@ private:
     void applyMode();
     void applyLook();
     void scheduleRefresh();
+    void scheduleDateRefresh();
     void refresh();
     void updateEmptyState();
     void updateEmptyTrashButton();
@@ -151,6 +164,8 @@ private:
     NoteListModel *m_model = nullptr;
     NoteRowDelegate *m_delegate = nullptr;
     QTimer *m_refreshTimer = nullptr;
+    QTimer *m_dateTimer = nullptr;
+    std::chrono::milliseconds m_dateRefreshInterval = defaultDateRefreshInterval;
 
     QToolButton *m_back = nullptr;
     QLabel *m_trashTitle = nullptr;

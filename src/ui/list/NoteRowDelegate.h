@@ -21,6 +21,8 @@ public:
 
     /// The clock the relative dates are measured against (tests fix it).
     void setClock(std::function<Date()> now) { m_now = std::move(now); }
+    /// The time the rows are drawn at now.
+    Date now() const { return m_now(); }
 
     /// The fixed row height for `font`.
     static int rowHeight(const QFont &font);

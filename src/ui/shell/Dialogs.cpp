@@ -2,9 +2,12 @@
 
 #include "base/Localization.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 
 namespace {
 // Emits hold on construction and release on destruction, whatever path the modal takes.
@@ -44,14 +47,40 @@ void SystemDialogs::alert(QWidget *parent, const QString &title, const QString &
     box.exec();
 }
 
+QString SystemDialogs::startFolder(const QString &lastUsed, const QString &pictures)
+{
+    // A folder that is gone (an unmounted drive) would leave the dialog in the working folder
+    // of the process, which means nothing to the user.
+    if (!lastUsed.isEmpty() && QFileInfo(lastUsed).isDir())
+        return lastUsed;
+    if (!pictures.isEmpty() && QFileInfo(pictures).isDir())
+        return pictures;
+    return QDir::homePath();
+}
+
+QString SystemDialogs::openStartFolder() const
+{
+    return startFolder(m_lastOpenFolder,
+                       QStandardPaths::writableLocation(QStandardPaths::PicturesLocation));
+}
+
 QStringList SystemDialogs::openFiles(QWidget *parent, const QString &title, const QString &filter,
                                      bool multiple)
 {
     Hold hold(this);
-    if (multiple)
-        return QFileDialog::getOpenFileNames(parent, title, QString(), filter);
-    const QString file = QFileDialog::getOpenFileName(parent, title, QString(), filter);
-    return file.isEmpty() ? QStringList() : QStringList{file};
+    QFileDialog dialog(parent, title, openStartFolder(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    QStringList files = dialog.selectedFiles();
+    files.removeAll(QString());
+    if (!multiple && files.size() > 1)
+        files = files.mid(0, 1);
+    // Remembered for the session only: the next image is often picked from the same folder.
+    if (!files.isEmpty())
+        m_lastOpenFolder = QFileInfo(files.constFirst()).absolutePath();
+    return files;
 }
 
 std::optional<QString> SystemDialogs::saveFile(QWidget *parent, const QString &title,

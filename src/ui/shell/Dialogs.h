@@ -45,12 +45,20 @@ Q_SIGNALS:
     void releasePanel();
 };
 
-/// QMessageBox and QFileDialog.
+/// QMessageBox and QFileDialog. Open dialogs (the app opens images with them) start in the
+/// folder the last file was chosen from during this session, else in the Pictures folder.
 class SystemDialogs : public Dialogs
 {
     Q_OBJECT
 public:
     using Dialogs::Dialogs;
+
+    /// Where an open dialog starts: `lastUsed` while it is an existing folder, else
+    /// `pictures` when it exists, else the home folder.
+    static QString startFolder(const QString &lastUsed, const QString &pictures);
+    /// The same with the user's Pictures folder and the folder of this session's last choice.
+    QString openStartFolder() const;
+
     bool confirm(QWidget *parent, const Confirmation &confirmation) override;
     void alert(QWidget *parent, const QString &title, const QString &message) override;
     QStringList openFiles(QWidget *parent, const QString &title, const QString &filter,
@@ -59,4 +67,7 @@ public:
                                     const QString &suggestedName, const QString &filter) override;
     std::optional<QString> chooseFolder(QWidget *parent, const QString &title,
                                         const QString &start, const QString &acceptText = {}) override;
+
+private:
+    QString m_lastOpenFolder;
 };

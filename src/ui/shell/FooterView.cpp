@@ -5,6 +5,7 @@
 #include "sync/SyncEngine.h"
 #include "ui/shell/Dialogs.h"
 #include "ui/style/Icons.h"
+#include "ui/style/ScreenStyle.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -53,9 +54,7 @@ FooterView::FooterView(NoteStore *store, SyncEngine *sync, Dialogs *dialogs,
     m_label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_label->setTextFormat(Qt::PlainText);
     m_label->setForegroundRole(QPalette::PlaceholderText);
-    QFont caption = m_label->font();
-    caption.setPointSizeF(std::max(6.0, caption.pointSizeF() - 2));
-    m_label->setFont(caption);
+    applyCaption();
     m_sync = makeButton(this, QStringLiteral("footer.syncNow"));
     m_quit = makeButton(this, QStringLiteral("footer.quit"));
 
@@ -173,6 +172,15 @@ void FooterView::applyIcons()
     m_quit->setIcon(Icons::icon(QStringLiteral("power"), palette()));
 }
 
+void FooterView::applyCaption()
+{
+    // Derived from the footer's font each time it changes: a size fixed at construction would
+    // miss the panel's and the desktop's later fonts, and a pixel-sized UI font has no point
+    // size to subtract from.
+    m_label->setFont(ScreenStyle::captionFont(font()));
+    elide();
+}
+
 void FooterView::elide()
 {
     const QString shown = m_label->fontMetrics().elidedText(m_status, Qt::ElideRight,
@@ -188,6 +196,9 @@ void FooterView::changeEvent(QEvent *event)
     switch (event->type()) {
     case QEvent::PaletteChange:
         applyIcons();
+        break;
+    case QEvent::FontChange:
+        applyCaption();
         break;
     case QEvent::LanguageChange:
     case QEvent::LocaleChange:

@@ -65,6 +65,7 @@ protected:
 private:
     void refresh();
     void applyIcons();
+    void applyCaption();
     void elide();
 
     NoteStore *m_store;

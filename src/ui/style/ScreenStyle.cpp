@@ -12,6 +12,10 @@
 #include <QToolButton>
 #include <QWidget>
 
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+
 namespace ScreenStyle {
 
 QColor secondary(const QPalette &palette)
@@ -38,9 +42,57 @@ bool isDark(const QPalette &palette)
     return palette.color(QPalette::Window).lightnessF() < 0.5;
 }
 
+namespace {
+
+double relativeLuminance(const QColor &color)
+{
+    const auto channel = [](float value) {
+        const double c = value;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = color.toRgb();
+    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF())
+        + 0.0722 * channel(rgb.blueF());
+}
+
+// `color` moved away from the backgrounds' lightness, keeping its hue, until text in it is
+// legible on each of them. Themes choose their own window colours, so a fixed tone that reads
+// well on one light grey can fail on another.
+QColor legible(QColor color, bool dark, std::initializer_list<QColor> backgrounds)
+{
+    const auto worst = [&](const QColor &candidate) {
+        double least = 21;
+        for (const QColor &background : backgrounds)
+            least = std::min(least, contrastRatio(candidate, background));
+        return least;
+    };
+    for (int step = 0; step < 24 && worst(color) < minimumTextContrast; ++step)
+        color = dark ? color.lighter(108) : color.darker(108);
+    return color;
+}
+
+} // namespace
+
+double contrastRatio(const QColor &a, const QColor &b)
+{
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 QColor orange(const QPalette &palette)
 {
-    return isDark(palette) ? QColor(255, 159, 10) : QColor(230, 126, 0);
+    const bool dark = isDark(palette);
+    return legible(dark ? QColor(255, 159, 10) : QColor(168, 84, 0), dark,
+                   { palette.color(QPalette::Window) });
+}
+
+QColor red(const QPalette &palette)
+{
+    const bool dark = isDark(palette);
+    // Menus draw on the base colour in some styles and on the window colour in others.
+    return legible(dark ? QColor(255, 123, 114) : QColor(192, 28, 40), dark,
+                   { palette.color(QPalette::Window), palette.color(QPalette::Base) });
 }
 
 QFont captionFont(const QFont &base)

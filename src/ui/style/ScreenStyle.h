@@ -25,8 +25,15 @@ QColor secondary(const QPalette &palette);
 QColor tertiary(const QPalette &palette);
 /// `color` with `alpha` (0…1).
 QColor withAlpha(QColor color, double alpha);
-/// The orange of banners and warnings, a little darker on light windows.
+/// The orange of banners and warnings: dark enough on light windows, light enough on dark
+/// ones, that text in it reaches `minimumTextContrast` against the palette's window colour.
 QColor orange(const QPalette &palette);
+/// The red of destructive actions, legible on the window and base colours alike.
+QColor red(const QPalette &palette);
+/// The contrast ratio of two opaque colours as WCAG 2 defines it: 1 (none) to 21.
+double contrastRatio(const QColor &a, const QColor &b);
+/// The least contrast of body text with its background (WCAG AA).
+inline constexpr double minimumTextContrast = 4.5;
 /// Dark when the window colour is dark (Qt 6.4 has no colour-scheme hint).
 bool isDark(const QPalette &palette);
 
