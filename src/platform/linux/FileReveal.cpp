@@ -11,23 +11,21 @@
 
 namespace FileReveal {
 
-void openFolder(const QString &folder)
+bool openFolder(const QString &folder)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
-void reveal(const QStringList &paths)
+bool reveal(const QStringList &paths)
 {
     if (paths.isEmpty())
-        return;
+        return false;
     const QString folder = QFileInfo(paths.first()).absolutePath();
     QDBusConnection bus = QDBusConnection::sessionBus();
     const QString service = QStringLiteral("org.freedesktop.FileManager1");
     if (!bus.isConnected() || !bus.interface()
-        || !bus.interface()->isServiceRegistered(service).value()) {
-        openFolder(folder);
-        return;
-    }
+        || !bus.interface()->isServiceRegistered(service).value())
+        return openFolder(folder);
     QStringList uris;
     for (const QString &path : paths)
         uris << QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
@@ -42,6 +40,8 @@ void reveal(const QStringList &paths)
                              openFolder(folder);
                          self->deleteLater();
                      });
+    // A running file manager took the request; should it fail, the folder opens instead.
+    return true;
 }
 
 } // namespace FileReveal
