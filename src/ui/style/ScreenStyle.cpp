@@ -4,11 +4,12 @@
 
 #include <QAbstractButton>
 #include <QHash>
-#include <QImageReader>
 #include <QIcon>
+#include <QImageReader>
 #include <QMenu>
-#include <QPointer>
 #include <QPixmap>
+#include <QPointer>
+#include <QStyleOptionMenuItem>
 #include <QToolButton>
 #include <QWidget>
 
@@ -33,9 +34,30 @@ QColor withAlpha(QColor color, double alpha)
     return color;
 }
 
+QColor opaque(const QColor &color, const QColor &background)
+{
+    const float alpha = color.alphaF();
+    const auto mix = [alpha](float top, float bottom) {
+        return top * alpha + bottom * (1 - alpha);
+    };
+    return QColor::fromRgbF(mix(color.redF(), background.redF()),
+                            mix(color.greenF(), background.greenF()),
+                            mix(color.blueF(), background.blueF()));
+}
+
+QColor secondaryOnWindow(const QPalette &palette)
+{
+    return opaque(secondary(palette), palette.color(QPalette::Window));
+}
+
 bool isDark(const QPalette &palette)
 {
     return palette.color(QPalette::Window).lightnessF() < 0.5;
+}
+
+QColor red(const QPalette &palette)
+{
+    return isDark(palette) ? QColor(255, 105, 97) : QColor(220, 53, 69);
 }
 
 QColor orange(const QPalette &palette)
@@ -132,6 +154,30 @@ void holdPanelWhileOpen(QMenu *menu, Dialogs *dialogs)
             Q_EMIT target->releasePanel();
         }
     });
+}
+
+void markDestructive(QAction *action)
+{
+    action->setProperty("scrivelDestructive", true);
+}
+
+bool isDestructive(const QAction *action)
+{
+    return action && action->property("scrivelDestructive").toBool();
+}
+
+void Menu::initStyleOption(QStyleOptionMenuItem *option, const QAction *action) const
+{
+    QMenu::initStyleOption(option, action);
+    if (!isDestructive(action) || !action->isEnabled())
+        return;
+    // Styles draw an entry's text with one of these roles; the highlighted entry keeps its
+    // highlighted text so it stays readable on the selection colour.
+    const QColor colour = red(option->palette);
+    for (const QPalette::ColorGroup group : { QPalette::Active, QPalette::Inactive })
+        for (const QPalette::ColorRole role :
+             { QPalette::Text, QPalette::WindowText, QPalette::ButtonText })
+            option->palette.setColor(group, role, colour);
 }
 
 QToolButton *toolButton(QWidget *parent, const QString &symbol, const QString &text)

@@ -4,12 +4,13 @@
 
 #include <QColor>
 #include <QFont>
+#include <QMenu>
 #include <QPalette>
 #include <QString>
 
 class Dialogs;
 class QAbstractButton;
-class QMenu;
+class QAction;
 class QWidget;
 
 /// The look shared by the screens: palette roles for the secondary and tertiary colours,
@@ -25,10 +26,18 @@ QColor secondary(const QPalette &palette);
 QColor tertiary(const QPalette &palette);
 /// `color` with `alpha` (0…1).
 QColor withAlpha(QColor color, double alpha);
+/// `color` blended over `background` into an opaque colour. Style sheets and rich text take
+/// a colour by its name, and QColor::name() drops the alpha: a half-transparent grey would
+/// turn into solid black.
+QColor opaque(const QColor &color, const QColor &background);
+/// The secondary colour as it looks on the window, opaque, for style sheets and rich text.
+QColor secondaryOnWindow(const QPalette &palette);
 /// The orange of banners and warnings, a little darker on light windows.
 QColor orange(const QPalette &palette);
 /// Dark when the window colour is dark (Qt 6.4 has no colour-scheme hint).
 bool isDark(const QPalette &palette);
+/// The red of destructive actions, lighter on dark windows.
+QColor red(const QPalette &palette);
 
 /// The UI font two points smaller.
 QFont captionFont(const QFont &base);
@@ -47,6 +56,22 @@ QPixmap symbolPixmap(const QString &symbol, const QPalette &palette, Icons::Tint
 /// Holds the panel open while `menu` is up (it takes focus away from the panel) and
 /// releases it once when the menu closes.
 void holdPanelWhileOpen(QMenu *menu, Dialogs *dialogs);
+
+/// Marks a menu entry as destructive (it deletes or removes something): a ScreenStyle::Menu
+/// draws its text in red.
+void markDestructive(QAction *action);
+bool isDestructive(const QAction *action);
+
+/// A menu that draws the entries marked destructive in red.
+class Menu : public QMenu
+{
+    Q_OBJECT
+public:
+    using QMenu::QMenu;
+
+protected:
+    void initStyleOption(QStyleOptionMenuItem *option, const QAction *action) const override;
+};
 
 /// A one-character stand-in for a symbol, for when the icon set lacks it.
 QString glyph(const QString &symbol);
