@@ -919,6 +919,11 @@
         <extracomment>Menu entry: show the note file. Arguments: none.</extracomment>
         <translation>Mostrar en el gestor de archivos</translation>
     </message>
+    <message id="editor.reveal.failed">
+        <source>No file manager could show the note’s file.</source>
+        <extracomment>Editor notice when neither a file manager nor the folder could be opened. Arguments: none.</extracomment>
+        <translation>Ningún gestor de archivos pudo mostrar el archivo de la nota.</translation>
+    </message>
     <message id="editor.delete">
         <source>Delete Note…</source>
         <extracomment>Menu entry: move the note to the trash. Arguments: none.</extracomment>
@@ -1405,6 +1410,16 @@
         <extracomment>Share menu entry: send by e-mail. Arguments: none.</extracomment>
         <translation>Enviar por correo…</translation>
     </message>
+    <message id="share.email.failed">
+        <source>No e-mail program is set up to send this note.</source>
+        <extracomment>Notice after the e-mail share entry when no mail program opened. Arguments: none.</extracomment>
+        <translation>No hay ningún programa de correo configurado para enviar esta nota.</translation>
+    </message>
+    <message id="share.showFiles.failed">
+        <source>No file manager could show the files.</source>
+        <extracomment>Notice after the share menu's show-files entry when no file manager opened. Arguments: none.</extracomment>
+        <translation>Ningún gestor de archivos pudo mostrar los archivos.</translation>
+    </message>
     <message id="share.copyFiles">
         <source>Copy Files</source>
         <extracomment>Share menu entry: copy the attached files. Arguments: none.</extracomment>
@@ -1520,6 +1535,16 @@
         <source>Note preview</source>
         <extracomment>Editor: accessible name of the rendered note (preview mode). Arguments: none.</extracomment>
         <translation>Vista previa de la nota</translation>
+    </message>
+    <message id="editor.preview.heading">
+        <source>Heading, level %1</source>
+        <extracomment>Preview: accessible description of a heading. Arguments: %1 = level (number).</extracomment>
+        <translation>Encabezado, nivel %1</translation>
+    </message>
+    <message id="editor.link.failed">
+        <source>No program could open “%1”.</source>
+        <extracomment>Editor notice when a link in the preview found no program to open it. Arguments: %1 = address (text).</extracomment>
+        <translation>Ningún programa pudo abrir «%1».</translation>
     </message>
     <message id="editor.checkbox.checked">
         <source>Done — click to mark as open</source>

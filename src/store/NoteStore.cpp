@@ -171,7 +171,20 @@ public:
     {
         setText(L("store.undo.editNote"));
     }
-    void undo() override { m_store->applyBody(m_id, m_before); }
+    const QString &noteId() const { return m_id; }
+    // The history is of the user's own edits. Once sync, another program or an edit without
+    // undo has replaced the text, putting back `before` (or `after`) would throw away text
+    // the user never wrote here, and upload the result: such a step no longer applies.
+    bool canUndo() const { return shows(m_after); }
+    bool canRedo() const { return shows(m_before); }
+    void undo() override
+    {
+        if (!canUndo()) {
+            setObsolete(true); // the stack drops it
+            return;
+        }
+        m_store->applyBody(m_id, m_before);
+    }
     void redo() override
     {
         // The edit is already applied when the command is pushed.
@@ -179,10 +192,20 @@ public:
             m_first = false;
             return;
         }
+        if (!canRedo()) {
+            setObsolete(true);
+            return;
+        }
         m_store->applyBody(m_id, m_after);
     }
 
 private:
+    bool shows(const QString &body) const
+    {
+        const auto it = m_store->m_items.constFind(m_id);
+        return it != m_store->m_items.cend() && !it->deleted && it->body == body;
+    }
+
     NoteStore *m_store;
     QString m_id;
     QString m_before;
@@ -1312,6 +1335,61 @@ void NoteStore::setBody(const QString &body, QString id, bool registerUndo)
     applyBody(id, body);
     if (registerUndo)
         m_undoStack->push(new EditCommand(this, id, before, body));
+}
+
+bool NoteStore::canUndo(const QString &id) const
+{
+    for (int i = m_undoStack->index() - 1; i >= 0; --i) {
+        const auto *step = dynamic_cast<const EditCommand *>(m_undoStack->command(i));
+        if (!step || step->noteId() != id)
+            return false;
+        if (step->canUndo())
+            return true;
+    }
+    return false;
+}
+
+bool NoteStore::canRedo(const QString &id) const
+{
+    for (int i = m_undoStack->index(); i < m_undoStack->count(); ++i) {
+        const auto *step = dynamic_cast<const EditCommand *>(m_undoStack->command(i));
+        if (!step || step->noteId() != id)
+            return false;
+        if (step->canRedo())
+            return true;
+    }
+    return false;
+}
+
+bool NoteStore::undo(const QString &id)
+{
+    while (m_undoStack->index() > 0) {
+        const auto *step
+            = dynamic_cast<const EditCommand *>(m_undoStack->command(m_undoStack->index() - 1));
+        if (!step || step->noteId() != id)
+            return false;
+        const int count = m_undoStack->count();
+        m_undoStack->undo();
+        // A step that no longer applies leaves the stack instead: try the one before it.
+        if (m_undoStack->count() == count)
+            return true;
+    }
+    return false;
+}
+
+bool NoteStore::redo(const QString &id)
+{
+    while (m_undoStack->index() < m_undoStack->count()) {
+        const auto *step
+            = dynamic_cast<const EditCommand *>(m_undoStack->command(m_undoStack->index()));
+        if (!step || step->noteId() != id)
+            return false;
+        const int count = m_undoStack->count();
+        m_undoStack->redo();
+        if (m_undoStack->count() == count)
+            return true;
+    }
+    return false;
 }
 
 void NoteStore::applyBody(QString id, const QString &body)

@@ -127,6 +127,15 @@ public:
     QList<Note> search(const QString &query, std::optional<Note::Tag> tag = std::nullopt,
                        const std::optional<QList<Note>> &in = std::nullopt) const;
     QUndoStack *undoStack() const { return m_undoStack; }
+    /// One note's undo and redo, for its editor: the next step of the shared history is taken
+    /// only when it is an edit of that note. A step whose text the note no longer shows (sync,
+    /// another program or an edit without undo replaced it since) is dropped instead of
+    /// applied, and the next one is tried. True when a step was applied.
+    bool undo(const QString &id);
+    bool redo(const QString &id);
+    /// Whether undo(id) / redo(id) would apply a step.
+    bool canUndo(const QString &id) const;
+    bool canRedo(const QString &id) const;
 
     // ---- sync interface ----
     int dirtyCount() const;

@@ -5,19 +5,26 @@
 #include "ui/editor/EditorView.h"
 #include "ui/editor/MarkdownExport.h"
 #include "ui/editor/MarkdownView.h"
-#include "ui/widgets/Notice.h"
+#include "ui/list/NoteListView.h"
 #include "ui/share/ShareButton.h"
+#include "ui/shell/RootView.h"
+#include "ui/style/ScreenStyle.h"
+#include "ui/widgets/Notice.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QUndoStack>
 #include <QUrlQuery>
@@ -25,6 +32,8 @@
 #include <QCoro/QCoroTask>
 
 using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(AppLanguage)
 
 namespace {
 
@@ -34,6 +43,47 @@ QAction *action(QMenu *menu, const QString &text)
         if (entry->text() == text)
             return entry;
     return nullptr;
+}
+
+// The label of a preview whose text (plain, or the rich text's source) contains `needle`.
+QLabel *labelWith(QWidget *view, const QString &needle)
+{
+    for (QLabel *label : view->findChildren<QLabel *>())
+        if (label->isVisible() && label->text().contains(needle))
+            return label;
+    return nullptr;
+}
+
+// The darkest grey level of what `widget` draws (0 is black, 255 white).
+int darkest(QWidget *widget)
+{
+    const QImage image = widget->grab().toImage();
+    int level = 255;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            level = std::min(level, qGray(image.pixel(x, y)));
+    return level;
+}
+
+// The first line of `widget`'s drawing with dark ink, in `frame`'s coordinates.
+int inkTop(QWidget *widget, QWidget *frame)
+{
+    const QImage image = widget->grab().toImage();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qGray(image.pixel(x, y)) < 180)
+                return widget->mapTo(frame, QPoint(0, int(y / image.devicePixelRatio()))).y();
+    return -1;
+}
+
+Note remoteNote(const QString &id, const QString &body, double updatedAt)
+{
+    Note note;
+    note.id = id;
+    note.body = body;
+    note.createdAt = Date { 1 };
+    note.updatedAt = Date { updatedAt };
+    return note;
 }
 
 // Records the addresses QDesktopServices is asked to open.
@@ -90,12 +140,20 @@ private:
     static inline const QString s1 = QStringLiteral("https://share.example/s1");
 
 private Q_SLOTS:
-    void initTestCase() { TestSupport::initTestEnvironment(); }
+    void initTestCase()
+    {
+        TestSupport::initTestEnvironment();
+        // No session bus, so no file manager: revealing a file falls back to the desktop's
+        // handler, which the offscreen platform does not have.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+    }
     void init() { f = std::make_unique<ScreenFixture>(); }
     void cleanup()
     {
         editor.reset();
         f.reset();
+        Clock::setNowFunction({});
+        Localization::setLanguage(AppLanguage::En);
     }
 
     void typingReachesTheStore()
@@ -265,7 +323,8 @@ private Q_SLOTS:
         QCOMPARE(editor->mode(), EditorView::Mode::Preview);
         QCOMPARE(f->store->note(id)->images().size(), 1);
         QVERIFY(editor->text().contains(QStringLiteral("attachments/") + id));
-        QVERIFY(action(editor->moreMenu(), L("ai.extractText")));
+        // The AI entries come with the AI service: until then they are not shown at all.
+        QVERIFY(!action(editor->moreMenu(), L("ai.extractText")));
     }
 
     void exportMarkdownWithMedia()
@@ -415,8 +474,10 @@ private Q_SLOTS:
         QCOMPARE(blocks.size(), 7);
         auto *heading = qobject_cast<QLabel *>(blocks[0]);
         QVERIFY(heading);
-        QVERIFY(heading->text().contains(QStringLiteral("<code>code</code>")));
+        QVERIFY(heading->text().contains(QStringLiteral("<code style=")));
+        QVERIFY(heading->text().contains(QStringLiteral(">code</code>")));
         QCOMPARE(heading->font().pixelSize(), 20);
+        QCOMPARE(heading->accessibleDescription(), L("editor.preview.heading", 1));
         QVERIFY(qobject_cast<QLabel *>(blocks[1])->text().contains(QStringLiteral("<strong>bold</strong>")));
         auto *code = qobject_cast<QLabel *>(blocks[4]);
         QVERIFY(code);
@@ -585,6 +646,438 @@ private Q_SLOTS:
         // The link the user asked for still reaches the clipboard; nothing else is touched.
         QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("https://share.example/s9"));
         QCOMPARE(f->store->notes().size(), 1);
+    }
+
+    // ---- one undo history ----------------------------------------------------------------
+
+    void undoNeverRevertsTextFromElsewhere_data()
+    {
+        QTest::addColumn<bool>("sync"); // else an edit made without undo (another program)
+        QTest::newRow("sync") << true;
+        QTest::newRow("edit without undo") << false;
+    }
+    void undoNeverRevertsTextFromElsewhere()
+    {
+        QFETCH(bool, sync);
+        double now = 100;
+        Clock::setNowFunction([&now] { return Date { now }; });
+        const QString id = f->store->create(QStringLiteral("base")).id;
+        open(id, EditorView::Mode::Edit);
+        QTRY_VERIFY(editor->textEdit()->hasFocus());
+        QTest::keyClicks(editor->textEdit(), QStringLiteral(" mine"));
+        QCOMPARE(f->store->note(id)->body, QStringLiteral("base mine"));
+        const QString theirs = QStringLiteral("the other device's text");
+        if (sync)
+            f->store->applyRemote(remoteNote(id, theirs, 200));
+        else
+            f->store->setBody(theirs, id, false);
+        QCOMPARE(editor->textEdit()->toPlainText(), theirs);
+
+        QTest::keyClick(editor->textEdit(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f->store->note(id)->body, theirs);
+        QCOMPARE(editor->textEdit()->toPlainText(), theirs);
+
+        // The user's own edit after the merge is one step of the store's history.
+        now = 300;
+        QTest::keyClick(editor->textEdit(), Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(editor->textEdit(), QStringLiteral("!"));
+        QCOMPARE(f->store->note(id)->body, theirs + u'!');
+        QTest::keyClick(editor->textEdit(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f->store->note(id)->body, theirs);
+        QCOMPARE(editor->textEdit()->toPlainText(), theirs);
+        QCOMPARE(editor->textEdit()->textCursor().position(), theirs.size());
+        QTest::keyClick(editor->textEdit(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f->store->note(id)->body, theirs);
+        QTest::keyClick(editor->textEdit(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(f->store->note(id)->body, theirs + u'!');
+        QCOMPARE(editor->textEdit()->toPlainText(), theirs + u'!');
+        QTest::keyClick(editor->textEdit(), Qt::Key_Z, Qt::ControlModifier);
+        QTest::keyClick(editor->textEdit(), Qt::Key_Y, Qt::ControlModifier);
+        QCOMPARE(f->store->note(id)->body, theirs + u'!');
+        QVERIFY(!editor->textEdit()->document()->isUndoRedoEnabled());
+    }
+
+    void taskBoxToggleIsOneStoreStep()
+    {
+        const QString id = f->store->create(QStringLiteral("- [ ] task")).id;
+        open(id);
+        QTest::mouseClick(editor->preview()->checkboxes().first(), Qt::LeftButton);
+        QCOMPARE(f->store->note(id)->body, QStringLiteral("- [x] task"));
+        QCOMPARE(f->store->undoStack()->count(), 1);
+        editor->setMode(EditorView::Mode::Edit);
+        QTRY_VERIFY(editor->textEdit()->hasFocus());
+        QTest::keyClick(editor->textEdit(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f->store->note(id)->body, QStringLiteral("- [ ] task"));
+        QCOMPARE(f->store->undoStack()->index(), 0); // the store's step, undone
+        QCOMPARE(f->store->undoStack()->count(), 1);
+        // Nothing else to undo: the box's text never became a step of the field's own.
+        QTest::keyClick(editor->textEdit(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(f->store->note(id)->body, QStringLiteral("- [ ] task"));
+        QCOMPARE(editor->textEdit()->toPlainText(), QStringLiteral("- [ ] task"));
+    }
+
+    void textMenuUndoDrivesTheStore()
+    {
+        const QString id = f->store->create(QString()).id;
+        open(id, EditorView::Mode::Edit);
+        QTRY_VERIFY(editor->textEdit()->hasFocus());
+        QTest::keyClicks(editor->textEdit(), QStringLiteral("ab"));
+        std::unique_ptr<QMenu> menu(editor->textMenu(QPoint(2, 2)));
+        QAction *undo = action(menu.get(), L("menu.undo"));
+        QVERIFY(undo);
+        QVERIFY(undo->isEnabled());
+        QVERIFY(!action(menu.get(), L("menu.redo"))->isEnabled());
+        for (QAction *entry : menu->actions()) // the field's own entries are gone
+            QVERIFY(entry->objectName() != u"edit-undo" && entry->objectName() != u"edit-redo");
+        undo->trigger();
+        QCOMPARE(f->store->note(id)->body, QStringLiteral("a"));
+        menu.reset(editor->textMenu(QPoint(2, 2)));
+        action(menu.get(), L("menu.redo"))->trigger();
+        QCOMPARE(f->store->note(id)->body, QStringLiteral("ab"));
+    }
+
+    // ---- focus and caret -----------------------------------------------------------------
+
+    void focusReturnsWhenThePanelOpensAgain_data()
+    {
+        QTest::addColumn<bool>("edit");
+        QTest::newRow("edit mode") << true;
+        QTest::newRow("preview mode") << false;
+    }
+    void focusReturnsWhenThePanelOpensAgain()
+    {
+        QFETCH(bool, edit);
+        const QString id = f->store->create(QStringLiteral("text")).id;
+        ScreenEnvironment environment {
+            f->store.get(), f->sync.get(), f->settings.get(), &f->dialogs, {}
+        };
+        RootView root(environment, ScreenFactories::standard());
+        root.setScreen(Screen::editor(id, edit, false));
+        root.resize(380, 520);
+        root.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&root));
+        auto *view = root.findChild<EditorView *>();
+        QVERIFY(view);
+        if (edit)
+            QTRY_VERIFY(view->textEdit()->hasFocus());
+        // The panel closes as another window takes the focus, and opens again; opening it
+        // focuses the screen.
+        root.hide();
+        QWidget elsewhere;
+        elsewhere.show();
+        QVERIFY(QTest::qWaitForWindowActive(&elsewhere));
+        root.show();
+        root.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&root));
+        root.focusScreen();
+        if (edit) {
+            QTRY_VERIFY(view->textEdit()->hasFocus());
+            QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("!"));
+            QCOMPARE(f->store->note(id)->body, QStringLiteral("text!"));
+        } else {
+            // The page, which scrolls with the keys, not the editor's frame.
+            QWidget *focused = QApplication::focusWidget();
+            QVERIFY(focused && focused != view && view->isAncestorOf(focused));
+            QVERIFY(focused->focusPolicy() & Qt::TabFocus);
+            QVERIFY(!view->textEdit()->hasFocus());
+        }
+    }
+
+    void noteFromTheSearchQueryTypesAtTheEnd()
+    {
+        f->store->create(QStringLiteral("something else"));
+        ScreenEnvironment environment {
+            f->store.get(), f->sync.get(), f->settings.get(), &f->dialogs, {}
+        };
+        RootView root(environment, ScreenFactories::standard());
+        root.resize(380, 520);
+        root.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&root));
+        auto *list = root.findChild<NoteListView *>();
+        QVERIFY(list);
+        QTest::keyClicks(list->searchField(), QStringLiteral("buy stamps"));
+        QTest::keyClick(list->searchField(), Qt::Key_Return);
+        QCOMPARE(root.screen().kind, Screen::Kind::Editor);
+        QTRY_VERIFY(root.findChild<EditorView *>()
+                    && root.findChild<EditorView *>()->textEdit()->hasFocus());
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(" today"));
+        QCOMPARE(f->store->note(root.screen().noteId)->body, QStringLiteral("buy stamps today"));
+    }
+
+    // ---- look ----------------------------------------------------------------------------
+
+    void modeLabelsFit_data()
+    {
+        QTest::addColumn<AppLanguage>("language");
+        QTest::newRow("en") << AppLanguage::En;
+        QTest::newRow("es") << AppLanguage::Es;
+        QTest::newRow("pt_BR") << AppLanguage::Pt;
+    }
+    void modeLabelsFit()
+    {
+        QFETCH(AppLanguage, language);
+        Localization::setLanguage(language);
+        const QString id = f->store->create(QStringLiteral("text")).id;
+        open(id);
+        for (const char *name : { "editTab", "previewTab" }) {
+            auto *tab = editor->findChild<QToolButton *>(QLatin1String(name));
+            QVERIFY(tab);
+            const int text = tab->fontMetrics().horizontalAdvance(tab->text());
+            QVERIFY2(tab->width() >= tab->sizeHint().width() && tab->width() >= text + 12,
+                     qPrintable(QStringLiteral("%1: %2 px for %3 px of text")
+                                    .arg(tab->text())
+                                    .arg(tab->width())
+                                    .arg(text)));
+        }
+        // The wider switch still leaves the whole toolbar inside the panel.
+        QVERIFY2(editor->minimumSizeHint().width() <= 380,
+                 qPrintable(QString::number(editor->minimumSizeHint().width())));
+        QCOMPARE(editor->width(), 380);
+        QToolButton *more = nullptr;
+        for (auto *button : editor->findChildren<QToolButton *>())
+            if (button->toolTip() == L("editor.more"))
+                more = button;
+        QVERIFY(more);
+        QVERIFY(more->mapTo(editor.get(), QPoint(more->width(), 0)).x() <= editor->width());
+    }
+
+    void secondaryColourIsLighterThanText_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("needle");
+        QTest::newRow("quote") << "> quoted words"
+                               << "quoted words";
+        QTest::newRow("checked task") << "- [x] finished task"
+                                      << "finished task";
+        QTest::newRow("ordered marker") << "1. item"
+                                        << "1.";
+        QTest::newRow("bullet") << "- item"
+                                << "•";
+        QTest::newRow("image caption") << "![Holiday](attachments/abc/x.png)"
+                                       << "Holiday";
+    }
+    void secondaryColourIsLighterThanText()
+    {
+        QFETCH(QString, body);
+        QFETCH(QString, needle);
+        MarkdownView view;
+        view.resize(300, 200);
+        view.setText(QStringLiteral("Body text\n\n") + body);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QLabel *secondary = labelWith(&view, needle);
+        QVERIFY(secondary);
+        const int text = darkest(labelWith(&view, QStringLiteral("Body text")));
+        const int expected = qGray(ScreenStyle::secondaryOnWindow(view.palette()).rgb());
+        QVERIFY2(ScreenStyle::isDark(view.palette()) || expected > text + 60,
+                 qPrintable(QString::number(expected)));
+        // The half-transparent placeholder colour keeps its lightness instead of going black.
+        const int drawn = darkest(secondary);
+        QVERIFY2(std::abs(drawn - expected) <= 12,
+                 qPrintable(QStringLiteral("drawn %1, expected %2, text %3")
+                                .arg(drawn)
+                                .arg(expected)
+                                .arg(text)));
+    }
+
+    void inlineCodeIsStyled()
+    {
+        MarkdownView view;
+        view.resize(300, 200);
+        view.setText(QStringLiteral("some `inline` words"));
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QLabel *label = labelWith(&view, QStringLiteral("inline"));
+        QVERIFY(label);
+        QTextDocument document;
+        document.setDefaultFont(label->font());
+        document.setHtml(label->text());
+        const QTextCursor code = document.find(QStringLiteral("inline"));
+        QVERIFY(!code.isNull());
+        const QTextCharFormat format = code.charFormat();
+        const QString fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+        QVERIFY2(format.fontFamilies().toStringList().contains(fixed),
+                 qPrintable(format.fontFamilies().toStringList().join(u',')));
+        QVERIFY(QFontInfo(format.font()).fixedPitch());
+        QCOMPARE(format.background().style(), Qt::SolidPattern);
+        const QColor background = format.background().color();
+        QVERIFY(background != view.palette().color(QPalette::Window));
+        // And the background is drawn.
+        const QImage image = label->grab().toImage();
+        int painted = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                painted += QColor(image.pixel(x, y)) == background;
+        QVERIFY2(painted > 20, qPrintable(QString::number(painted)));
+        const QTextCursor words = document.find(QStringLiteral("words"));
+        QCOMPARE(words.charFormat().background().style(), Qt::NoBrush);
+    }
+
+    void listTextStartsLevelWithItsMarker_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::newRow("ordered with code") << "1. plain text with a longer line that wraps over "
+                                              "`several` lines because it is long";
+        QTest::newRow("ordered, code first")
+            << "1. `std::vector<int>` holds `a` lot of numbers in a row here";
+        QTest::newRow("bullet with code")
+            << "- plain text with a longer line that wraps over `several` lines because it is long";
+    }
+    void listTextStartsLevelWithItsMarker()
+    {
+        QFETCH(QString, body);
+        MarkdownView view;
+        view.resize(200, 300);
+        view.setText(QStringLiteral("1. `code` and text\n\n") + body);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QWidget *row = view.blockWidgets().last();
+        const auto labels = row->findChildren<QLabel *>();
+        QCOMPARE(labels.size(), 2);
+        const int marker = inkTop(labels[0], row);
+        const int text = inkTop(labels[1], row);
+        QVERIFY(marker >= 0 && text >= 0);
+        QVERIFY2(
+            std::abs(marker - text) <= 3,
+            qPrintable(QStringLiteral("marker ink at %1, text ink at %2").arg(marker).arg(text)));
+        // No gap under the text either: the row is as tall as its lines.
+        QCOMPARE(labels[1]->height(), labels[1]->heightForWidth(labels[1]->width()));
+    }
+
+    // ---- accessibility -------------------------------------------------------------------
+
+    void taskBoxesAreNamedByTheirTask()
+    {
+        MarkdownView view;
+        view.setText(QStringLiteral("- [ ] buy **milk**\n- [x] call `Ana`\n- [ ] "));
+        const auto boxes = view.checkboxes();
+        QCOMPARE(boxes.size(), 3);
+        QCOMPARE(boxes[0]->accessibleName(), QStringLiteral("buy milk"));
+        QCOMPARE(boxes[0]->accessibleDescription(), L("editor.checkbox.unchecked"));
+        QVERIFY(boxes[0]->isCheckable() && !boxes[0]->isChecked());
+        QCOMPARE(boxes[1]->accessibleName(), QStringLiteral("call Ana"));
+        QCOMPARE(boxes[1]->accessibleDescription(), L("editor.checkbox.checked"));
+        QVERIFY(boxes[1]->isChecked());
+        QCOMPARE(boxes[2]->accessibleName(),
+                 L("editor.checkbox.unchecked")); // no text to name it by
+    }
+
+    void onlyInteractiveItemsAreTabStops()
+    {
+        const QString id
+            = f->store
+                  ->create(QStringLiteral("# Heading\n\nIntro words\n\n- [ ] first\n\nSee [the "
+                                          "site](https://example.org) now\n\n"
+                                          "plain words\n\n1. ordered\n\n> quoted\n\n- [x] second"))
+                  .id;
+        open(id);
+        editor->setFocus(); // as the root does: the preview takes it
+        QTRY_VERIFY(editor->isAncestorOf(QApplication::focusWidget()));
+        QList<QWidget *> stops;
+        for (int i = 0; i < 12; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget *focused = QApplication::focusWidget();
+            if (editor->preview()->isAncestorOf(focused)) {
+                if (!stops.contains(focused))
+                    stops << focused;
+            } else if (!stops.isEmpty()) {
+                break; // out of the page again
+            }
+        }
+        const auto boxes = editor->preview()->checkboxes();
+        QCOMPARE(boxes.size(), 2);
+        QLabel *link = labelWith(editor->preview(), QStringLiteral("the site"));
+        QVERIFY(link);
+        QCOMPARE(stops, (QList<QWidget *> { boxes[0], link, boxes[1] }));
+        for (QLabel *label : editor->preview()->findChildren<QLabel *>())
+            if (label != link)
+                QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+    }
+
+    void destructiveEntriesAreRed()
+    {
+        const QString id = f->store->create(QStringLiteral("text")).id;
+        open(id);
+        QMenu *menu = editor->moreMenu();
+        for (QAction *entry : menu->actions())
+            QCOMPARE(Menu::isDestructive(entry), entry->text() == L("editor.delete"));
+        menu->popup(editor->mapToGlobal(QPoint(10, 10)));
+        QTRY_VERIFY(menu->isVisible());
+        const QImage image = menu->grab().toImage();
+        const auto reddish = [&](QAction *entry) {
+            const QRect area = menu->actionGeometry(entry);
+            int count = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x) {
+                    const QColor c(image.pixel(x, y));
+                    count += c.red() > 150 && c.red() > c.green() + 70 && c.red() > c.blue() + 60;
+                }
+            return count;
+        };
+        QVERIFY(reddish(action(menu, L("editor.delete"))) > 10);
+        QCOMPARE(reddish(action(menu, L("editor.export.text"))), 0);
+        menu->hide();
+    }
+
+    // ---- failures in words ---------------------------------------------------------------
+
+    void linkWithoutProgramSaysSo()
+    {
+        QVERIFY2(!QDesktopServices::openUrl(QUrl(QStringLiteral("https://example.org"))),
+                 "the offscreen platform opens no addresses");
+        const QString id
+            = f->store->create(QStringLiteral("See [the site](https://example.org/a)")).id;
+        open(id);
+        QLabel *link = labelWith(editor->preview(), QStringLiteral("the site"));
+        QVERIFY(link);
+        link->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(link, Qt::Key_Tab); // selects the link
+        QTest::keyClick(link, Qt::Key_Return);
+        QCOMPARE(editor->notice()->message(),
+                 L("editor.link.failed", QStringLiteral("https://example.org/a")));
+    }
+
+    void shareWithoutProgramSaysSo_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("e-mail") << L("share.email") << L("share.email.failed");
+        QTest::newRow("show files") << L("share.showFiles") << L("share.showFiles.failed");
+    }
+    void shareWithoutProgramSaysSo()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, notice);
+        auto note = f->store->createWithAttachment(f->image(QStringLiteral("s.png")),
+                                                   Attachment::Kind::Image);
+        QVERIFY(note);
+        f->store->setBody(QStringLiteral("Text\n") + note->body, note->id, false);
+        open(note->id);
+        QAction *share = action(editor->shareButton()->shareMenu(), entry);
+        QVERIFY(share && share->isEnabled());
+        share->trigger();
+        QCOMPARE(editor->notice()->message(), notice);
+    }
+
+    void revealWithoutFileManagerSaysSo_data()
+    {
+        QTest::addColumn<bool>("withFile");
+        QTest::newRow("the note's file") << true;
+        QTest::newRow("the notes folder") << false;
+    }
+    void revealWithoutFileManagerSaysSo()
+    {
+        QFETCH(bool, withFile);
+        const QString id = f->store->create(QStringLiteral("text")).id;
+        if (!withFile) {
+            f->store->flush();
+            QVERIFY(f->store->filePath(id));
+            QVERIFY(QFile::remove(*f->store->filePath(id)));
+            QVERIFY(!f->store->filePath(id));
+        }
+        open(id);
+        action(editor->moreMenu(), L("editor.reveal"))->trigger();
+        QCOMPARE(editor->notice()->message(), L("editor.reveal.failed"));
     }
 
     void everyControlIsDescribed()

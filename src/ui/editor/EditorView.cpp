@@ -11,6 +11,7 @@
 #include "ui/editor/MarkdownView.h"
 #include "ui/widgets/Notice.h"
 #include "ui/style/ScreenStyle.h"
+#include "ui/widgets/Menu.h"
 #include "ui/share/ShareLinkClipboard.h"
 
 #include <QButtonGroup>
@@ -21,6 +22,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -36,6 +38,8 @@
 
 namespace {
 
+// Space on each side of a mode label: the style sheet's 6 px padding and a little air.
+constexpr int modeLabelPadding = 8;
 
 // The editor's text as the user typed it. toPlainText() would turn no-break spaces into
 // plain ones and so rewrite the note behind the user's back.
@@ -78,8 +82,9 @@ void EditorView::buildUi()
     row->setSpacing(10);
     m_back = ScreenStyle::toolButton(toolbar, QStringLiteral("chevron.left"), L("editor.back"));
     auto *modes = new QFrame(toolbar);
+    m_modes = modes;
     modes->setObjectName(QStringLiteral("modes"));
-    modes->setFixedWidth(130);
+    modes->setFixedWidth(modeSwitchWidth);
     auto *modeRow = new QHBoxLayout(modes);
     modeRow->setContentsMargins(2, 2, 2, 2);
     modeRow->setSpacing(2);
@@ -87,6 +92,8 @@ void EditorView::buildUi()
     m_previewTab = new QToolButton(modes);
     m_modeGroup = new QButtonGroup(this);
     m_modeGroup->setExclusive(true);
+    m_editTab->setObjectName(QStringLiteral("editTab"));
+    m_previewTab->setObjectName(QStringLiteral("previewTab"));
     for (auto [button, key] : { std::pair { m_editTab, "editor.tab.edit" },
                                 std::pair { m_previewTab, "editor.tab.preview" } }) {
         button->setText(L(key));
@@ -106,7 +113,7 @@ void EditorView::buildUi()
     m_more = ScreenStyle::toolButton(toolbar, QStringLiteral("ellipsis.circle"), L("editor.more"));
     m_more->setPopupMode(QToolButton::InstantPopup);
     m_more->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0; }"));
-    m_moreMenu = new QMenu(m_more);
+    m_moreMenu = new Menu(m_more);
     m_moreMenu->setToolTipsVisible(true);
     m_more->setMenu(m_moreMenu);
     row->addWidget(m_back);
@@ -154,6 +161,10 @@ void EditorView::buildUi()
     m_edit->setFont(mono);
     m_edit->document()->setDocumentMargin(0);
     m_edit->setAccessibleName(L("editor.text"));
+    // One history: the store's. The field's own would also record text that sync, a task box
+    // or an added image put here, and undoing that would revert the other device's text.
+    m_edit->setUndoRedoEnabled(false);
+    m_edit->setContextMenuPolicy(Qt::CustomContextMenu);
     m_content->addWidget(m_edit);
     layout->addWidget(m_content, 1);
 
@@ -171,7 +182,17 @@ void EditorView::bind()
     connect(m_previewTab, &QToolButton::clicked, this, [this] { setMode(Mode::Preview); });
     connect(m_copy, &QToolButton::clicked, this, &EditorView::copyText);
     connect(m_edit, &QPlainTextEdit::textChanged, this, &EditorView::onEdited);
+    m_edit->installEventFilter(this);
+    connect(m_edit, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
+        QMenu *menu = textMenu(position);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        ScreenStyle::holdPanelWhileOpen(menu, m_dialogs);
+        menu->popup(m_edit->viewport()->mapToGlobal(position));
+    });
     connect(m_preview, &MarkdownView::backgroundClicked, this, [this] { setMode(Mode::Edit); });
+    connect(m_preview, &MarkdownView::linkFailed, this, [this](const QUrl &url) {
+        showNotice(L("editor.link.failed", url.toDisplayString()));
+    });
     m_preview->setOnToggleCheckbox([this](int ordinal) {
         if (!m_store || !liveNote())
             return;
@@ -211,12 +232,31 @@ void EditorView::applyLook()
     QPalette secondary = m_placeholder->palette();
     secondary.setColor(QPalette::WindowText, ScreenStyle::secondary(pal));
     m_placeholder->setPalette(secondary);
+    sizeModeSwitch();
+}
+
+void EditorView::sizeModeSwitch()
+{
+    // Each label as wide as its text needs ("Vista previa" does not fit half of the English
+    // width); the switch grows only when the two need more than its usual width. Halves of
+    // equal width would push the toolbar past the panel's edge.
+    const QMargins margins = m_modes->layout()->contentsMargins();
+    int width = m_modes->layout()->spacing() + margins.left() + margins.right();
+    for (QToolButton *button : { m_editTab, m_previewTab }) {
+        const int text = button->fontMetrics().horizontalAdvance(button->text());
+        const int needed = std::max(text + 2 * modeLabelPadding, button->sizeHint().width());
+        button->setMinimumWidth(needed);
+        width += needed;
+    }
+    m_modes->setFixedWidth(std::max(modeSwitchWidth, width));
 }
 
 void EditorView::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::PaletteChange)
         applyLook();
+    else if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        sizeModeSwitch();
     QWidget::changeEvent(event);
 }
 
@@ -235,6 +275,8 @@ void EditorView::load()
     if (const auto note = liveNote()) {
         m_applying = true;
         m_edit->setPlainText(note->body);
+        // Typing continues the text (a note made from the search query holds the query).
+        m_edit->moveCursor(QTextCursor::End);
         m_applying = false;
         m_text = note->body;
     }
@@ -247,6 +289,8 @@ void EditorView::setMode(Mode mode)
 {
     m_mode = mode;
     (mode == Mode::Edit ? m_editTab : m_previewTab)->setChecked(true);
+    // Whoever focuses the editor (the root when the panel opens again) reaches the content.
+    setFocusProxy(mode == Mode::Edit ? static_cast<QWidget *>(m_edit) : m_previewScroll);
     if (mode == Mode::Edit) {
         m_content->setCurrentWidget(m_edit);
         focusEditorSoon();
@@ -272,15 +316,33 @@ void EditorView::focusEditorSoon()
 void EditorView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
-        if (m_mode == Mode::Edit)
-            focusEditorSoon();
-    }
+    // Also when the panel opens again: the text field is where typing should go.
+    m_shown = true;
+    if (m_mode == Mode::Edit)
+        focusEditorSoon();
 }
 
 bool EditorView::eventFilter(QObject *watched, QEvent *event)
 {
+    // Undo and redo keys in the text go to the store's history of this note. Taking the
+    // shortcut override as well keeps the panel's own undo action from seeing them.
+    if (watched == m_edit
+        && (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress)) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        const bool undo = (modifiers == Qt::ControlModifier && key->key() == Qt::Key_Z)
+            || key->matches(QKeySequence::Undo);
+        const bool redo
+            = (modifiers == (Qt::ControlModifier | Qt::ShiftModifier) && key->key() == Qt::Key_Z)
+            || (modifiers == Qt::ControlModifier && key->key() == Qt::Key_Y)
+            || key->matches(QKeySequence::Redo);
+        if (undo || redo) {
+            event->accept();
+            if (event->type() == QEvent::KeyPress)
+                undo ? undoEdit() : redoEdit();
+            return true;
+        }
+    }
     // A click on the page outside any block switches to editing.
     if ((watched == m_previewPage || watched == m_placeholder)
         && event->type() == QEvent::MouseButtonRelease
@@ -300,6 +362,55 @@ void EditorView::onEdited()
         m_store->setBody(m_text, m_noteId, true);
     m_previewStale = true;
     refreshDerived();
+}
+
+void EditorView::undoEdit()
+{
+    if (!m_store || !liveNote())
+        return;
+    m_caretFollowsChange = true;
+    m_store->undo(m_noteId);
+    m_caretFollowsChange = false;
+}
+
+void EditorView::redoEdit()
+{
+    if (!m_store || !liveNote())
+        return;
+    m_caretFollowsChange = true;
+    m_store->redo(m_noteId);
+    m_caretFollowsChange = false;
+}
+
+QMenu *EditorView::textMenu(const QPoint &position)
+{
+    QMenu *menu = m_edit->createStandardContextMenu(position);
+    menu->setParent(this, menu->windowFlags());
+    // The field's own history is off: its entries give way to ones that step through the
+    // note's history.
+    const bool note = m_store && liveNote();
+    const QStringList own { QStringLiteral("edit-undo"), QStringLiteral("edit-redo") };
+    QAction *first = nullptr;
+    for (QAction *action : menu->actions()) {
+        if (own.contains(action->objectName())) {
+            menu->removeAction(action);
+        } else if (!first) {
+            first = action;
+        }
+    }
+    const auto replace = [&](const char *key, QKeySequence::StandardKey keys, bool enabled,
+                             void (EditorView::*step)()) {
+        auto *entry = new QAction(L(key), menu);
+        entry->setShortcut(keys);
+        entry->setEnabled(note && enabled);
+        connect(entry, &QAction::triggered, this, step);
+        menu->insertAction(first, entry);
+    };
+    replace("menu.undo", QKeySequence::Undo, m_store && m_store->canUndo(m_noteId),
+            &EditorView::undoEdit);
+    replace("menu.redo", QKeySequence::Redo, m_store && m_store->canRedo(m_noteId),
+            &EditorView::redoEdit);
+    return menu;
 }
 
 void EditorView::onStoreChanged()
@@ -332,6 +443,12 @@ void EditorView::replaceText(const QString &body)
         cursor.insertText(body.mid(prefix, body.size() - prefix - suffix));
     } else {
         m_edit->setPlainText(body);
+    }
+    if (m_caretFollowsChange) {
+        // An undo or redo puts the caret where the text changed, as a text field's own does.
+        QTextCursor caret = m_edit->textCursor();
+        caret.setPosition(int(body.size() - suffix));
+        m_edit->setTextCursor(caret);
     }
     m_applying = false;
     m_text = body;
@@ -398,7 +515,6 @@ QMenu *EditorView::moreMenu()
         return action;
     };
     const bool signedIn = m_sync && m_sync->account().has_value();
-    const auto note = liveNote();
     if (!signedIn) {
         QAction *info = m_moreMenu->addAction(L("editor.signedOut.note"));
         info->setEnabled(false);
@@ -410,23 +526,18 @@ QMenu *EditorView::moreMenu()
     if (m_publicLink)
         entry(L("editor.shareLink.stop"), QStringLiteral("eye.slash"), !m_sharing,
               [this] { stopSharing(); });
-    // PDF, AI and recording arrive with their services: present, off until then.
+    // PDF and recording arrive with their services: present, off until then. The AI
+    // entries are not shown at all until the AI service exists.
     m_moreMenu->addSeparator();
     entry(L("editor.addImage"), QStringLiteral("photo.badge.plus"), true, [this] { importImage(); });
     entry(L("editor.addAudio"), QStringLiteral("mic.badge.plus"), false, [] {});
-    if (note && (!note->images().isEmpty() || !note->recordings().isEmpty())) {
-        m_moreMenu->addSeparator();
-        if (!note->images().isEmpty())
-            entry(L("ai.extractText"), QStringLiteral("text.viewfinder"), false, [] {});
-        if (!note->recordings().isEmpty())
-            entry(L("ai.transcribe"), QStringLiteral("text.quote"), false, [] {});
-    }
     m_moreMenu->addSeparator();
     entry(L("editor.export.text"), QStringLiteral("square.and.arrow.down"), true, [this] { exportMarkdown(); });
     entry(L("editor.export.pdf"), QStringLiteral("doc.richtext"), false, [] {});
     entry(L("editor.reveal"), QStringLiteral("folder"), true, [this] { revealNote(); });
     m_moreMenu->addSeparator();
-    entry(L("editor.delete"), QStringLiteral("trash"), true, [this] { confirmDelete(); });
+    Menu::markDestructive(
+        entry(L("editor.delete"), QStringLiteral("trash"), true, [this] { confirmDelete(); }));
     return m_moreMenu;
 }
 
@@ -473,10 +584,11 @@ void EditorView::revealNote()
     if (!m_store)
         return;
     m_store->flush();
-    if (const auto file = m_store->filePath(m_noteId))
-        FileReveal::reveal({ *file });
-    else
-        FileReveal::openFolder(m_store->notesFolder());
+    const auto file = m_store->filePath(m_noteId);
+    const bool shown
+        = file ? FileReveal::reveal({ *file }) : FileReveal::openFolder(m_store->notesFolder());
+    if (!shown)
+        showNotice(L("editor.reveal.failed"));
 }
 
 void EditorView::confirmDelete()

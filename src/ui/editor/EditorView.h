@@ -17,6 +17,7 @@ class MarkdownView;
 class NoteStore;
 class Notice;
 class QButtonGroup;
+class QFrame;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
@@ -47,6 +48,8 @@ public:
 
     /// Focus moves into the text editor this long after switching to edit mode.
     static constexpr std::chrono::milliseconds focusDelay { 40 };
+    /// The mode switch's width; it grows when a language's labels need more.
+    static constexpr int modeSwitchWidth = 130;
 
     /// `telemetry` records the editor's usage events (none when null).
     EditorView(const QString &noteId, NoteStore *store, AppSettings *settings, SyncEngine *sync,
@@ -72,6 +75,15 @@ public:
     ShareButton::Items shareItems() const;
     /// Rebuilds the more menu for the current state (also done each time it opens).
     QMenu *moreMenu();
+    /// The text field's context menu at `position` (viewport coordinates), its undo and redo
+    /// entries bound to the note's history. The caller shows and owns it.
+    QMenu *textMenu(const QPoint &position);
+
+    /// Undo and redo of this note's edits through the store's history (Ctrl+Z, Ctrl+Shift+Z
+    /// and Ctrl+Y in the text field). Text from sync, task boxes or added images is undone
+    /// only when the store recorded it as an edit.
+    void undoEdit();
+    void redoEdit();
 
     /// The note's live share link, when it has one.
     std::optional<QUrl> publicLink() const { return m_publicLink; }
@@ -115,6 +127,7 @@ private:
     void refreshPreview();
     void refreshDerived();
     void focusEditorSoon();
+    void sizeModeSwitch();
     void refreshLiveLinks();
     void setPublicLink(const std::optional<QUrl> &link);
     void adoptPublicLink(const std::optional<QUrl> &link, quint64 askedAt);
@@ -140,6 +153,7 @@ private:
     bool m_applying = false;
     bool m_previewStale = true;
     bool m_shown = false;
+    bool m_caretFollowsChange = false;
 
     std::optional<QUrl> m_publicLink;
     bool m_sharing = false;
@@ -150,6 +164,7 @@ private:
     std::optional<std::optional<QString>> m_linksAccount;
 
     QToolButton *m_back = nullptr;
+    QFrame *m_modes = nullptr;
     QToolButton *m_editTab = nullptr;
     QToolButton *m_previewTab = nullptr;
     QButtonGroup *m_modeGroup = nullptr;

@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QTextDocumentFragment>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -23,6 +24,12 @@ QFont headingFont(const QFont &base, int level)
     font.setPixelSize(sizes[std::clamp(level, 1, 4) - 1]);
     font.setWeight(level <= 2 ? QFont::Bold : QFont::DemiBold);
     return font;
+}
+
+// What a screen reader says for a block's inline Markdown: the words, without the markup.
+QString spokenText(const QString &markdown)
+{
+    return QTextDocumentFragment::fromHtml(Markdown::inlineHtml(markdown)).toPlainText().trimmed();
 }
 
 QWidget *row(QWidget *parent, int spacing, int leading)
@@ -109,6 +116,19 @@ QLabel *MarkdownView::inlineLabel(const QString &markdown, QWidget *parent, cons
 {
     QString html = Markdown::inlineHtml(markdown);
     html.replace(u'\n', QStringLiteral("<br>"));
+    // Rich text draws <code> in the body font (or a Courier that may be missing): give it the
+    // desktop's fixed-width font on the code blocks' subtle background.
+    const QPalette pal = palette();
+    const QString codeStyle
+        = QStringLiteral("<code style=\"font-family:'%1'; background-color:%2;\">")
+              .arg(
+                  Markdown::escapeHtml(QFontDatabase::systemFont(QFontDatabase::FixedFont).family())
+                      .remove(u'\''),
+                  ScreenStyle::opaque(ScreenStyle::withAlpha(ScreenStyle::secondary(pal), 0.12),
+                                      pal.color(QPalette::Window))
+                      .name());
+    html.replace(QStringLiteral("<code>"), codeStyle);
+    const bool hasLinks = html.contains(QStringLiteral("<a "));
     if (struck)
         html = QStringLiteral("<s>") + html + QStringLiteral("</s>");
     QString style = QStringLiteral("white-space:pre-wrap;");
@@ -119,10 +139,25 @@ QLabel *MarkdownView::inlineLabel(const QString &markdown, QWidget *parent, cons
     label->setTextFormat(Qt::RichText);
     label->setWordWrap(true);
     label->setText(html);
+    // Top, not centred: a row's text starts level with its bullet or number even when the
+    // label gets more height than its lines take.
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setOpenExternalLinks(false);
-    label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    connect(label, &QLabel::linkActivated, this, [](const QString &link) { openLink(QUrl(link)); });
+    // Keyboard interaction makes a label a Tab stop: only labels with links get it, so Tab
+    // goes from link to box to link instead of through every paragraph.
+    label->setTextInteractionFlags(hasLinks
+                                       ? Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard
+                                       : Qt::NoTextInteraction);
+    // Keep the height-for-width that word wrap asks for: without it a layout gives the label
+    // its size hint, the height of the text wrapped at a guessed narrow width.
+    QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    label->setSizePolicy(policy);
+    connect(label, &QLabel::linkActivated, this, [this](const QString &link) {
+        const QUrl url(link);
+        if (isSafeLink(url) && !openLink(url))
+            Q_EMIT linkFailed(url);
+    });
     connect(label, &QLabel::linkHovered, label,
             [label](const QString &link) { label->setProperty("hoveredLink", link); });
     label->installEventFilter(this);
@@ -132,13 +167,13 @@ QLabel *MarkdownView::inlineLabel(const QString &markdown, QWidget *parent, cons
 QWidget *MarkdownView::makeBlock(const MarkdownBlock &block, int &ordinal)
 {
     const QPalette pal = palette();
-    const QString secondary = ScreenStyle::secondary(pal).name();
+    const QString secondary = ScreenStyle::secondaryOnWindow(pal).name();
     switch (block.kind) {
     case MarkdownBlock::Kind::Heading: {
         QLabel *label = inlineLabel(block.text, this);
         label->setFont(headingFont(font(), block.level));
         label->setContentsMargins(0, block.level <= 2 ? 6 : 2, 0, 0);
-        label->setAccessibleDescription(QStringLiteral("heading %1").arg(block.level));
+        label->setAccessibleDescription(L("editor.preview.heading", block.level));
         return label;
     }
     case MarkdownBlock::Kind::Paragraph:
@@ -150,16 +185,27 @@ QWidget *MarkdownView::makeBlock(const MarkdownBlock &block, int &ordinal)
             const bool checked = *block.checked;
             auto *box = new QToolButton(line);
             box->setAutoRaise(true);
-            box->setCheckable(false);
             box->setObjectName(QStringLiteral("checkbox"));
             box->setProperty("taskChecked", checked);
-            ScreenStyle::setupButton(box, checked ? QStringLiteral("checkmark.square.fill") : QStringLiteral("square"),
-                                     checked ? L("editor.checkbox.checked") : L("editor.checkbox.unchecked"),
-                                     checked ? Icons::Tint::Accent : Icons::Tint::Secondary);
+            const QString state
+                = checked ? L("editor.checkbox.checked") : L("editor.checkbox.unchecked");
+            ScreenStyle::setupButton(
+                box, checked ? QStringLiteral("checkmark.square.fill") : QStringLiteral("square"),
+                state, checked ? Icons::Tint::Accent : Icons::Tint::Secondary);
+            // A screen reader names the box by its task and reads the state from the check.
+            const QString task = spokenText(block.text);
+            box->setAccessibleName(task.isEmpty() ? state : task);
+            box->setAccessibleDescription(state);
+            box->setCheckable(true);
+            box->setChecked(checked);
             box->setEnabled(bool(m_onToggle));
-            box->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 0; }"));
+            box->setStyleSheet(QStringLiteral(
+                "QToolButton { border: none; padding: 0; background: transparent; }"));
             const int index = ordinal++;
-            connect(box, &QToolButton::clicked, this, [this, index] {
+            connect(box, &QToolButton::clicked, this, [this, box, index, checked] {
+                // The box shows the note's state, not its own: the store's toggle rebuilds the
+                // page, and a toggle that did not happen leaves the box as it was.
+                box->setChecked(checked);
                 if (m_onToggle)
                     m_onToggle(index);
             });

@@ -15,7 +15,8 @@ class QVBoxLayout;
 /// A note's Markdown rendered as a read-only page: one widget per block of
 /// Markdown::parse(), inline styling through Markdown::inlineHtml(), clickable task boxes,
 /// and captions for image and audio references (the media blocks come with the media work).
-/// Holds no state beyond its text: it is rebuilt whenever the text changes.
+/// Holds no state beyond its text: it is rebuilt whenever the text changes. Only links and
+/// task boxes take the keyboard focus; a task box is named by its task's text.
 class MarkdownView : public QWidget
 {
     Q_OBJECT
@@ -42,6 +43,8 @@ public:
 Q_SIGNALS:
     /// A click on the page that no link or box took (the editor switches to edit mode).
     void backgroundClicked();
+    /// A safe link was activated but no program opened it.
+    void linkFailed(const QUrl &url);
 
 protected:
     void mouseReleaseEvent(QMouseEvent *event) override;

@@ -83,7 +83,8 @@ void ShareButton::sendEmail()
         return;
     if (m_telemetry)
         m_telemetry->record(QStringLiteral("note_shared"), { { QStringLiteral("how"), QStringLiteral("email") } });
-    QDesktopServices::openUrl(mailtoUrl(m_items.text));
+    if (!QDesktopServices::openUrl(mailtoUrl(m_items.text)))
+        Q_EMIT notice(L("share.email.failed"));
 }
 
 void ShareButton::copyFiles()
@@ -107,7 +108,8 @@ void ShareButton::copyFiles()
 
 void ShareButton::showFiles()
 {
-    FileReveal::reveal(m_items.files);
+    if (!m_items.files.isEmpty() && !FileReveal::reveal(m_items.files))
+        Q_EMIT notice(L("share.showFiles.failed"));
 }
 
 void ShareButton::changeEvent(QEvent *event)

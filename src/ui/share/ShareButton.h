@@ -43,7 +43,8 @@ public:
 Q_SIGNALS:
     void holdPanel();
     void releasePanel();
-    /// A short confirmation for the screen's notice.
+    /// A short confirmation, or what went wrong (no mail program, no file manager), for the
+    /// screen's notice.
     void notice(const QString &message);
 
 protected:

@@ -4,11 +4,11 @@
 
 #include <QAbstractButton>
 #include <QHash>
-#include <QImageReader>
 #include <QIcon>
+#include <QImageReader>
 #include <QMenu>
-#include <QPointer>
 #include <QPixmap>
+#include <QPointer>
 #include <QToolButton>
 #include <QWidget>
 
@@ -35,6 +35,22 @@ QColor withAlpha(QColor color, double alpha)
 {
     color.setAlphaF(float(alpha));
     return color;
+}
+
+QColor opaque(const QColor &color, const QColor &background)
+{
+    const float alpha = color.alphaF();
+    const auto mix = [alpha](float top, float bottom) {
+        return top * alpha + bottom * (1 - alpha);
+    };
+    return QColor::fromRgbF(mix(color.redF(), background.redF()),
+                            mix(color.greenF(), background.greenF()),
+                            mix(color.blueF(), background.blueF()));
+}
+
+QColor secondaryOnWindow(const QPalette &palette)
+{
+    return opaque(secondary(palette), palette.color(QPalette::Window));
 }
 
 bool isDark(const QPalette &palette)

@@ -4,12 +4,13 @@
 
 #include <QColor>
 #include <QFont>
+#include <QMenu>
 #include <QPalette>
 #include <QString>
 
 class Dialogs;
 class QAbstractButton;
-class QMenu;
+class QAction;
 class QWidget;
 
 /// The look shared by the screens: palette roles for the secondary and tertiary colours,
@@ -25,6 +26,12 @@ QColor secondary(const QPalette &palette);
 QColor tertiary(const QPalette &palette);
 /// `color` with `alpha` (0…1).
 QColor withAlpha(QColor color, double alpha);
+/// `color` blended over `background` into an opaque colour. Style sheets and rich text take
+/// a colour by its name, and QColor::name() drops the alpha: a half-transparent grey would
+/// turn into solid black.
+QColor opaque(const QColor &color, const QColor &background);
+/// The secondary colour as it looks on the window, opaque, for style sheets and rich text.
+QColor secondaryOnWindow(const QPalette &palette);
 /// The orange of banners and warnings: dark enough on light windows, light enough on dark
 /// ones, that text in it reaches `minimumTextContrast` against the palette's window colour.
 QColor orange(const QPalette &palette);
