@@ -82,12 +82,13 @@ AIService::AIService(AppSettings *settings, NoteStore *store, Options options, Q
 
 AIService::AIService(AppSettings *settings, NoteStore *store, std::unique_ptr<Keychain> keychain,
                      Options options, QObject *parent)
-    : AIService(settings, store,
-                [&] {
-                    options.keychain = keychain.get();
-                    return std::move(options);
-                }(),
-                parent)
+    : AIService(
+        settings, store,
+        [&] {
+            options.keychain = keychain.get();
+            return std::move(options);
+        }(),
+        parent)
 {
     m_ownKeychain = std::move(keychain);
 }
@@ -237,7 +238,8 @@ QCoro::Task<> AIService::execute(Job job)
     clock.start();
     const QString actionLabel = aiActionLabel(job.action.kind);
     const auto provider = providerFor(job.action);
-    const QString providerLabel = provider ? aiProviderRawValue(*provider) : QStringLiteral("local");
+    const QString providerLabel
+        = provider ? aiProviderRawValue(*provider) : QStringLiteral("local");
     // Taken now: the recorder may be replaced while the job waits, but not destroyed.
     UsageRecorder *recorder = m_options.recorder ? m_options.recorder : &UsageRecorder::shared();
 
@@ -286,8 +288,7 @@ AIResult<QString> AIService::mediaFile(const Job &job) const
 QCoro::Task<AIResult<ProviderClient>> AIService::client(AIProvider provider)
 {
     if (provider == AIProvider::None)
-        co_return AIResult<ProviderClient>::failure(
-            AIError::unavailable(L("ai.error.noProvider")));
+        co_return AIResult<ProviderClient>::failure(AIError::unavailable(L("ai.error.noProvider")));
     if (!m_options.keychain)
         co_return AIResult<ProviderClient>::failure(AIError::noKey(provider));
     QPointer<AIService> self(this);
@@ -341,8 +342,7 @@ QCoro::Task<AIResult<AIService::Output>> AIService::perform(Job job)
             co_return Failure::failure(file.error());
         if (!provider) {
             if (!engine)
-                co_return Failure::failure(
-                    AIError::unavailable(L("ai.local.speech.unsupported")));
+                co_return Failure::failure(AIError::unavailable(L("ai.local.speech.unsupported")));
             const auto text = co_await engine->transcribe(*file, m_settings->speechLocale());
             if (!text)
                 co_return Failure::failure(text.error());
@@ -368,8 +368,7 @@ QCoro::Task<AIResult<AIService::Output>> AIService::perform(Job job)
         const QString instructions = QString::fromUtf8(summaryPrompt);
         if (!provider) {
             if (!engine) {
-                co_return Failure::failure(
-                    AIError::unavailable(L("ai.local.summary.unsupported")));
+                co_return Failure::failure(AIError::unavailable(L("ai.local.summary.unsupported")));
             }
             const auto summary = co_await engine->summarize(text, instructions);
             if (!summary)
@@ -487,8 +486,8 @@ QCoro::Task<QString> AIService::saveKey(QString key, AIProvider provider)
     if (provider == AIProvider::None || trimmed.isEmpty() || !m_options.keychain)
         co_return QString();
     QPointer<AIService> self(this);
-    const KeychainResult saved = co_await m_options.keychain->save(
-        trimmed, keychainService(), aiProviderRawValue(provider));
+    const KeychainResult saved = co_await m_options.keychain->save(trimmed, keychainService(),
+                                                                   aiProviderRawValue(provider));
     if (!self)
         co_return saved.error;
     if (!saved.ok()) {

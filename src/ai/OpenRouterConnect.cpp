@@ -33,13 +33,13 @@ QCoro::Task<AIResult<QString>> exchange(QUrl base, QString code, QString verifie
 {
     QNetworkRequest request(ProviderHosts::join(base, QStringLiteral("/api/v1/auth/keys")));
     request.setRawHeader("Content-Type", "application/json");
-    const QByteArray body = QJsonDocument(QJsonObject {
-                                              { QStringLiteral("code"), code },
-                                              { QStringLiteral("code_verifier"), verifier },
-                                              { QStringLiteral("code_challenge_method"),
-                                                QStringLiteral("S256") },
-                                          })
-                                .toJson(QJsonDocument::Compact);
+    const QByteArray body
+        = QJsonDocument(QJsonObject {
+                            { QStringLiteral("code"), code },
+                            { QStringLiteral("code_verifier"), verifier },
+                            { QStringLiteral("code_challenge_method"), QStringLiteral("S256") },
+                        })
+              .toJson(QJsonDocument::Compact);
     http.requestTimeout = std::chrono::seconds(60);
     http.totalTimeout = std::min(http.totalTimeout, std::chrono::milliseconds(60000));
     const auto answer = co_await ProviderClient::perform(request, body, http);
@@ -75,14 +75,14 @@ QCoro::Task<AIResult<QString>> connect(Options options)
     const QString host = QStringLiteral("localhost");
     const QString pageDone = L("ai.connect.page.done");
     const QString pageDenied = L("ai.connect.page.denied");
-    const LoopbackRedirect::AuthorizeURL authorize = [pageBase, challenge](const QString &redirect) {
-        return authorizationURL(pageBase, redirect, challenge);
-    };
+    const LoopbackRedirect::AuthorizeURL authorize
+        = [pageBase, challenge](const QString &redirect) {
+              return authorizationURL(pageBase, redirect, challenge);
+          };
     const LoopbackRedirect::Limits limits;
-    const LoopbackRedirect::Outcome captured
-        = co_await LoopbackRedirect::capture(host, options.timeout, pageDone, pageDenied, authorize,
-                                             options.browser, limits, options.opened,
-                                             options.canceller);
+    const LoopbackRedirect::Outcome captured = co_await LoopbackRedirect::capture(
+        host, options.timeout, pageDone, pageDenied, authorize, options.browser, limits,
+        options.opened, options.canceller);
     if (!captured.callback) {
         const AIError error = AIError::unavailable(captured.failure.description());
         co_return AIResult<QString>::failure(error);

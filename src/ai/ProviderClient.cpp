@@ -170,9 +170,8 @@ AIResult<QString> ProviderClient::nonEmpty(const QString &text)
     return trimmed;
 }
 
-QCoro::Task<AIResult<ProviderClient::Answer>> ProviderClient::perform(QNetworkRequest request,
-                                                                      QByteArray body,
-                                                                      Options options)
+QCoro::Task<AIResult<ProviderClient::Answer>>
+ProviderClient::perform(QNetworkRequest request, QByteArray body, Options options)
 {
     QNetworkAccessManager *network = options.network ? options.network : sharedNetwork();
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
@@ -220,7 +219,9 @@ QCoro::Task<AIResult<ProviderClient::Answer>> ProviderClient::perform(QNetworkRe
     QObject::connect(idle, &QTimer::timeout, reply, expire);
     QObject::connect(deadline, &QTimer::timeout, reply, expire);
     const auto requestTimeout = options.requestTimeout;
-    auto moved = [idle, requestTimeout] { idle->start(requestTimeout); };
+    auto moved = [idle, requestTimeout] {
+        idle->start(requestTimeout);
+    };
     QObject::connect(reply, &QNetworkReply::uploadProgress, idle, moved);
     QObject::connect(reply, &QNetworkReply::downloadProgress, idle, moved);
     idle->start(requestTimeout);
@@ -259,14 +260,13 @@ QCoro::Task<AIResult<QJsonObject>> ProviderClient::send(QNetworkRequest request,
     const QJsonObject object = objectOf(answer->body);
     if (answer->status >= 200 && answer->status <= 299)
         co_return object;
-    const QJsonValue message = object.value(QStringLiteral("error")).toObject().value(
-        QStringLiteral("message"));
+    const QJsonValue message
+        = object.value(QStringLiteral("error")).toObject().value(QStringLiteral("message"));
     co_return AIResult<QJsonObject>::failure(AIError::http(
         answer->status, message.isString() ? message.toString() : leadingText(answer->body)));
 }
 
-QCoro::Task<AIResult<QString>> ProviderClient::anthropic(QString instructions,
-                                                         QString input) const
+QCoro::Task<AIResult<QString>> ProviderClient::anthropic(QString instructions, QString input) const
 {
     const auto base = ProviderHosts::base(ProviderHosts::Host::Anthropic);
     if (!base)
@@ -401,14 +401,12 @@ QCoro::Task<AIResult<QString>> ProviderClient::transcribe(QString filePath,
         co_return AIResult<QString>::failure(AIError::system(file.errorString()));
     // Checked before reading, so a huge file never lands in memory.
     if (file.size() > maxAudioBytes)
-        co_return AIResult<QString>::failure(
-            AIError::tooLarge(QString::fromLatin1(maxAudioText)));
+        co_return AIResult<QString>::failure(AIError::tooLarge(QString::fromLatin1(maxAudioText)));
     const QByteArray bytes = file.read(maxAudioBytes + 1);
     if (file.error() != QFileDevice::NoError)
         co_return AIResult<QString>::failure(AIError::system(file.errorString()));
     if (bytes.size() > maxAudioBytes)
-        co_return AIResult<QString>::failure(
-            AIError::tooLarge(QString::fromLatin1(maxAudioText)));
+        co_return AIResult<QString>::failure(AIError::tooLarge(QString::fromLatin1(maxAudioText)));
 
     const auto base = ProviderHosts::base(ProviderHosts::Host::OpenAI);
     if (!base)

@@ -6,8 +6,8 @@
 #include <QByteArray>
 #include <QCoro/QCoroTask>
 #include <QJsonObject>
-#include <QString>
 #include <QNetworkRequest>
+#include <QString>
 #include <QUrl>
 
 #include <chrono>
@@ -93,7 +93,8 @@ public:
 
     /// The multipart body of a transcription upload (exposed for tests).
     static QByteArray multipartBody(const QString &boundary, const QByteArray &fileBytes,
-                                    const QString &fileName, const std::optional<QString> &language);
+                                    const QString &fileName,
+                                    const std::optional<QString> &language);
     /// Trimmed text; `AIError::empty` when nothing is left.
     static AIResult<QString> nonEmpty(const QString &text);
     /// The shared HTTP session, made on first use (main thread).

@@ -88,10 +88,11 @@ void captureLog(QtMsgType type, const QMessageLogContext &context, const QString
 
 HttpResponse chatAnswer(const QString &content)
 {
-    return HttpResponse::json({ { QStringLiteral("choices"),
-                                  QJsonArray { QJsonObject {
-                                      { QStringLiteral("message"),
-                                        QJsonObject { { QStringLiteral("content"), content } } } } } } });
+    return HttpResponse::json(
+        { { QStringLiteral("choices"),
+            QJsonArray {
+                QJsonObject { { QStringLiteral("message"),
+                                QJsonObject { { QStringLiteral("content"), content } } } } } } });
 }
 
 HttpResponse anthropicAnswer(const QString &text)
@@ -158,9 +159,8 @@ class TestAIService : public QObject
     // A note with a recording (or an image) and some text; returns it and its media path.
     QPair<Note, QString> noteWithMedia(Attachment::Kind kind, const QString &text)
     {
-        const QString source = m_folders->path(kind == Attachment::Kind::Audio
-                                                   ? QStringLiteral("in.m4a")
-                                                   : QStringLiteral("in.png"));
+        const QString source = m_folders->path(
+            kind == Attachment::Kind::Audio ? QStringLiteral("in.m4a") : QStringLiteral("in.png"));
         TestSupport::writeFile(source, QByteArray("media bytes"));
         auto note = m_store->createWithAttachment(source, kind, std::nullopt);
         Q_ASSERT(note);
@@ -169,27 +169,21 @@ class TestAIService : public QObject
         return { *m_store->note(note->id), path };
     }
 
-    static void finish(AIService &ai)
-    {
-        QTRY_VERIFY_WITH_TIMEOUT(!ai.running(), 10000);
-    }
+    static void finish(AIService &ai) { QTRY_VERIFY_WITH_TIMEOUT(!ai.running(), 10000); }
 
 private Q_SLOTS:
     void initTestCase()
     {
         TestSupport::initTestEnvironment();
         QVERIFY(m_server.listen());
-        for (const char *variable : { "SCRIVEL_ANTHROPIC_URL", "SCRIVEL_OPENAI_URL",
-                                      "SCRIVEL_DEEPSEEK_URL", "SCRIVEL_OPENROUTER_URL",
-                                      "SCRIVEL_OPENROUTER_AUTH_URL" })
+        for (const char *variable :
+             { "SCRIVEL_ANTHROPIC_URL", "SCRIVEL_OPENAI_URL", "SCRIVEL_DEEPSEEK_URL",
+               "SCRIVEL_OPENROUTER_URL", "SCRIVEL_OPENROUTER_AUTH_URL" })
             qputenv(variable, m_server.url().toUtf8());
         g_previous = qInstallMessageHandler(captureLog);
     }
 
-    void cleanupTestCase()
-    {
-        qInstallMessageHandler(g_previous);
-    }
+    void cleanupTestCase() { qInstallMessageHandler(g_previous); }
 
     void init()
     {
@@ -231,15 +225,16 @@ private Q_SLOTS:
         QTest::addColumn<int>("expected"); // -1: local
         const auto L_ = AIEngine::Local;
         const auto P = AIEngine::Provider;
-        QTest::newRow("text is always local") << int(Kind::ExtractText) << P << P
-                                              << AIProvider::OpenAI << -1;
-        QTest::newRow("summary local") << int(Kind::Summarize) << L_ << P << AIProvider::OpenAI << -1;
-        QTest::newRow("summary provider") << int(Kind::Summarize) << P << L_ << AIProvider::DeepSeek
-                                          << int(AIProvider::DeepSeek);
-        QTest::newRow("summary provider none") << int(Kind::Summarize) << P << L_ << AIProvider::None
-                                               << int(AIProvider::None);
-        QTest::newRow("transcript local") << int(Kind::Transcribe) << P << L_ << AIProvider::OpenAI
-                                          << -1;
+        QTest::newRow("text is always local")
+            << int(Kind::ExtractText) << P << P << AIProvider::OpenAI << -1;
+        QTest::newRow("summary local")
+            << int(Kind::Summarize) << L_ << P << AIProvider::OpenAI << -1;
+        QTest::newRow("summary provider")
+            << int(Kind::Summarize) << P << L_ << AIProvider::DeepSeek << int(AIProvider::DeepSeek);
+        QTest::newRow("summary provider none")
+            << int(Kind::Summarize) << P << L_ << AIProvider::None << int(AIProvider::None);
+        QTest::newRow("transcript local")
+            << int(Kind::Transcribe) << P << L_ << AIProvider::OpenAI << -1;
         QTest::newRow("transcript provider") << int(Kind::Transcribe) << L_ << P
                                              << AIProvider::Anthropic << int(AIProvider::Anthropic);
     }
@@ -277,10 +272,9 @@ private Q_SLOTS:
         QFETCH(int, kind);
         QFETCH(QString, message);
         QFETCH(QString, label);
-        const auto [note, path] = noteWithMedia(Kind(kind) == Kind::ExtractText
-                                                    ? Attachment::Kind::Image
-                                                    : Attachment::Kind::Audio,
-                                                QStringLiteral("Some text"));
+        const auto [note, path] = noteWithMedia(
+            Kind(kind) == Kind::ExtractText ? Attachment::Kind::Image : Attachment::Kind::Audio,
+            QStringLiteral("Some text"));
         const auto ai = service();
         ai->run(AIService::Action { Kind(kind), Kind(kind) == Kind::Summarize ? QString() : path },
                 note.id);
@@ -288,15 +282,19 @@ private Q_SLOTS:
         QVERIFY(!ai->result());
         QCOMPARE(ai->problem(), (AIService::Problem { note.id, message }));
         QVERIFY(m_server.requests().isEmpty());
-        QVERIFY(g_log.contains(QStringLiteral("app.scrivelbar.app.ai %1 via local failed").arg(label)));
+        QVERIFY(
+            g_log.contains(QStringLiteral("app.scrivelbar.app.ai %1 via local failed").arg(label)));
         QCOMPARE(m_recorder.events.size(), 1);
         const RecordedEvent event = m_recorder.events.first();
         QCOMPARE(event.name, QStringLiteral("ai_used"));
         QCOMPARE(event.properties.value(QStringLiteral("action")).toString(), label);
-        QCOMPARE(event.properties.value(QStringLiteral("provider")).toString(), QStringLiteral("local"));
-        QCOMPARE(event.properties.value(QStringLiteral("ok")).metaType(), QMetaType::fromType<bool>());
+        QCOMPARE(event.properties.value(QStringLiteral("provider")).toString(),
+                 QStringLiteral("local"));
+        QCOMPARE(event.properties.value(QStringLiteral("ok")).metaType(),
+                 QMetaType::fromType<bool>());
         QCOMPARE(event.properties.value(QStringLiteral("ok")).toBool(), false);
-        QCOMPARE(event.properties.value(QStringLiteral("ms")).metaType(), QMetaType::fromType<double>());
+        QCOMPARE(event.properties.value(QStringLiteral("ms")).metaType(),
+                 QMetaType::fromType<double>());
         QVERIFY(event.properties.value(QStringLiteral("ms")).toDouble() >= 0);
     }
 
@@ -304,7 +302,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("call"); // %1: the media file's absolute path
-        QTest::newRow("summary") << int(Kind::Summarize) << QStringLiteral("summary:Title\nline two");
+        QTest::newRow("summary") << int(Kind::Summarize)
+                                 << QStringLiteral("summary:Title\nline two");
         QTest::newRow("text") << int(Kind::ExtractText) << QStringLiteral("text:%1");
         QTest::newRow("transcript") << int(Kind::Transcribe) << QStringLiteral("speech:%1@es_ES");
     }
@@ -314,8 +313,8 @@ private Q_SLOTS:
         QFETCH(int, kind);
         QFETCH(QString, call);
         m_settings->setSpeechLanguage(AppLanguage::Es);
-        const auto [note, path] = noteWithMedia(Attachment::Kind::Audio,
-                                                QStringLiteral("Title\nline two\n"));
+        const auto [note, path]
+            = noteWithMedia(Attachment::Kind::Audio, QStringLiteral("Title\nline two\n"));
         const auto ai = service(&m_local);
         ai->run(AIService::Action { Kind(kind), Kind(kind) == Kind::Summarize ? QString() : path },
                 note.id);
@@ -328,7 +327,8 @@ private Q_SLOTS:
         QCOMPARE(m_local.calls.size(), 1);
         // The speech locale's region depends on the system's defaults for "es".
         if (Kind(kind) == Kind::Transcribe)
-            QVERIFY2(m_local.calls.first().startsWith(expected.section(u'@', 0, 0) + QStringLiteral("@es")),
+            QVERIFY2(m_local.calls.first().startsWith(expected.section(u'@', 0, 0)
+                                                      + QStringLiteral("@es")),
                      qPrintable(m_local.calls.first()));
         else
             QCOMPARE(m_local.calls.first(), expected);
@@ -340,12 +340,13 @@ private Q_SLOTS:
 
     void summaryPromptIsExact()
     {
-        QCOMPARE(QString::fromUtf8(AIService::summaryPrompt),
-                 QStringLiteral(
-                     "You summarize a personal note. Reply with the summary only, in Markdown, in "
-                     "the same language the note is written in: one sentence with the gist, then at "
-                     "most five bullet points with the key facts, decisions and to-dos. Use only "
-                     "what the note says; add nothing from outside it. No title and no preamble."));
+        QCOMPARE(
+            QString::fromUtf8(AIService::summaryPrompt),
+            QStringLiteral(
+                "You summarize a personal note. Reply with the summary only, in Markdown, in "
+                "the same language the note is written in: one sentence with the gist, then at "
+                "most five bullet points with the key facts, decisions and to-dos. Use only "
+                "what the note says; add nothing from outside it. No title and no preamble."));
     }
 
     void cloudSummary_data()
@@ -354,7 +355,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("model");
         QTest::newRow("anthropic") << AIProvider::Anthropic << QString();
         QTest::newRow("openai") << AIProvider::OpenAI << QString();
-        QTest::newRow("deepseek with own model") << AIProvider::DeepSeek << QStringLiteral("deepseek-reasoner");
+        QTest::newRow("deepseek with own model")
+            << AIProvider::DeepSeek << QStringLiteral("deepseek-reasoner");
         QTest::newRow("openrouter") << AIProvider::OpenRouter << QString();
     }
 
@@ -365,8 +367,8 @@ private Q_SLOTS:
         useCloud(provider);
         if (!model.isEmpty())
             m_settings->setAiModel(provider, QStringLiteral("  ") + model + QStringLiteral("\t"));
-        const auto [note, path] = noteWithMedia(Attachment::Kind::Image,
-                                                QStringLiteral("\n  Groceries\n- milk\n"));
+        const auto [note, path]
+            = noteWithMedia(Attachment::Kind::Image, QStringLiteral("\n  Groceries\n- milk\n"));
         m_server.enqueue("POST", pathOf(provider),
                          provider == AIProvider::Anthropic ? anthropicAnswer(QStringLiteral("Sum."))
                                                            : chatAnswer(QStringLiteral("Sum.")));
@@ -384,7 +386,8 @@ private Q_SLOTS:
         QCOMPARE(body.value(QStringLiteral("model")).toString(),
                  model.isEmpty() ? aiProviderDefaultModel(provider) : model);
         const QJsonArray messages = body.value(QStringLiteral("messages")).toArray();
-        const QString input = messages.last().toObject().value(QStringLiteral("content")).toString();
+        const QString input
+            = messages.last().toObject().value(QStringLiteral("content")).toString();
         // The text lines only: no media line, trimmed.
         QCOMPARE(input, QStringLiteral("Groceries\n- milk"));
         const QString prompt = provider == AIProvider::Anthropic
@@ -412,7 +415,8 @@ private Q_SLOTS:
         QCOMPARE(consents.size(), 1);
         QVERIFY(ai->consent());
         QCOMPARE(ai->consent()->provider, AIProvider::OpenAI);
-        QCOMPARE(ai->consent()->job, (AIService::Job { note.id, AIService::Action::summarize(), false }));
+        QCOMPARE(ai->consent()->job,
+                 (AIService::Job { note.id, AIService::Action::summarize(), false }));
         QVERIFY(!ai->running());
         QTest::qWait(100);
         QVERIFY(m_server.requests().isEmpty());
@@ -475,7 +479,8 @@ private Q_SLOTS:
             << AIProvider::OpenAI << int(Kind::Summarize) << true << QStringLiteral("\n  \n")
             << L("ai.error.nothingToSummarize");
         QTest::newRow("no key") << AIProvider::Anthropic << int(Kind::Summarize) << false
-                                << QStringLiteral("Text") << L("ai.error.noKey", QStringLiteral("Anthropic"));
+                                << QStringLiteral("Text")
+                                << L("ai.error.noKey", QStringLiteral("Anthropic"));
         QTest::newRow("deepseek cannot transcribe")
             << AIProvider::DeepSeek << int(Kind::Transcribe) << true << QStringLiteral("Text")
             << L("ai.error.noTranscription", QStringLiteral("DeepSeek"));
@@ -525,16 +530,18 @@ private Q_SLOTS:
     {
         useCloud(AIProvider::OpenRouter);
         const Note note = m_store->create(QStringLiteral("Text"));
-        m_server.enqueue("POST", QStringLiteral("/api/v1/chat/completions"),
-                         HttpResponse::json({ { QStringLiteral("error"),
-                                                QJsonObject { { QStringLiteral("message"),
-                                                                QStringLiteral("No credits") } } } },
-                                            402));
+        m_server.enqueue(
+            "POST", QStringLiteral("/api/v1/chat/completions"),
+            HttpResponse::json(
+                { { QStringLiteral("error"),
+                    QJsonObject { { QStringLiteral("message"), QStringLiteral("No credits") } } } },
+                402));
         const auto ai = service();
         ai->run(AIService::Action::summarize(), note.id);
         finish(*ai);
         QCOMPARE(ai->problem()->message, L("ai.error.http", 402, QStringLiteral("No credits")));
-        QVERIFY(g_log.contains(QStringLiteral("app.scrivelbar.app.ai summarize via openrouter failed")));
+        QVERIFY(g_log.contains(
+            QStringLiteral("app.scrivelbar.app.ai summarize via openrouter failed")));
         QCOMPARE(m_server.requests().first().header("authorization"), ("Bearer " + kKey).toUtf8());
     }
 
@@ -682,8 +689,9 @@ private Q_SLOTS:
         useCloud(AIProvider::OpenAI);
         m_settings->setSpeechLanguage(speech);
         const auto [note, path] = noteWithMedia(Attachment::Kind::Audio, QStringLiteral("Memo"));
-        m_server.enqueue("POST", QStringLiteral("/v1/audio/transcriptions"),
-                         HttpResponse::json({ { QStringLiteral("text"), QStringLiteral("Heard.") } }));
+        m_server.enqueue(
+            "POST", QStringLiteral("/v1/audio/transcriptions"),
+            HttpResponse::json({ { QStringLiteral("text"), QStringLiteral("Heard.") } }));
         const auto ai = service();
         ai->run(AIService::Action::transcribe(path), note.id);
         finish(*ai);
@@ -731,7 +739,8 @@ private Q_SLOTS:
         QCOMPARE(m_store->note(note.id)->body, expected.body);
         if (Kind(kind) == Kind::Transcribe) {
             const QStringList lines = expected.body.split(u'\n');
-            QCOMPARE(lines.at(lines.indexOf(QStringLiteral("Edited answer")) - 2).contains(path), true);
+            QCOMPARE(lines.at(lines.indexOf(QStringLiteral("Edited answer")) - 2).contains(path),
+                     true);
         }
         // Undo takes it back.
         QVERIFY(m_store->undoStack()->canUndo());
@@ -749,7 +758,8 @@ private Q_SLOTS:
     void saveAsNewNote()
     {
         QFETCH(int, kind);
-        const auto [note, path] = noteWithMedia(Attachment::Kind::Image, QStringLiteral("Trip plan"));
+        const auto [note, path]
+            = noteWithMedia(Attachment::Kind::Image, QStringLiteral("Trip plan"));
         const auto ai = service(&m_local);
         ai->run(AIService::Action { Kind(kind), Kind(kind) == Kind::Summarize ? QString() : path },
                 note.id);
@@ -786,10 +796,12 @@ private Q_SLOTS:
         m_keychain.set(keys, QStringLiteral("openrouter"), QStringLiteral("k1"));
         m_keychain.set(keys, QStringLiteral("anthropic"), QStringLiteral("k2"));
         m_keychain.set(keys, QStringLiteral("deepseek"), QString()); // empty reads as none
-        m_keychain.set(QStringLiteral("app.scrivelbar.sync"), QStringLiteral("openai"), QStringLiteral("x"));
+        m_keychain.set(QStringLiteral("app.scrivelbar.sync"), QStringLiteral("openai"),
+                       QStringLiteral("x"));
         const auto ai = service();
         QVERIFY(!ai->isLoadingKeys());
-        QCOMPARE(ai->storedKeys(), (QList<AIProvider> { AIProvider::Anthropic, AIProvider::OpenRouter }));
+        QCOMPARE(ai->storedKeys(),
+                 (QList<AIProvider> { AIProvider::Anthropic, AIProvider::OpenRouter }));
         QVERIFY(ai->keyProblem().isEmpty());
     }
 
@@ -809,7 +821,8 @@ private Q_SLOTS:
         QVERIFY(!m_keychain.value(AIService::keychainService(), QStringLiteral("none")));
         QCOMPARE(changed.size(), 1);
         QCoro::waitFor(ai->saveKey(QStringLiteral("a"), AIProvider::Anthropic));
-        QCOMPARE(ai->storedKeys(), (QList<AIProvider> { AIProvider::Anthropic, AIProvider::OpenAI }));
+        QCOMPARE(ai->storedKeys(),
+                 (QList<AIProvider> { AIProvider::Anthropic, AIProvider::OpenAI }));
         QCoro::waitFor(ai->saveKey(QStringLiteral("replaced"), AIProvider::OpenAI));
         QCOMPARE(m_keychain.value(AIService::keychainService(), QStringLiteral("openai")),
                  QStringLiteral("replaced"));
@@ -820,7 +833,8 @@ private Q_SLOTS:
         QCOMPARE(ai->storedKeys(), QList<AIProvider> { AIProvider::Anthropic });
         // No key in the settings file.
         m_settings.reset();
-        QVERIFY(!TestSupport::readFile(m_folders->path(QStringLiteral("settings.ini"))).contains("replaced"));
+        QVERIFY(!TestSupport::readFile(m_folders->path(QStringLiteral("settings.ini")))
+                     .contains("replaced"));
         m_settings = std::make_unique<AppSettings>(m_folders->path(QStringLiteral("settings.ini")),
                                                    std::make_unique<MemoryLoginItem>());
     }
@@ -862,11 +876,13 @@ private Q_SLOTS:
         QByteArray page;
         m_browser.onOpen = [&](const QUrl &url) {
             QCOMPARE(url.path(), QStringLiteral("/auth"));
-            const QList<QPair<QString, QString>> items = QUrlQuery(url).queryItems(QUrl::FullyDecoded);
+            const QList<QPair<QString, QString>> items
+                = QUrlQuery(url).queryItems(QUrl::FullyDecoded);
             QCOMPARE(items.size(), 3);
             QCOMPARE(items.at(0).first, QStringLiteral("callback_url"));
             QCOMPARE(items.at(1).first, QStringLiteral("code_challenge"));
-            QCOMPARE(items.at(2), qMakePair(QStringLiteral("code_challenge_method"), QStringLiteral("S256")));
+            QCOMPARE(items.at(2),
+                     qMakePair(QStringLiteral("code_challenge_method"), QStringLiteral("S256")));
             const QUrl callback(items.at(0).second);
             QCOMPARE(callback.host(), QStringLiteral("localhost"));
             QCOMPARE(callback.path(), QStringLiteral("/callback"));
@@ -889,9 +905,9 @@ private Q_SLOTS:
         QCOMPARE(connecting.size(), 2);
         QVERIFY(!ai->connecting());
         QTRY_COMPARE(redirectStatus, 200);
-        QVERIFY(page.contains(
-            (redirectQuery.startsWith(u"error") ? L("ai.connect.page.denied") : L("ai.connect.page.done"))
-                .toUtf8()));
+        QVERIFY(page.contains((redirectQuery.startsWith(u"error") ? L("ai.connect.page.denied")
+                                                                  : L("ai.connect.page.done"))
+                                  .toUtf8()));
         if (problem.isEmpty()) {
             QVERIFY2(!outcome, outcome ? qPrintable(*outcome) : "");
             QCOMPARE(ai->storedKeys(), QList<AIProvider> { AIProvider::OpenRouter });
@@ -914,7 +930,8 @@ private Q_SLOTS:
         const QJsonObject body = request.json();
         QCOMPARE(body.size(), 3);
         QCOMPARE(body.value(QStringLiteral("code")).toString(), QStringLiteral("abc123"));
-        QCOMPARE(body.value(QStringLiteral("code_challenge_method")).toString(), QStringLiteral("S256"));
+        QCOMPARE(body.value(QStringLiteral("code_challenge_method")).toString(),
+                 QStringLiteral("S256"));
         const QString verifier = body.value(QStringLiteral("code_verifier")).toString();
         QCOMPARE(verifier.size(), 64);
         QCOMPARE(LoopbackRedirect::codeChallenge(verifier), challenge);

@@ -23,19 +23,20 @@ Q_DECLARE_METATYPE(AIProvider)
 
 namespace {
 
-const char *const kVariables[] = { "SCRIVEL_ANTHROPIC_URL", "SCRIVEL_OPENAI_URL",
-                                   "SCRIVEL_DEEPSEEK_URL", "SCRIVEL_OPENROUTER_URL",
-                                   "SCRIVEL_OPENROUTER_AUTH_URL" };
+const char *const kVariables[]
+    = { "SCRIVEL_ANTHROPIC_URL", "SCRIVEL_OPENAI_URL", "SCRIVEL_DEEPSEEK_URL",
+        "SCRIVEL_OPENROUTER_URL", "SCRIVEL_OPENROUTER_AUTH_URL" };
 
 template<typename T> T wait(QCoro::Task<T> task)
 {
     return QCoro::waitFor(std::move(task));
 }
 
-HttpResponse anthropicText(const QJsonArray &content, const QString &stop = QStringLiteral("end_turn"))
+HttpResponse anthropicText(const QJsonArray &content,
+                           const QString &stop = QStringLiteral("end_turn"))
 {
-    return HttpResponse::json({ { QStringLiteral("content"), content },
-                                { QStringLiteral("stop_reason"), stop } });
+    return HttpResponse::json(
+        { { QStringLiteral("content"), content }, { QStringLiteral("stop_reason"), stop } });
 }
 
 QJsonObject textBlock(const QString &text)
@@ -45,12 +46,12 @@ QJsonObject textBlock(const QString &text)
 
 HttpResponse chatAnswer(const QJsonValue &content)
 {
-    return HttpResponse::json({ { QStringLiteral("choices"),
-                                  QJsonArray { QJsonObject {
-                                      { QStringLiteral("message"),
-                                        QJsonObject { { QStringLiteral("role"),
-                                                        QStringLiteral("assistant") },
-                                                      { QStringLiteral("content"), content } } } } } } });
+    return HttpResponse::json(
+        { { QStringLiteral("choices"),
+            QJsonArray { QJsonObject {
+                { QStringLiteral("message"),
+                  QJsonObject { { QStringLiteral("role"), QStringLiteral("assistant") },
+                                { QStringLiteral("content"), content } } } } } } });
 }
 
 } // namespace
@@ -115,9 +116,9 @@ private Q_SLOTS:
         QFETCH(bool, fallback);
         m_server.enqueue("POST", QStringLiteral("/v1/messages"),
                          anthropicText({ textBlock(QStringLiteral("  The gist.  ")) }));
-        const auto answer = wait(client(AIProvider::Anthropic, model)
-                                     .anthropic(QStringLiteral("INSTRUCTIONS"),
-                                                QStringLiteral("note text")));
+        const auto answer
+            = wait(client(AIProvider::Anthropic, model)
+                       .anthropic(QStringLiteral("INSTRUCTIONS"), QStringLiteral("note text")));
         QVERIFY(answer);
         QCOMPARE(*answer, QStringLiteral("The gist."));
 
@@ -158,25 +159,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text"); // empty: fails
         QTest::addColumn<int>("kind");
         const int none = -1;
-        QTest::newRow("two texts around a tool block")
-            << QByteArray(R"({"content":[{"type":"text","text":"One. "},{"type":"tool_use","id":"t","name":"x","input":{}},{"type":"text","text":"Two."}]})")
-            << QStringLiteral("One. Two.") << none;
-        QTest::newRow("all text blocks blank")
-            << QByteArray(R"({"content":[{"type":"text","text":"  "},{"type":"text","text":"\n"}]})")
-            << QString() << int(AIError::Kind::Empty);
-        QTest::newRow("refusal")
-            << QByteArray(R"({"content":[{"type":"text","text":"No."}],"stop_reason":"refusal"})")
-            << QString() << int(AIError::Kind::Refused);
-        QTest::newRow("content missing") << QByteArray(R"({"id":"x"})") << QString()
-                                         << int(AIError::Kind::Empty);
-        QTest::newRow("content not an array") << QByteArray(R"({"content":"text"})") << QString()
-                                              << int(AIError::Kind::Empty);
+        QTest::newRow("two texts around a tool block") << QByteArray(
+            R"({"content":[{"type":"text","text":"One. "},{"type":"tool_use","id":"t","name":"x","input":{}},{"type":"text","text":"Two."}]})")
+                                                       << QStringLiteral("One. Two.") << none;
+        QTest::newRow("all text blocks blank") << QByteArray(
+            R"({"content":[{"type":"text","text":"  "},{"type":"text","text":"\n"}]})")
+                                               << QString() << int(AIError::Kind::Empty);
+        QTest::newRow("refusal") << QByteArray(
+            R"({"content":[{"type":"text","text":"No."}],"stop_reason":"refusal"})")
+                                 << QString() << int(AIError::Kind::Refused);
+        QTest::newRow("content missing")
+            << QByteArray(R"({"id":"x"})") << QString() << int(AIError::Kind::Empty);
+        QTest::newRow("content not an array")
+            << QByteArray(R"({"content":"text"})") << QString() << int(AIError::Kind::Empty);
         QTest::newRow("text not a string")
             << QByteArray(R"({"content":[{"type":"text","text":5},{"type":"text","text":"ok"}]})")
             << QStringLiteral("ok") << none;
         QTest::newRow("not JSON") << QByteArray("hello") << QString() << int(AIError::Kind::Empty);
-        QTest::newRow("JSON array") << QByteArray("[1,2]") << QString()
-                                    << int(AIError::Kind::Empty);
+        QTest::newRow("JSON array")
+            << QByteArray("[1,2]") << QString() << int(AIError::Kind::Empty);
     }
 
     void anthropicAnswers()
@@ -188,8 +189,8 @@ private Q_SLOTS:
         response.body = answer;
         response.headers = { { "Content-Type", "application/json" } };
         m_server.enqueue("POST", QStringLiteral("/v1/messages"), response);
-        const auto result = wait(client(AIProvider::Anthropic).anthropic(QStringLiteral("i"),
-                                                                         QStringLiteral("t")));
+        const auto result = wait(
+            client(AIProvider::Anthropic).anthropic(QStringLiteral("i"), QStringLiteral("t")));
         if (kind < 0) {
             QVERIFY(result);
             QCOMPARE(*result, text);
@@ -205,8 +206,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("path");
         QTest::newRow("openai") << AIProvider::OpenAI << QStringLiteral("/v1/chat/completions");
         QTest::newRow("deepseek") << AIProvider::DeepSeek << QStringLiteral("/chat/completions");
-        QTest::newRow("openrouter") << AIProvider::OpenRouter
-                                    << QStringLiteral("/api/v1/chat/completions");
+        QTest::newRow("openrouter")
+            << AIProvider::OpenRouter << QStringLiteral("/api/v1/chat/completions");
     }
 
     void chatRequest()
@@ -255,11 +256,11 @@ private Q_SLOTS:
         QTest::newRow("no message") << QByteArray(R"({"choices":[{"text":"Hi"}]})") << QString();
         QTest::newRow("content null")
             << QByteArray(R"({"choices":[{"message":{"content":null}}]})") << QString();
-        QTest::newRow("choices an object") << QByteArray(R"({"choices":{"message":"x"}})")
-                                           << QString();
-        QTest::newRow("only the first choice counts")
-            << QByteArray(R"({"choices":[{"message":{"content":" "}},{"message":{"content":"B"}}]})")
-            << QString();
+        QTest::newRow("choices an object")
+            << QByteArray(R"({"choices":{"message":"x"}})") << QString();
+        QTest::newRow("only the first choice counts") << QByteArray(
+            R"({"choices":[{"message":{"content":" "}},{"message":{"content":"B"}}]})")
+                                                      << QString();
     }
 
     void chatAnswers()
@@ -269,8 +270,8 @@ private Q_SLOTS:
         HttpResponse response;
         response.body = answer;
         m_server.enqueue("POST", QStringLiteral("/v1/chat/completions"), response);
-        const auto result = wait(client(AIProvider::OpenAI).chatCompletions(QStringLiteral("i"),
-                                                                            QStringLiteral("t")));
+        const auto result = wait(
+            client(AIProvider::OpenAI).chatCompletions(QStringLiteral("i"), QStringLiteral("t")));
         if (text.isEmpty()) {
             QVERIFY(!result);
             QCOMPARE(result.error().kind, AIError::Kind::Empty);
@@ -315,11 +316,12 @@ private Q_SLOTS:
             response.headers.append({ "Location", (m_server.url() + "/elsewhere").toUtf8() });
         // The same mapping for all three calls.
         m_server.setHandler([response](const HttpRequest &) { return response; });
-        const auto anthropic = wait(client(AIProvider::Anthropic).anthropic(QStringLiteral("i"),
-                                                                            QStringLiteral("t")));
-        const auto chat = wait(client(AIProvider::DeepSeek).chatCompletions(QStringLiteral("i"),
-                                                                            QStringLiteral("t")));
-        const auto transcript = wait(client(AIProvider::OpenAI).transcribe(audioFile(10), std::nullopt));
+        const auto anthropic = wait(
+            client(AIProvider::Anthropic).anthropic(QStringLiteral("i"), QStringLiteral("t")));
+        const auto chat = wait(
+            client(AIProvider::DeepSeek).chatCompletions(QStringLiteral("i"), QStringLiteral("t")));
+        const auto transcript
+            = wait(client(AIProvider::OpenAI).transcribe(audioFile(10), std::nullopt));
         for (const auto *result : { &anthropic, &chat, &transcript }) {
             QVERIFY(!*result);
             QCOMPARE(result->error(), AIError::http(status, message));
@@ -342,8 +344,9 @@ private Q_SLOTS:
         const QString path = audioFile(5, QStringLiteral("rec \"1\".m4a"));
         QFile::remove(path);
         QVERIFY(TestSupport::writeFile(path, QByteArray("\x00\x01\r\nAB", 6)));
-        m_server.enqueue("POST", QStringLiteral("/v1/audio/transcriptions"),
-                         HttpResponse::json({ { QStringLiteral("text"), QStringLiteral(" Hola. ") } }));
+        m_server.enqueue(
+            "POST", QStringLiteral("/v1/audio/transcriptions"),
+            HttpResponse::json({ { QStringLiteral("text"), QStringLiteral(" Hola. ") } }));
         const auto result = wait(client(AIProvider::OpenAI).transcribe(path, language));
         QVERIFY(result);
         QCOMPARE(*result, QStringLiteral("Hola."));
@@ -353,12 +356,14 @@ private Q_SLOTS:
         QCOMPARE(request.header("authorization"), QByteArray("Bearer sk-test-123"));
         const QByteArray type = request.header("content-type");
         const QRegularExpression shape(QStringLiteral(
-            "^multipart/form-data; boundary=(scrivelbar-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})$"));
+            "^multipart/form-data; "
+            "boundary=(scrivelbar-[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})$"));
         const auto match = shape.match(QString::fromLatin1(type));
         QVERIFY2(match.hasMatch(), type.constData());
         const QByteArray b = "--" + match.captured(1).toLatin1();
-        QByteArray expected = b + "\r\nContent-Disposition: form-data; name=\"model\"\r\n\r\nwhisper-1\r\n"
-            + b + "\r\nContent-Disposition: form-data; name=\"response_format\"\r\n\r\njson\r\n";
+        QByteArray expected = b
+            + "\r\nContent-Disposition: form-data; name=\"model\"\r\n\r\nwhisper-1\r\n" + b
+            + "\r\nContent-Disposition: form-data; name=\"response_format\"\r\n\r\njson\r\n";
         if (language)
             expected += b + "\r\nContent-Disposition: form-data; name=\"language\"\r\n\r\n"
                 + language->toUtf8() + "\r\n";
@@ -422,8 +427,9 @@ private Q_SLOTS:
 
     void unreadableFileIsItsOwnError()
     {
-        const auto result = wait(client(AIProvider::OpenAI).transcribe(
-            m_dir.filePath(QStringLiteral("missing.m4a")), std::nullopt));
+        const auto result
+            = wait(client(AIProvider::OpenAI)
+                       .transcribe(m_dir.filePath(QStringLiteral("missing.m4a")), std::nullopt));
         QVERIFY(!result);
         QCOMPARE(result.error().kind, AIError::Kind::System);
         QVERIFY(!result.error().description().isEmpty());
@@ -435,8 +441,8 @@ private Q_SLOTS:
         HttpResponse response;
         response.body = QByteArray(5 * 1024 * 1024, 'x');
         m_server.enqueue("POST", QStringLiteral("/v1/chat/completions"), response);
-        const auto result = wait(client(AIProvider::OpenAI).chatCompletions(QStringLiteral("i"),
-                                                                             QStringLiteral("t")));
+        const auto result = wait(
+            client(AIProvider::OpenAI).chatCompletions(QStringLiteral("i"), QStringLiteral("t")));
         QVERIFY(!result);
         QCOMPARE(result.error(), AIError::system(L("ai.error.answerTooLarge")));
     }
@@ -448,9 +454,10 @@ private Q_SLOTS:
         m_server.enqueue("POST", QStringLiteral("/v1/chat/completions"), response);
         ProviderClient::Options options;
         options.requestTimeout = std::chrono::milliseconds(200);
-        const ProviderClient impatient(AIProvider::OpenAI, QStringLiteral("k"),
-                                       QStringLiteral("m"), options);
-        const auto result = wait(impatient.chatCompletions(QStringLiteral("i"), QStringLiteral("t")));
+        const ProviderClient impatient(AIProvider::OpenAI, QStringLiteral("k"), QStringLiteral("m"),
+                                       options);
+        const auto result
+            = wait(impatient.chatCompletions(QStringLiteral("i"), QStringLiteral("t")));
         QVERIFY(!result);
         QCOMPARE(result.error(), AIError::system(L("ai.error.timedOut")));
     }
@@ -461,8 +468,8 @@ private Q_SLOTS:
         response.drop = true;
         // Every attempt: the network layer may retry a request whose connection closed.
         m_server.setHandler([response](const HttpRequest &) { return response; });
-        const auto result = wait(client(AIProvider::Anthropic).anthropic(QStringLiteral("i"),
-                                                                         QStringLiteral("t")));
+        const auto result = wait(
+            client(AIProvider::Anthropic).anthropic(QStringLiteral("i"), QStringLiteral("t")));
         QVERIFY(!result);
         QCOMPARE(result.error().kind, AIError::Kind::System);
         QVERIFY(result.error().description().startsWith(L("ai.error.network", QString())));
@@ -474,14 +481,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("accepted"); // empty: refused
         QTest::newRow("https") << QStringLiteral("https://gateway.example.com/openai/")
                                << QStringLiteral("https://gateway.example.com/openai");
-        QTest::newRow("http to 127.0.0.1") << QStringLiteral("http://127.0.0.1:8080")
-                                           << QStringLiteral("http://127.0.0.1:8080");
+        QTest::newRow("http to 127.0.0.1")
+            << QStringLiteral("http://127.0.0.1:8080") << QStringLiteral("http://127.0.0.1:8080");
         QTest::newRow("http to localhost") << QStringLiteral("http://localhost:11434/v")
                                            << QStringLiteral("http://localhost:11434/v");
-        QTest::newRow("plain http elsewhere") << QStringLiteral("http://gateway.example.com")
-                                              << QString();
-        QTest::newRow("http to a look-alike") << QStringLiteral("http://127.0.0.1.evil.com")
-                                              << QString();
+        QTest::newRow("plain http elsewhere")
+            << QStringLiteral("http://gateway.example.com") << QString();
+        QTest::newRow("http to a look-alike")
+            << QStringLiteral("http://127.0.0.1.evil.com") << QString();
         QTest::newRow("user info") << QStringLiteral("https://user:pw@example.com") << QString();
         QTest::newRow("query") << QStringLiteral("https://example.com/?a=b") << QString();
         QTest::newRow("fragment") << QStringLiteral("https://example.com/#x") << QString();
@@ -508,24 +515,28 @@ private Q_SLOTS:
         using ProviderHosts::Host;
         QCOMPARE(ProviderHosts::base(Host::Anthropic)->toString(),
                  QStringLiteral("https://api.anthropic.com"));
-        QCOMPARE(ProviderHosts::base(Host::OpenAI)->toString(), QStringLiteral("https://api.openai.com"));
+        QCOMPARE(ProviderHosts::base(Host::OpenAI)->toString(),
+                 QStringLiteral("https://api.openai.com"));
         QCOMPARE(ProviderHosts::base(Host::DeepSeek)->toString(),
                  QStringLiteral("https://api.deepseek.com"));
-        QCOMPARE(ProviderHosts::base(Host::OpenRouter)->toString(), QStringLiteral("https://openrouter.ai"));
+        QCOMPARE(ProviderHosts::base(Host::OpenRouter)->toString(),
+                 QStringLiteral("https://openrouter.ai"));
         QCOMPARE(ProviderHosts::base(Host::OpenRouterAuth)->toString(),
                  QStringLiteral("https://openrouter.ai"));
         QCOMPARE(ProviderHosts::keyPage(AIProvider::OpenAI).path(), QStringLiteral("/api-keys"));
         QCOMPARE(ProviderHosts::keyPage(AIProvider::DeepSeek).path(), QStringLiteral("/api_keys"));
-        QCOMPARE(ProviderHosts::keyPage(AIProvider::Anthropic).path(), QStringLiteral("/settings/keys"));
-        QCOMPARE(ProviderHosts::keyPage(AIProvider::OpenRouter).path(), QStringLiteral("/settings/keys"));
+        QCOMPARE(ProviderHosts::keyPage(AIProvider::Anthropic).path(),
+                 QStringLiteral("/settings/keys"));
+        QCOMPARE(ProviderHosts::keyPage(AIProvider::OpenRouter).path(),
+                 QStringLiteral("/settings/keys"));
         QVERIFY(ProviderHosts::keyPage(AIProvider::None).isEmpty());
     }
 
     void unusableOverrideSendsNothing()
     {
         qputenv("SCRIVEL_OPENAI_URL", "http://gateway.example.com");
-        const auto result = wait(client(AIProvider::OpenAI).chatCompletions(QStringLiteral("i"),
-                                                                             QStringLiteral("t")));
+        const auto result = wait(
+            client(AIProvider::OpenAI).chatCompletions(QStringLiteral("i"), QStringLiteral("t")));
         QVERIFY(!result);
         QCOMPARE(result.error().kind, AIError::Kind::Unavailable);
         QVERIFY(result.error().description().contains(u"SCRIVEL_OPENAI_URL"));
@@ -535,9 +546,10 @@ private Q_SLOTS:
     void gatewayBasePathIsKept()
     {
         qputenv("SCRIVEL_DEEPSEEK_URL", (m_server.url() + QStringLiteral("/gw/")).toUtf8());
-        m_server.enqueue("POST", QStringLiteral("/gw/chat/completions"), chatAnswer(QStringLiteral("x")));
-        QVERIFY(wait(client(AIProvider::DeepSeek).chatCompletions(QStringLiteral("i"),
-                                                                  QStringLiteral("t"))));
+        m_server.enqueue("POST", QStringLiteral("/gw/chat/completions"),
+                         chatAnswer(QStringLiteral("x")));
+        QVERIFY(wait(client(AIProvider::DeepSeek)
+                         .chatCompletions(QStringLiteral("i"), QStringLiteral("t"))));
         QCOMPARE(m_server.requests().first().path, QStringLiteral("/gw/chat/completions"));
     }
 
@@ -546,7 +558,8 @@ private Q_SLOTS:
         QCOMPARE(AIError::noKey(AIProvider::DeepSeek).description(),
                  L("ai.error.noKey", QStringLiteral("DeepSeek")));
         QCOMPARE(AIError::refused().description(), L("ai.error.refused"));
-        QCOMPARE(AIError::unavailable(QStringLiteral("as is")).description(), QStringLiteral("as is"));
+        QCOMPARE(AIError::unavailable(QStringLiteral("as is")).description(),
+                 QStringLiteral("as is"));
         QVERIFY(L("ai.error.noKey", QStringLiteral("DeepSeek")).contains(u"DeepSeek"));
     }
 };
