@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class AIService;
 class AppSettings;
 class Dialogs;
 class FooterView;
@@ -44,6 +45,7 @@ struct ScreenEnvironment
     Dialogs *dialogs = nullptr;
     /// Runs the app's quit sequence.
     std::function<void()> terminate;
+    AIService *ai = nullptr;
 };
 
 /// What the note list is built with. An empty function is an absent callback.
