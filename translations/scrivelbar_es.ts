@@ -1599,5 +1599,55 @@
         <extracomment>Keychain failure: the desktop offers no Secret Service; the keychain's own detail may follow. Arguments: none.</extracomment>
         <translation>No hay ningún llavero disponible.</translation>
     </message>
+    <message id="ai.error.badEndpoint">
+        <source>%1 is not a usable address (it must be https, or http to 127.0.0.1 or localhost). Nothing was sent.</source>
+        <extracomment>AI error: an address override in the environment is not usable; %1 = variable name. Arguments: %1 = variable (text).</extracomment>
+        <translation>%1 no es una dirección válida (debe ser https, o http a 127.0.0.1 o localhost). No se envió nada.</translation>
+    </message>
+    <message id="ai.error.network">
+        <source>The AI provider could not be reached: %1</source>
+        <extracomment>AI error: the provider could not be reached; %1 = the system's description. Arguments: %1 = message (text).</extracomment>
+        <translation>No se pudo contactar con el proveedor de IA: %1</translation>
+    </message>
+    <message id="ai.error.timedOut">
+        <source>The AI provider did not answer in time.</source>
+        <extracomment>AI error: the provider did not answer in time. Arguments: none.</extracomment>
+        <translation>El proveedor de IA no respondió a tiempo.</translation>
+    </message>
+    <message id="ai.error.answerTooLarge">
+        <source>The AI provider's answer was too large.</source>
+        <extracomment>AI error: the provider's answer exceeded the size limit. Arguments: none.</extracomment>
+        <translation>La respuesta del proveedor de IA era demasiado grande.</translation>
+    </message>
+    <message id="ai.error.mediaMissing">
+        <source>The attached file could not be found.</source>
+        <extracomment>AI error: the media file is missing or outside the note's attachments. Arguments: none.</extracomment>
+        <translation>No se encontró el archivo adjunto.</translation>
+    </message>
+    <message id="ai.local.text.unsupported">
+        <source>Text recognition on this device is not available yet.</source>
+        <extracomment>Why local text recognition is unavailable: no on-device engine in this build. Arguments: none.</extracomment>
+        <translation>El reconocimiento de texto en este dispositivo aún no está disponible.</translation>
+    </message>
+    <message id="ai.local.speech.unsupported">
+        <source>Speech recognition on this device is not available yet.</source>
+        <extracomment>Why local transcription is unavailable: no on-device engine in this build. Arguments: none.</extracomment>
+        <translation>El reconocimiento de voz en este dispositivo aún no está disponible.</translation>
+    </message>
+    <message id="ai.consent.terminal">
+        <source>Type y to send once, a to send and stop asking, anything else to cancel: </source>
+        <extracomment>Command-line consent question: how to answer. Arguments: none.</extracomment>
+        <translation>Escribe y para enviar una vez, a para enviar y no volver a preguntar, o cualquier otra cosa para cancelar: </translation>
+    </message>
+    <message id="ai.consent.noTerminal">
+        <source>Sending to %1 needs your consent: run it in a terminal, or pass --yes.</source>
+        <extracomment>Command-line failure: consent is needed but standard input is no terminal; %1 = provider name. Arguments: %1 = provider (text).</extracomment>
+        <translation>Enviar a %1 requiere tu consentimiento: ejecútalo en un terminal o añade --yes.</translation>
+    </message>
+    <message id="ai.consent.declined">
+        <source>Nothing was sent.</source>
+        <extracomment>Command-line failure: the user did not consent to sending. Arguments: none.</extracomment>
+        <translation>No se envió nada.</translation>
+    </message>
 </context>
 </TS>

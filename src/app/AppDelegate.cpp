@@ -4,6 +4,8 @@
 
 #include "telemetry/Telemetry.h"
 
+#include "ai/AIService.h"
+
 #include "base/AppInfo.h"
 #include "settings/AppSettings.h"
 #include "base/Localization.h"
@@ -134,11 +136,14 @@ bool AppDelegate::launch(const QStringList &arguments)
     syncOptions.telemetry = &Telemetry::shared();
     m_sync = std::make_unique<SyncEngine>(m_store.get(), m_settings.get(),
                                           Keychain::create(), syncOptions);
-    // The AI service joins the environment here once it exists.
+    // The providers' keys live in the desktop keychain too, under a service of their own.
+    m_ai = std::make_unique<AIService>(m_settings.get(), m_store.get(), Keychain::create(),
+                                       AIService::Options {});
     ScreenEnvironment environment;
     environment.store = m_store.get();
     environment.sync = m_sync.get();
     environment.settings = m_settings.get();
+    environment.ai = m_ai.get();
     environment.dialogs = m_dialogs;
     environment.telemetry = &Telemetry::shared();
     environment.terminate = [this] {

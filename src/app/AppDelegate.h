@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 
+class AIService;
 class AppSettings;
 class CommandServer;
 class Dialogs;
@@ -82,6 +83,7 @@ public:
     AppSettings *settings() const { return m_settings.get(); }
     NoteStore *store() const { return m_store.get(); }
     SyncEngine *sync() const { return m_sync.get(); }
+    AIService *ai() const { return m_ai.get(); }
     Panel *panel() const { return m_panel.get(); }
     RootView *rootView() const { return m_root; }
     HotKeyManager *hotKeys() const { return m_hotKeys.get(); }
@@ -114,6 +116,7 @@ private:
     std::optional<StoreLock> m_lock;
     std::unique_ptr<NoteStore> m_store;
     std::unique_ptr<SyncEngine> m_sync;
+    std::unique_ptr<AIService> m_ai; // after the store and the settings it uses
     std::unique_ptr<HotKeyManager> m_hotKeys;
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<CommandServer> m_commandServer; // uses m_instance and m_store

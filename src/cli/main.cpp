@@ -1,6 +1,7 @@
 // scrivel: the command-line tool. It works on the same notes folder and index as the app,
 // through the same store, and takes the same lock; while the app runs, the note commands go
 // through the app instead (see runStoreCommand).
+#include "ai/AIService.h"
 #include "base/AppInfo.h"
 #include "commands/NoteCommands.h"
 #include "settings/AppSettings.h"
@@ -19,6 +20,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -29,6 +32,7 @@
 #include <cstdio>
 #include <expected>
 #include <optional>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -84,6 +88,24 @@ set, that token is used instead and nothing is stored; this holds for sync too):
                               and print its public link
   unshare ID [--server URL]   revoke every public link of a note
 
+AI (the same settings, keys and consent as the app; keys live in the desktop keychain):
+  ai summarize ID [--engine local|provider] [--provider P] [--apply insert|new] [--yes]
+                              print a summary of a note; --engine and --provider
+                              replace the settings for this run; --apply keeps the
+                              summary in the note (insert) or as a new note (new)
+  ai ocr FILE [--yes]         print the text recognized in an image
+  ai transcribe FILE [--engine local|provider] [--provider P] [--locale L] [--yes]
+                              print the transcript of a recording (L: system, en, es,
+                              pt-BR)
+  ai key set PROVIDER         store a provider's key, read from standard input
+  ai key remove PROVIDER      delete a provider's key
+  ai keys                     list the providers that have a key (never the key)
+  Before a job sends anything to a cloud provider it asks on the terminal, unless the
+  settings say not to ask; --yes answers yes for this run; without a terminal and
+  without --yes it refuses. PROVIDER: anthropic, openai, deepseek, openrouter.
+  SCRIVEL_ANTHROPIC_URL, SCRIVEL_OPENAI_URL, SCRIVEL_DEEPSEEK_URL, SCRIVEL_OPENROUTER_URL
+  replace a provider's address (https, or http to 127.0.0.1/localhost only).
+
 Options:
   --notes DIR                 the notes folder (default: the app's setting, else
                               ~/Documents/ScrivelBar)
@@ -97,7 +119,8 @@ Options:
 Exit status: 0 success, 1 failure, 2 bad usage, 3 unknown id, 4 folder in use,
 8 support folder not writable (list, search and show then still read);
 sync: 0 idle, 5 failed, 6 signed out, 7 local only; health: 0 healthy, 5 failed;
-signin, signout, share, unshare: 0 done, 5 failed, 6 not signed in.
+signin, signout, share, unshare: 0 done, 5 failed, 6 not signed in;
+ai: 0 done, 8 the job failed or was not allowed to send (the reason on standard error).
 )";
 
 void out(const QString &text)
@@ -561,6 +584,299 @@ int runAccountCommand(QCoreApplication &app, const Arguments &args)
     return code;
 }
 
+
+// ---- AI ----
+
+// Waits for a task on the tool's event loop. The flag covers a task that is already done
+// when its callback is connected (exit() before exec() would be lost).
+template<typename T> T awaitTask(QCoreApplication &app, QCoro::Task<T> task)
+{
+    std::optional<T> value;
+    QCoro::connect(std::move(task), &app, [&](T answer) {
+        value = std::move(answer);
+        app.exit(0);
+    });
+    while (!value)
+        app.exec();
+    return std::move(*value);
+}
+
+std::optional<AIProvider> parseProvider(const QString &raw)
+{
+    for (const AIProvider provider : allAIProviders())
+        if (aiProviderRawValue(provider) == raw)
+            return provider;
+    return std::nullopt;
+}
+
+// Reads the key: the first line when a person types it (without echo), else all of the input.
+QString readKey()
+{
+    if (!::isatty(STDIN_FILENO))
+        return readStandardInput();
+    termios saved {};
+    const bool quiet = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (quiet) {
+        termios silent = saved;
+        silent.c_lflag &= ~tcflag_t(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &silent);
+    }
+    QTextStream input(stdin);
+    const QString line = input.readLine();
+    if (quiet) {
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+        std::fputc('\n', stderr);
+    }
+    return line;
+}
+
+// The settings of one AI run: the user's own, or (with --engine, --provider or --locale) a
+// scratch copy of them that this run may change without touching the user's choices.
+struct AISettings
+{
+    std::unique_ptr<AppSettings> user;
+    QTemporaryDir scratch;
+    std::unique_ptr<AppSettings> run;
+    AppSettings *active() const { return run ? run.get() : user.get(); }
+};
+
+int openAISettings(const Arguments &args, AISettings &settings)
+{
+    settings.user = std::make_unique<AppSettings>();
+    const QString engine = args.options.value(QStringLiteral("--engine"));
+    const QString provider = args.options.value(QStringLiteral("--provider"));
+    const QString locale = args.options.value(QStringLiteral("--locale"));
+    const bool overrides = args.options.contains(QStringLiteral("--engine"))
+        || args.options.contains(QStringLiteral("--provider"))
+        || args.options.contains(QStringLiteral("--locale"));
+    if (!overrides)
+        return Ok;
+    if (args.options.contains(QStringLiteral("--engine")) && engine != u"local"
+        && engine != u"provider")
+        return fail(Usage, QStringLiteral("--engine must be local or provider"));
+    std::optional<AIProvider> chosen;
+    if (args.options.contains(QStringLiteral("--provider"))) {
+        chosen = parseProvider(provider);
+        if (!chosen)
+            return fail(Usage,
+                        QStringLiteral("--provider must be none, anthropic, openai, deepseek or "
+                                       "openrouter"));
+    }
+    std::optional<AppLanguage> speech;
+    if (args.options.contains(QStringLiteral("--locale"))) {
+        const QString code = locale == u"pt-BR" || locale == u"pt_BR" ? QStringLiteral("pt") : locale;
+        speech = appLanguageFromRawValue(code, AppLanguage::System);
+        if (appLanguageRawValue(*speech) != code)
+            return fail(Usage, QStringLiteral("--locale must be system, en, es or pt-BR"));
+    }
+    if (!settings.scratch.isValid())
+        return fail(Failed, settings.scratch.errorString());
+    const AppSettings &user = *settings.user;
+    settings.run = std::make_unique<AppSettings>(
+        settings.scratch.filePath(QStringLiteral("settings.ini")),
+        // Nothing this run does may reach the user's autostart folder.
+        std::make_unique<XdgLoginItem>(settings.scratch.filePath(QStringLiteral("autostart"))));
+    AppSettings &run = *settings.run;
+    run.setLanguage(user.language());
+    run.setNotesFolder(user.notesFolder());
+    run.setAiProvider(chosen.value_or(user.aiProvider()));
+    run.setAiModels(user.aiModels());
+    const auto engineValue = [&](AIEngine stored) {
+        return engine.isEmpty() ? stored : aiEngineFromRawValue(engine);
+    };
+    run.setSummaryEngine(engineValue(user.summaryEngine()));
+    run.setTranscriptionEngine(engineValue(user.transcriptionEngine()));
+    run.setSpeechLanguage(speech.value_or(user.speechLanguage()));
+    run.setAiAskBeforeSending(user.aiAskBeforeSending());
+    return Ok;
+}
+
+int checkAIOptions(const Arguments &args, const QSet<QString> &allowed, qsizetype positional)
+{
+    if (args.positional.size() != positional)
+        return fail(Usage, QStringLiteral("wrong number of arguments for 'ai %1' (see scrivel --help)")
+                               .arg(args.positional.value(0)));
+    for (auto it = args.options.cbegin(); it != args.options.cend(); ++it)
+        if (!allowed.contains(it.key()))
+            return fail(Usage, QStringLiteral("'ai %1' does not take %2")
+                                   .arg(args.positional.value(0), it.key()));
+    return Ok;
+}
+
+// One job of the AI service, with the consent question asked here on the terminal.
+int runAIJob(QCoreApplication &app, const Arguments &args, AIService &service,
+             AppSettings &userSettings, const std::function<void()> &start)
+{
+    const bool yes = args.options.contains(QStringLiteral("--yes"));
+    bool finished = false;
+    int code = Ok;
+    QObject::connect(&service, &AIService::jobFinished, &app, [&] {
+        finished = true;
+        app.exit(0);
+    });
+    QObject::connect(&service, &AIService::consentChanged, &app, [&] {
+        const auto consent = service.consent();
+        if (!consent)
+            return;
+        const QString name = aiProviderDisplayName(consent->provider);
+        if (yes) {
+            service.approveConsent(*consent, false);
+            return;
+        }
+        if (!::isatty(STDIN_FILENO)) {
+            code = fail(AIFailed, L("ai.consent.noTerminal", name));
+            service.declineConsent(*consent);
+            finished = true;
+            app.exit(0);
+            return;
+        }
+        const bool summary = consent->job.action.kind == AIService::Action::Kind::Summarize;
+        std::fprintf(stderr, "%s\n%s\n%s", L("ai.consent.title", name).toUtf8().constData(),
+                     (summary ? L("ai.consent.message.text", name)
+                              : L("ai.consent.message.audio", name))
+                         .toUtf8()
+                         .constData(),
+                     L("ai.consent.terminal").toUtf8().constData());
+        std::fflush(stderr);
+        const QString answer = QTextStream(stdin).readLine().trimmed().toLower();
+        if (answer == u"y" || answer == u"a") {
+            // "Always" is the user's lasting choice, also when this run has its own settings.
+            if (answer == u"a")
+                userSettings.setAiAskBeforeSending(false);
+            service.approveConsent(*consent, answer == u"a");
+            return;
+        }
+        code = fail(AIFailed, L("ai.consent.declined"));
+        service.declineConsent(*consent);
+        finished = true;
+        app.exit(0);
+    });
+    start();
+    while (!finished)
+        app.exec();
+    if (code != Ok)
+        return code;
+    if (const auto problem = service.problem())
+        return fail(AIFailed, problem->message);
+    return Ok;
+}
+
+int runAI(QCoreApplication &app, const Arguments &args)
+{
+    const QString sub = args.positional.value(0);
+    if (sub == u"keys" || sub == u"key") {
+        if (sub == u"keys") {
+            if (const int usage = checkAIOptions(args, {}, 1); usage != Ok)
+                return usage;
+        } else if (const int usage = checkAIOptions(args, {}, 3); usage != Ok) {
+            return usage;
+        }
+        std::optional<AIProvider> provider;
+        if (sub == u"key") {
+            const QString verb = args.positional.at(1);
+            if (verb != u"set" && verb != u"remove")
+                return fail(Usage, QStringLiteral("ai key takes set or remove"));
+            provider = parseProvider(args.positional.at(2));
+            if (!provider || (*provider == AIProvider::None && verb == u"set"))
+                return fail(Usage, QStringLiteral("PROVIDER must be anthropic, openai, deepseek "
+                                                  "or openrouter"));
+        }
+        AppSettings settings;
+        AIService::Options options;
+        AIService service(&settings, nullptr, Keychain::create(), options);
+        bool loaded = !service.isLoadingKeys();
+        QObject::connect(&service, &AIService::keysLoaded, &app, [&] {
+            loaded = true;
+            app.exit(0);
+        });
+        while (!loaded)
+            app.exec();
+        if (sub == u"keys") {
+            if (!service.keyProblem().isEmpty())
+                return fail(Failed, service.keyProblem());
+            for (const AIProvider p : service.storedKeys())
+                out(aiProviderRawValue(p) + u'\n');
+            return Ok;
+        }
+        QString problem;
+        if (args.positional.at(1) == u"set") {
+            const QString key = readKey().trimmed();
+            if (key.isEmpty())
+                return fail(Usage, QStringLiteral("no key on standard input"));
+            problem = awaitTask(app, service.saveKey(key, *provider));
+        } else {
+            problem = awaitTask(app, service.removeKey(*provider));
+        }
+        return problem.isEmpty() ? int(Ok) : fail(Failed, problem);
+    }
+
+    if (sub != u"summarize" && sub != u"ocr" && sub != u"transcribe")
+        return fail(Usage, QStringLiteral("unknown ai command '%1' (see scrivel --help)").arg(sub));
+    const QSet<QString> allowed = sub == u"summarize"
+        ? QSet<QString> { QStringLiteral("--engine"), QStringLiteral("--provider"),
+                          QStringLiteral("--apply"), QStringLiteral("--yes") }
+        : sub == u"transcribe"
+        ? QSet<QString> { QStringLiteral("--engine"), QStringLiteral("--provider"),
+                          QStringLiteral("--locale"), QStringLiteral("--yes") }
+        : QSet<QString> { QStringLiteral("--yes") };
+    if (const int usage = checkAIOptions(args, allowed, 2); usage != Ok)
+        return usage;
+    const QString apply = args.options.value(QStringLiteral("--apply"));
+    if (args.options.contains(QStringLiteral("--apply")) && apply != u"insert" && apply != u"new")
+        return fail(Usage, QStringLiteral("--apply must be insert or new"));
+
+    AISettings settings;
+    if (const int code = openAISettings(args, settings); code != Ok)
+        return code;
+    AIService::Options options;
+
+    if (sub != u"summarize") {
+        const QString file = args.positional.at(1);
+        if (!QFileInfo(file).isFile())
+            return fail(Failed, QStringLiteral("no file '%1'").arg(file));
+        AIService service(settings.active(), nullptr, Keychain::create(), options);
+        const auto kind = sub == u"ocr" ? AIService::Action::Kind::ExtractText
+                                        : AIService::Action::Kind::Transcribe;
+        const int code = runAIJob(app, args, service, *settings.user,
+                                  [&] { service.runOnFile(kind, file); });
+        if (code != Ok)
+            return code;
+        if (const auto result = service.result())
+            out(result->text.endsWith(u'\n') ? result->text : result->text + u'\n');
+        return Ok;
+    }
+
+    // A summary reads the note, and keeping it writes the note: the store of this process,
+    // under the folder's lock.
+    auto folders = lockFolders(args);
+    if (!folders)
+        return folders.error();
+    NoteStore store(folders->options);
+    const QString id = args.positional.at(1);
+    const auto note = store.note(id);
+    if (!note || note->deleted)
+        return fail(UnknownId, QStringLiteral("no note with id '%1'").arg(id));
+    AIService service(settings.active(), &store, Keychain::create(), options);
+    const int code = runAIJob(app, args, service, *settings.user,
+                              [&] { service.run(AIService::Action::summarize(), id); });
+    if (code != Ok)
+        return code;
+    const auto result = service.result();
+    if (!result)
+        return fail(AIFailed, L("ai.error.empty"));
+    out(result->text.endsWith(u'\n') ? result->text : result->text + u'\n');
+    if (apply == u"insert") {
+        service.insertIntoNote(*result);
+    } else if (apply == u"new") {
+        if (const auto created = service.saveAsNewNote(*result))
+            std::fprintf(stderr, "scrivel: new note %s\n", created->id.toUtf8().constData());
+    }
+    store.flush();
+    if (!store.lastError().isEmpty())
+        return fail(Failed, store.lastError());
+    return Ok;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -591,6 +907,8 @@ int main(int argc, char *argv[])
         return runHealth(app, *args);
     if (args->command == u"sync")
         return runSync(app, *args);
+    if (args->command == u"ai")
+        return runAI(app, *args);
     if (args->command == u"signin" || args->command == u"signout" || args->command == u"share"
         || args->command == u"unshare")
         return runAccountCommand(app, *args);

@@ -20,9 +20,12 @@ namespace NoteCommands {
 namespace {
 
 const QSet<QString> kValueOptions = { QStringLiteral("--tag"), QStringLiteral("--kind"),
-                                      QStringLiteral("--duration"), QStringLiteral("--server") };
+                                      QStringLiteral("--duration"), QStringLiteral("--server"),
+                                      QStringLiteral("--engine"),   QStringLiteral("--provider"),
+                                      QStringLiteral("--apply"),    QStringLiteral("--locale") };
 const QSet<QString> kFlags = { QStringLiteral("--json"), QStringLiteral("--trash"),
-                               QStringLiteral("--move"), QStringLiteral("--accept-terms") };
+                               QStringLiteral("--move"), QStringLiteral("--accept-terms"),
+                               QStringLiteral("--yes") };
 
 // How many positional arguments each note command takes (least, most).
 const QHash<QString, QPair<int, int>> &arities()

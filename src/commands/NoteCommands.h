@@ -26,6 +26,7 @@ enum Exit {
     SyncFailed = 5,
     SyncSignedOut = 6,
     SyncLocalOnly = 7,
+    AIFailed = 8, ///< an AI job failed or was not allowed to send
     /// No lock can be made in the support folder (a full or read-only disk): only reading
     /// commands run.
     Unwritable = 9,

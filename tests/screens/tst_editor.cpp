@@ -3,6 +3,7 @@
 #include "base/Localization.h"
 #include "telemetry/Telemetry.h"
 #include "ui/editor/EditorView.h"
+#include "ui/widgets/Menu.h"
 #include "ui/editor/MarkdownExport.h"
 #include "ui/editor/MarkdownView.h"
 #include "ui/list/NoteListView.h"

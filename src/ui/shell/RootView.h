@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class AIService;
 class AppSettings;
 class Dialogs;
 class FooterView;
@@ -47,6 +48,8 @@ struct ScreenEnvironment
     std::function<void()> terminate;
     /// Where the screens record usage events (none when null).
     Telemetry *telemetry = nullptr;
+    /// The AI assistant.
+    AIService *ai = nullptr;
 };
 
 /// What the note list is built with. An empty function is an absent callback.
