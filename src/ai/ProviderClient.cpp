@@ -1,5 +1,7 @@
 #include "ai/ProviderClient.h"
 
+#include "base/BoundedReply.h"
+
 #include "base/Localization.h"
 
 #include <QCoreApplication>
@@ -183,28 +185,10 @@ ProviderClient::perform(QNetworkRequest request, QByteArray body, Options option
 
     QNetworkReply *reply = network->post(request, body);
     const qint64 limit = options.maxAnswerBytes;
-    auto buffer = std::make_shared<QByteArray>();
-    auto tooLarge = std::make_shared<bool>(false);
+    const BoundedReply answer = BoundedReply::collect(reply, limit);
+    const auto &buffer = answer.body;
+    const auto &tooLarge = answer.tooLarge;
     auto timedOut = std::make_shared<bool>(false);
-    // Read as it arrives, so an oversized answer is cut off instead of filling memory.
-    auto take = [reply, buffer, tooLarge, limit] {
-        if (*tooLarge || !reply->isOpen())
-            return;
-        buffer->append(reply->readAll());
-        if (buffer->size() > limit) {
-            *tooLarge = true;
-            buffer->clear();
-            reply->abort();
-        }
-    };
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, tooLarge, limit] {
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > limit && !*tooLarge) {
-            *tooLarge = true;
-            reply->abort();
-        }
-    });
-    QObject::connect(reply, &QIODevice::readyRead, reply, take);
 
     // Idle: nothing moved for the request timeout (a model may think long, but then the
     // connection is still quiet only until its answer starts). Total: a hard ceiling.
@@ -230,7 +214,7 @@ ProviderClient::perform(QNetworkRequest request, QByteArray body, Options option
     co_await reply;
     idle->stop();
     deadline->stop();
-    take();
+    answer.readRest();
     reply->deleteLater();
 
     if (*tooLarge)

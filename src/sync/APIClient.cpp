@@ -1,5 +1,7 @@
 #include "sync/APIClient.h"
 
+#include "base/BoundedReply.h"
+
 #include "base/DurableFile.h"
 
 #include "base/AppInfo.h"
@@ -161,28 +163,9 @@ QCoro::Task<APIResult<QByteArray>> APIClient::send(QByteArray method, QNetworkRe
     if (device)
         device->setParent(reply);
 
-    // The answer is collected as it arrives so that an oversized one is cut off early
-    // instead of filling memory.
-    auto buffer = std::make_shared<QByteArray>();
-    auto tooLarge = std::make_shared<bool>(false);
-    auto take = [reply, buffer, tooLarge, limit] {
-        if (*tooLarge || !reply->isOpen())
-            return;
-        buffer->append(reply->readAll());
-        if (buffer->size() > limit) {
-            *tooLarge = true;
-            buffer->clear();
-            reply->abort();
-        }
-    };
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, tooLarge, limit] {
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > limit && !*tooLarge) {
-            *tooLarge = true;
-            reply->abort();
-        }
-    });
-    QObject::connect(reply, &QIODevice::readyRead, reply, take);
+    const BoundedReply answer = BoundedReply::collect(reply, limit);
+    const auto &buffer = answer.body;
+    const auto &tooLarge = answer.tooLarge;
 
     // Every request fails when nothing moves for the idle timeout; bytes in either direction
     // start that wait again. A JSON exchange is small, so it also has a total limit. A media
@@ -208,7 +191,7 @@ QCoro::Task<APIResult<QByteArray>> APIClient::send(QByteArray method, QNetworkRe
     idle->stop();
     if (deadline)
         deadline->stop();
-    take();
+    answer.readRest();
     reply->deleteLater();
 
     if (*tooLarge) {

@@ -144,6 +144,18 @@ CommandReply errorReply(const QString &message)
     return reply;
 }
 
+// A message body as a JSON object; nothing when it is too large or anything else.
+std::optional<QJsonObject> parseObject(const QByteArray &payload, qint64 limit)
+{
+    if (payload.size() > limit)
+        return std::nullopt;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return std::nullopt;
+    return document.object();
+}
+
 } // namespace
 
 QByteArray SingleInstance::encodeRequest(const CommandRequest &request)
@@ -157,13 +169,10 @@ QByteArray SingleInstance::encodeRequest(const CommandRequest &request)
 
 std::optional<CommandRequest> SingleInstance::decodeRequest(const QByteArray &payload)
 {
-    if (payload.size() > maximumRequestSize)
+    const auto parsed = parseObject(payload, maximumRequestSize);
+    if (!parsed)
         return std::nullopt;
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return std::nullopt;
-    const QJsonObject object = document.object();
+    const QJsonObject &object = *parsed;
     const QJsonValue args = object.value(QStringLiteral("args"));
     const QJsonValue cwd = object.value(QStringLiteral("cwd"));
     const QJsonValue input = object.value(QStringLiteral("stdin"));
@@ -193,13 +202,10 @@ QByteArray SingleInstance::encodeReply(const CommandReply &reply)
 
 std::optional<CommandReply> SingleInstance::decodeReply(const QByteArray &payload)
 {
-    if (payload.size() > maximumReplySize)
+    const auto parsed = parseObject(payload, maximumReplySize);
+    if (!parsed)
         return std::nullopt;
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
-        return std::nullopt;
-    const QJsonObject object = document.object();
+    const QJsonObject &object = *parsed;
     const QJsonValue exit = object.value(QStringLiteral("exit"));
     const QJsonValue out = object.value(QStringLiteral("stdout"));
     const QJsonValue err = object.value(QStringLiteral("stderr"));
