@@ -152,8 +152,11 @@ private Q_SLOTS:
             // A drive or a sync tool took most of the files at once: the store holds the notes.
             ScreenFixture held;
             QStringList ids;
-            for (int i = 0; i < 10; ++i)
+            for (int i = 0; i < 10; ++i) {
+                Clock::setNowFunction([=] { return Date { base - 86400.0 * (10 - i) }; });
                 ids << held.store->create(QStringLiteral("Meeting notes %1\nAgenda, decisions and follow-ups.").arg(i + 1)).id;
+            }
+            Clock::setNowFunction([=] { return Date { base }; });
             held.store->flush();
             for (int i = 0; i < 7; ++i)
                 QVERIFY(QFile::remove(*held.store->filePath(ids[i])));

@@ -210,7 +210,6 @@ void NoteListView::buildUi()
     m_unreadableText->setFont(ScreenStyle::captionFont(font()));
     m_unreadableMore = new QToolButton(m_unreadableBanner);
     m_unreadableMore->setObjectName(QStringLiteral("unreadableMore"));
-    m_unreadableMore->setCheckable(true);
     m_unreadableMore->setAutoRaise(true);
     m_unreadableMore->setFont(ScreenStyle::captionFont(font()));
     m_unreadableNames = new QLabel(m_unreadableBanner);
@@ -318,8 +317,9 @@ void NoteListView::bind()
             m_store->setLastError(QString());
         m_errorBanner->hide();
     });
-    connect(m_unreadableMore, &QToolButton::toggled, this, [this](bool shown) {
-        m_unreadableNames->setVisible(shown);
+    // A plain button that flips the list: a checked tool button would draw sunken.
+    connect(m_unreadableMore, &QToolButton::clicked, this, [this] {
+        m_unreadableNames->setHidden(!m_unreadableNames->isHidden());
         updateStoreBanners();
     });
     connect(m_list, &QListView::clicked, this, &NoteListView::openRow);
@@ -442,8 +442,8 @@ void NoteListView::updateStoreBanners()
         const QString names = unreadable.join(u'\n');
         m_unreadableText->setToolTip(names);
         m_unreadableNames->setText(names);
-        const QString more = m_unreadableMore->isChecked() ? L("list.unreadable.hide")
-                                                           : L("list.unreadable.show");
+        const QString more = !m_unreadableNames->isHidden() ? L("list.unreadable.hide")
+                                                          : L("list.unreadable.show");
         m_unreadableMore->setText(more);
         ScreenStyle::describe(m_unreadableMore, more);
     }
@@ -504,6 +504,14 @@ void NoteListView::applyLook()
     quiet.setColor(QPalette::WindowText, ScreenStyle::secondary(pal));
     m_unreadableText->setPalette(quiet);
     m_unreadableNames->setPalette(quiet);
+    // Without a frame the toggle reads as plain text: the accent says it can be clicked.
+    QPalette accent = m_unreadableMore->palette();
+    accent.setColor(QPalette::ButtonText, pal.color(QPalette::Highlight));
+    m_unreadableMore->setPalette(accent);
+    // No tint of its own (it is a note, not an alarm): a rule parts it from the rows.
+    m_unreadableBanner->setStyleSheet(
+        QStringLiteral("QFrame#unreadableBanner { border: none; border-bottom: 1px solid %1; }")
+            .arg(ScreenStyle::withAlpha(pal.color(QPalette::Mid), 0.6).name(QColor::HexArgb)));
     findChild<QFrame *>(QStringLiteral("divider"))
         ->setStyleSheet(QStringLiteral("background: %1;")
                             .arg(ScreenStyle::withAlpha(pal.color(QPalette::Mid), 0.6).name(QColor::HexArgb)));
