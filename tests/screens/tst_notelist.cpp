@@ -699,6 +699,9 @@ private Q_SLOTS:
         // A new failure comes back.
         f->store->setLastError(QStringLiteral("again"));
         QCOMPARE(view->errorBannerText(), QStringLiteral("again"));
+        // A failure is news in the trash too.
+        view->setTrashMode(true);
+        QCOMPARE(view->errorBannerText(), QStringLiteral("again"));
     }
 
     void unreadableFilesAreNamed()
