@@ -779,6 +779,55 @@
             <numerusform>%1 notes were changed in two places; conflict copies were kept.</numerusform>
         </translation>
     </message>
+    <message id="list.massDeletion.title" numerus="yes">
+        <source>The files of %1 notes disappeared from the notes folder. The notes are kept until you decide.</source>
+        <extracomment>Note list banner while the store holds notes whose files vanished at once; %1 = held notes. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>The file of %1 note disappeared from the notes folder. The note is kept until you decide.</numerusform>
+            <numerusform>The files of %1 notes disappeared from the notes folder. The notes are kept until you decide.</numerusform>
+        </translation>
+    </message>
+    <message id="list.massDeletion.putBack">
+        <source>Put Files Back</source>
+        <extracomment>Mass-deletion banner button: write the held notes' files again. Arguments: none.</extracomment>
+        <translation>Put Files Back</translation>
+    </message>
+    <message id="list.massDeletion.trash">
+        <source>Move to Trash</source>
+        <extracomment>Mass-deletion banner button and confirmation action: move the held notes to the trash. Arguments: none.</extracomment>
+        <translation>Move to Trash</translation>
+    </message>
+    <message id="list.massDeletion.confirm" numerus="yes">
+        <source>Move %1 notes to the trash?</source>
+        <extracomment>Confirmation title before the held notes go to the trash; %1 = held notes. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>Move %1 note to the trash?</numerusform>
+            <numerusform>Move %1 notes to the trash?</numerusform>
+        </translation>
+    </message>
+    <message id="list.massDeletion.confirm.message">
+        <source>Their files are no longer in the notes folder. You can still restore the notes from the trash.</source>
+        <extracomment>Confirmation message before the held notes go to the trash. Arguments: none.</extracomment>
+        <translation>Their files are no longer in the notes folder. You can still restore the notes from the trash.</translation>
+    </message>
+    <message id="list.unreadable" numerus="yes">
+        <source>%1 files in the notes folder could not be read and were left untouched.</source>
+        <extracomment>Note list line: files in the notes folder the store could not read; %1 = number of files. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 file in the notes folder could not be read and was left untouched.</numerusform>
+            <numerusform>%1 files in the notes folder could not be read and were left untouched.</numerusform>
+        </translation>
+    </message>
+    <message id="list.unreadable.show">
+        <source>Show Files</source>
+        <extracomment>Note list: button that shows the names of the unreadable files. Arguments: none.</extracomment>
+        <translation>Show Files</translation>
+    </message>
+    <message id="list.unreadable.hide">
+        <source>Hide Files</source>
+        <extracomment>Note list: button that hides the names of the unreadable files. Arguments: none.</extracomment>
+        <translation>Hide Files</translation>
+    </message>
     <message id="list.menu.copy">
         <source>Copy</source>
         <extracomment>Note row context menu: copy the note. Arguments: none.</extracomment>

@@ -779,6 +779,55 @@
             <numerusform>%1 notas se cambiaron en dos sitios; se han guardado copias en conflicto.</numerusform>
         </translation>
     </message>
+    <message id="list.massDeletion.title" numerus="yes">
+        <source>The files of %1 notes disappeared from the notes folder. The notes are kept until you decide.</source>
+        <extracomment>Note list banner while the store holds notes whose files vanished at once; %1 = held notes. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>El archivo de %1 nota desapareció de la carpeta de notas. La nota se conserva hasta que decidas.</numerusform>
+            <numerusform>Los archivos de %1 notas desaparecieron de la carpeta de notas. Las notas se conservan hasta que decidas.</numerusform>
+        </translation>
+    </message>
+    <message id="list.massDeletion.putBack">
+        <source>Put Files Back</source>
+        <extracomment>Mass-deletion banner button: write the held notes' files again. Arguments: none.</extracomment>
+        <translation>Restaurar archivos</translation>
+    </message>
+    <message id="list.massDeletion.trash">
+        <source>Move to Trash</source>
+        <extracomment>Mass-deletion banner button and confirmation action: move the held notes to the trash. Arguments: none.</extracomment>
+        <translation>Mover a la papelera</translation>
+    </message>
+    <message id="list.massDeletion.confirm" numerus="yes">
+        <source>Move %1 notes to the trash?</source>
+        <extracomment>Confirmation title before the held notes go to the trash; %1 = held notes. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>¿Mover %1 nota a la papelera?</numerusform>
+            <numerusform>¿Mover %1 notas a la papelera?</numerusform>
+        </translation>
+    </message>
+    <message id="list.massDeletion.confirm.message">
+        <source>Their files are no longer in the notes folder. You can still restore the notes from the trash.</source>
+        <extracomment>Confirmation message before the held notes go to the trash. Arguments: none.</extracomment>
+        <translation>Sus archivos ya no están en la carpeta de notas. Podrás restaurar las notas desde la papelera.</translation>
+    </message>
+    <message id="list.unreadable" numerus="yes">
+        <source>%1 files in the notes folder could not be read and were left untouched.</source>
+        <extracomment>Note list line: files in the notes folder the store could not read; %1 = number of files. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 archivo de la carpeta de notas no se pudo leer y se dejó intacto.</numerusform>
+            <numerusform>%1 archivos de la carpeta de notas no se pudieron leer y se dejaron intactos.</numerusform>
+        </translation>
+    </message>
+    <message id="list.unreadable.show">
+        <source>Show Files</source>
+        <extracomment>Note list: button that shows the names of the unreadable files. Arguments: none.</extracomment>
+        <translation>Mostrar archivos</translation>
+    </message>
+    <message id="list.unreadable.hide">
+        <source>Hide Files</source>
+        <extracomment>Note list: button that hides the names of the unreadable files. Arguments: none.</extracomment>
+        <translation>Ocultar archivos</translation>
+    </message>
     <message id="list.menu.copy">
         <source>Copy</source>
         <extracomment>Note row context menu: copy the note. Arguments: none.</extracomment>

@@ -779,6 +779,55 @@
             <numerusform>%1 notas foram alteradas em dois lugares; cópias de conflito foram mantidas.</numerusform>
         </translation>
     </message>
+    <message id="list.massDeletion.title" numerus="yes">
+        <source>The files of %1 notes disappeared from the notes folder. The notes are kept until you decide.</source>
+        <extracomment>Note list banner while the store holds notes whose files vanished at once; %1 = held notes. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>O arquivo de %1 nota sumiu da pasta de notas. A nota é mantida até você decidir.</numerusform>
+            <numerusform>Os arquivos de %1 notas sumiram da pasta de notas. As notas são mantidas até você decidir.</numerusform>
+        </translation>
+    </message>
+    <message id="list.massDeletion.putBack">
+        <source>Put Files Back</source>
+        <extracomment>Mass-deletion banner button: write the held notes' files again. Arguments: none.</extracomment>
+        <translation>Restaurar arquivos</translation>
+    </message>
+    <message id="list.massDeletion.trash">
+        <source>Move to Trash</source>
+        <extracomment>Mass-deletion banner button and confirmation action: move the held notes to the trash. Arguments: none.</extracomment>
+        <translation>Mover para a lixeira</translation>
+    </message>
+    <message id="list.massDeletion.confirm" numerus="yes">
+        <source>Move %1 notes to the trash?</source>
+        <extracomment>Confirmation title before the held notes go to the trash; %1 = held notes. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>Mover %1 nota para a lixeira?</numerusform>
+            <numerusform>Mover %1 notas para a lixeira?</numerusform>
+        </translation>
+    </message>
+    <message id="list.massDeletion.confirm.message">
+        <source>Their files are no longer in the notes folder. You can still restore the notes from the trash.</source>
+        <extracomment>Confirmation message before the held notes go to the trash. Arguments: none.</extracomment>
+        <translation>Os arquivos delas não estão mais na pasta de notas. Você ainda pode restaurar as notas da lixeira.</translation>
+    </message>
+    <message id="list.unreadable" numerus="yes">
+        <source>%1 files in the notes folder could not be read and were left untouched.</source>
+        <extracomment>Note list line: files in the notes folder the store could not read; %1 = number of files. Arguments: %1 = count (number).</extracomment>
+        <translation>
+            <numerusform>%1 arquivo da pasta de notas não pôde ser lido e foi deixado intacto.</numerusform>
+            <numerusform>%1 arquivos da pasta de notas não puderam ser lidos e foram deixados intactos.</numerusform>
+        </translation>
+    </message>
+    <message id="list.unreadable.show">
+        <source>Show Files</source>
+        <extracomment>Note list: button that shows the names of the unreadable files. Arguments: none.</extracomment>
+        <translation>Mostrar arquivos</translation>
+    </message>
+    <message id="list.unreadable.hide">
+        <source>Hide Files</source>
+        <extracomment>Note list: button that hides the names of the unreadable files. Arguments: none.</extracomment>
+        <translation>Ocultar arquivos</translation>
+    </message>
     <message id="list.menu.copy">
         <source>Copy</source>
         <extracomment>Note row context menu: copy the note. Arguments: none.</extracomment>

@@ -13,6 +13,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -580,13 +583,183 @@ private Q_SLOTS:
         view->setConflictCount(2);
         QPushButton *ok = nullptr;
         for (auto *candidate : view->findChildren<QPushButton *>())
-            if (candidate->text() == L("common.ok"))
+            if (candidate->text() == L("common.ok") && candidate->isVisibleTo(view.get()))
                 ok = candidate;
         QVERIFY(ok && ok->isVisible());
         QTest::mouseClick(ok, Qt::LeftButton);
         QCOMPARE(view->conflictCount(), 0);
         QVERIFY(!ok->isVisible());
         QCOMPARE(dismissed.count(), 1);
+    }
+
+    // Ten notes on disk, then the files of the first eight vanish at once: the store holds them.
+    QStringList holdEightOfTen()
+    {
+        QStringList held;
+        for (int i = 0; i < 10; ++i)
+            held << add(QStringLiteral("Note %1").arg(i));
+        f->store->flush();
+        for (int i = 0; i < 8; ++i) {
+            const auto path = f->store->filePath(held[i]);
+            if (!path || !QFile::remove(*path))
+                return {};
+        }
+        held.resize(8);
+        return held;
+    }
+    QPushButton *button(const QString &text) const
+    {
+        for (auto *candidate : view->findChildren<QPushButton *>())
+            if (candidate->text() == text && candidate->isVisibleTo(view.get()))
+                return candidate;
+        return nullptr;
+    }
+
+    void massDeletionBannerPutsTheFilesBack()
+    {
+        open();
+        QVERIFY(view->heldBannerText().isEmpty());
+        QVERIFY(!button(L("list.massDeletion.putBack")));
+        const QStringList held = holdEightOfTen();
+        QCOMPARE(held.size(), 8);
+        f->store->rescan(true);
+        QCOMPARE(f->store->massDeletionHeld().size(), 8);
+        QCOMPARE(view->heldBannerText(), L("list.massDeletion.title", 8));
+        QPushButton *putBack = button(L("list.massDeletion.putBack"));
+        QVERIFY(putBack && putBack->isVisible());
+        QCOMPARE(putBack->accessibleName(), L("list.massDeletion.putBack"));
+        QVERIFY(button(L("list.massDeletion.trash")));
+        QTest::mouseClick(putBack, Qt::LeftButton);
+        QVERIFY(f->store->massDeletionHeld().isEmpty());
+        QVERIFY(view->heldBannerText().isEmpty());
+        QVERIFY(!putBack->isVisible());
+        for (const QString &id : held)
+            QVERIFY2(f->store->filePath(id), qPrintable(id));
+        QVERIFY(f->dialogs.confirmations.isEmpty());
+        f->store->rescan(true);
+        QCOMPARE(f->store->notes().size(), 10);
+        QVERIFY(f->store->trashedNotes().isEmpty());
+    }
+
+    void massDeletionBannerTrashesAfterConfirmation()
+    {
+        open();
+        const QStringList held = holdEightOfTen();
+        QCOMPARE(held.size(), 8);
+        f->store->rescan(true);
+        QPushButton *trash = button(L("list.massDeletion.trash"));
+        QVERIFY(trash && trash->isVisible());
+        f->dialogs.confirmAnswer = false;
+        QTest::mouseClick(trash, Qt::LeftButton);
+        QCOMPARE(f->dialogs.confirmations.size(), 1);
+        const Dialogs::Confirmation asked = f->dialogs.confirmations.last();
+        QCOMPARE(asked.title, L("list.massDeletion.confirm", 8));
+        QCOMPARE(asked.acceptText, L("list.massDeletion.trash"));
+        QVERIFY(asked.destructive);
+        // Cancelled: nothing moves and the banner stays.
+        QCOMPARE(f->store->massDeletionHeld().size(), 8);
+        QVERIFY(f->store->trashedNotes().isEmpty());
+        QVERIFY(trash->isVisible());
+        f->dialogs.confirmAnswer = true;
+        QTest::mouseClick(trash, Qt::LeftButton);
+        QVERIFY(f->store->massDeletionHeld().isEmpty());
+        QCOMPARE(f->store->trashedNotes().size(), 8);
+        QVERIFY(!trash->isVisible());
+        QTRY_COMPARE(view->rows().size(), 2);
+    }
+
+    void massDeletionBannerIsNotInTheTrash()
+    {
+        open();
+        QCOMPARE(holdEightOfTen().size(), 8);
+        f->store->rescan(true);
+        QVERIFY(!view->heldBannerText().isEmpty());
+        view->setTrashMode(true);
+        QVERIFY(view->heldBannerText().isEmpty());
+        view->setTrashMode(false);
+        QCOMPARE(view->heldBannerText(), L("list.massDeletion.title", 8));
+    }
+
+    void storeErrorShowsAndIsDismissed()
+    {
+        open();
+        QVERIFY(view->errorBannerText().isEmpty());
+        // Store messages quote file names: markup in one is shown as it is.
+        const QString message = QStringLiteral("The note <b>x</b> could not be saved: disk full");
+        f->store->setLastError(message);
+        QCOMPARE(view->errorBannerText(), message);
+        auto *ok = view->findChild<QPushButton *>(QStringLiteral("errorOk"));
+        QVERIFY(ok && ok->isVisible());
+        QCOMPARE(ok->accessibleName(), L("common.ok"));
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QVERIFY(view->errorBannerText().isEmpty());
+        QVERIFY(!ok->isVisible());
+        // Read: the account screen does not show it again either.
+        QVERIFY(f->store->lastError().isEmpty());
+        // A new failure comes back.
+        f->store->setLastError(QStringLiteral("again"));
+        QCOMPARE(view->errorBannerText(), QStringLiteral("again"));
+        // A failure is news in the trash too.
+        view->setTrashMode(true);
+        QCOMPARE(view->errorBannerText(), QStringLiteral("again"));
+    }
+
+    void unreadableFilesAreNamed()
+    {
+        open();
+        QVERIFY(view->unreadableText().isEmpty());
+        add(QStringLiteral("Readable"));
+        f->store->flush();
+        QStringList names { QStringLiteral("broken-aaaaaaaaaaaa.md"), QStringLiteral("<i>odd & bold-bbbbbbbbbbbb.md") };
+        for (const QString &name : names) {
+            QFile file(QDir(f->folders.notes()).filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("\xff\xfe\xc3\x28 not UTF-8");
+        }
+        f->store->rescan(true);
+        const int count = int(f->store->unreadableFiles().size());
+        QCOMPARE(count, 2);
+        QCOMPARE(view->unreadableText(), L("list.unreadable", 2));
+        auto *more = view->findChild<QToolButton *>(QStringLiteral("unreadableMore"));
+        auto *list = view->findChild<QLabel *>(QStringLiteral("unreadableNames"));
+        QVERIFY(more && list);
+        QCOMPARE(more->accessibleName(), L("list.unreadable.show"));
+        QVERIFY(!list->isVisible());
+        QTest::mouseClick(more, Qt::LeftButton);
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->textFormat(), Qt::PlainText);
+        for (const QString &name : names)
+            QVERIFY2(list->text().contains(name), qPrintable(list->text()));
+        QCOMPARE(more->accessibleName(), L("list.unreadable.hide"));
+        QTest::mouseClick(more, Qt::LeftButton);
+        QVERIFY(!list->isVisible());
+        // Gone from the folder: the line goes too.
+        for (const QString &name : names)
+            QVERIFY(QFile::remove(QDir(f->folders.notes()).filePath(name)));
+        f->store->rescan(true);
+        QVERIFY(view->unreadableText().isEmpty());
+    }
+
+    void recordButtonOnlyWithARecorder()
+    {
+        open();
+        QToolButton *mic = nullptr;
+        for (auto *candidate : view->findChildren<QToolButton *>())
+            if (candidate->toolTip() == L("list.newAudio"))
+                mic = candidate;
+        QVERIFY(mic);
+        QVERIFY(!view->canRecord());
+        QVERIFY(!mic->isVisible());
+        int recorded = 0;
+        view->setRecordHandler([&recorded] { ++recorded; });
+        QVERIFY(mic->isVisible() && mic->isEnabled());
+        QTest::mouseClick(mic, Qt::LeftButton);
+        QCOMPARE(recorded, 1);
+        view->setTrashMode(true);
+        QVERIFY(!mic->isVisible());
+        view->setTrashMode(false);
+        view->setRecordHandler({});
+        QVERIFY(!mic->isVisible());
     }
 
     void newerNoticeIsNotCutShort()

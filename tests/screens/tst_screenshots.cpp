@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QListView>
 #include <QMenu>
 #include <QPainter>
@@ -139,9 +140,32 @@ private Q_SLOTS:
             list.setQuery(QStringLiteral("zebra"));
             save(&list, QStringLiteral("list-no-result") + suffix);
             list.setQuery(QString());
+            f.store->setLastError(L("store.error.save", QStringLiteral("Groceries"),
+                                    QStringLiteral("No space left on device")));
+            save(&list, QStringLiteral("list-error") + suffix);
+            f.store->setLastError(QString());
             list.showNotice(QStringLiteral("Notice text"));
             QTest::qWait(250);
             save(&list, QStringLiteral("list-notice") + suffix);
+        }
+        {
+            // A drive or a sync tool took most of the files at once: the store holds the notes.
+            ScreenFixture held;
+            QStringList ids;
+            for (int i = 0; i < 10; ++i) {
+                Clock::setNowFunction([=] { return Date { base - 86400.0 * (10 - i) }; });
+                ids << held.store->create(QStringLiteral("Meeting notes %1\nAgenda, decisions and follow-ups.").arg(i + 1)).id;
+            }
+            Clock::setNowFunction([=] { return Date { base }; });
+            held.store->flush();
+            for (int i = 0; i < 7; ++i)
+                QVERIFY(QFile::remove(*held.store->filePath(ids[i])));
+            held.store->rescan(true);
+            QCOMPARE(held.store->massDeletionHeld().size(), 7);
+            NoteListView list(held.store.get(), held.settings.get(), held.sync.get(), &held.dialogs);
+            list.resize(380, 520);
+            list.show();
+            save(&list, QStringLiteral("list-deletion-held") + suffix);
         }
         {
             f.store->deleteNote(f.store->notes().last().id);

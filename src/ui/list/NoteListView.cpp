@@ -87,8 +87,6 @@ void NoteListView::buildUi()
     m_newNote = ScreenStyle::toolButton(header, QStringLiteral("square.and.pencil"), L("list.new"));
     m_newImage = ScreenStyle::toolButton(header, QStringLiteral("photo"), L("list.newImage"));
     m_newAudio = ScreenStyle::toolButton(header, QStringLiteral("mic"), L("list.newAudio"));
-    // Recording arrives with the recorder; until then the button is present but disabled.
-    m_newAudio->setEnabled(false);
     m_filter = ScreenStyle::toolButton(header, QStringLiteral("line.3.horizontal.decrease.circle"), L("list.filter"));
     m_filter->setPopupMode(QToolButton::InstantPopup);
     m_filter->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; width: 0; }"));
@@ -145,6 +143,91 @@ void NoteListView::buildUi()
     bannerRow->addWidget(m_bannerOk, 0, Qt::AlignVCenter);
     m_banner->hide();
     layout->addWidget(m_banner);
+
+    // Notes whose files vanished at once: the store keeps them until the user decides.
+    m_heldBanner = new QFrame(this);
+    m_heldBanner->setObjectName(QStringLiteral("massDeletionBanner"));
+    auto *heldRow = new QHBoxLayout(m_heldBanner);
+    heldRow->setContentsMargins(12, 8, 12, 8);
+    heldRow->setSpacing(8);
+    m_heldIcon = new QLabel(m_heldBanner);
+    auto *heldColumn = new QVBoxLayout;
+    heldColumn->setSpacing(6);
+    m_heldText = new QLabel(m_heldBanner);
+    m_heldText->setWordWrap(true);
+    m_heldText->setTextFormat(Qt::PlainText);
+    m_heldText->setFont(ScreenStyle::captionFont(font()));
+    auto *heldButtons = new QHBoxLayout;
+    heldButtons->setSpacing(6);
+    m_putBack = new QPushButton(L("list.massDeletion.putBack"), m_heldBanner);
+    ScreenStyle::describe(m_putBack, L("list.massDeletion.putBack"));
+    m_trashHeld = new QPushButton(L("list.massDeletion.trash"), m_heldBanner);
+    ScreenStyle::describe(m_trashHeld, L("list.massDeletion.trash"));
+    heldButtons->addStretch(1);
+    heldButtons->addWidget(m_trashHeld);
+    heldButtons->addWidget(m_putBack);
+    heldColumn->addWidget(m_heldText);
+    heldColumn->addLayout(heldButtons);
+    heldRow->addWidget(m_heldIcon, 0, Qt::AlignTop);
+    heldRow->addLayout(heldColumn, 1);
+    m_heldBanner->hide();
+    layout->addWidget(m_heldBanner);
+
+    m_errorBanner = new QFrame(this);
+    m_errorBanner->setObjectName(QStringLiteral("errorBanner"));
+    auto *errorRow = new QHBoxLayout(m_errorBanner);
+    errorRow->setContentsMargins(12, 8, 12, 8);
+    errorRow->setSpacing(8);
+    m_errorIcon = new QLabel(m_errorBanner);
+    m_errorText = new QLabel(m_errorBanner);
+    m_errorText->setWordWrap(true);
+    // Store messages quote file names and system errors: never rich text.
+    m_errorText->setTextFormat(Qt::PlainText);
+    m_errorText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_errorText->setFont(ScreenStyle::captionFont(font()));
+    m_errorOk = new QPushButton(L("common.ok"), m_errorBanner);
+    m_errorOk->setObjectName(QStringLiteral("errorOk"));
+    ScreenStyle::describe(m_errorOk, L("common.ok"));
+    errorRow->addWidget(m_errorIcon, 0, Qt::AlignTop);
+    errorRow->addWidget(m_errorText, 1);
+    errorRow->addWidget(m_errorOk, 0, Qt::AlignVCenter);
+    m_errorBanner->hide();
+    layout->addWidget(m_errorBanner);
+
+    m_unreadableBanner = new QFrame(this);
+    m_unreadableBanner->setObjectName(QStringLiteral("unreadableBanner"));
+    auto *unreadableRow = new QHBoxLayout(m_unreadableBanner);
+    unreadableRow->setContentsMargins(12, 6, 12, 6);
+    unreadableRow->setSpacing(8);
+    m_unreadableIcon = new QLabel(m_unreadableBanner);
+    auto *unreadableColumn = new QVBoxLayout;
+    unreadableColumn->setSpacing(4);
+    auto *unreadableLine = new QHBoxLayout;
+    unreadableLine->setSpacing(6);
+    m_unreadableText = new QLabel(m_unreadableBanner);
+    m_unreadableText->setWordWrap(true);
+    m_unreadableText->setTextFormat(Qt::PlainText);
+    m_unreadableText->setFont(ScreenStyle::captionFont(font()));
+    m_unreadableMore = new QToolButton(m_unreadableBanner);
+    m_unreadableMore->setObjectName(QStringLiteral("unreadableMore"));
+    m_unreadableMore->setAutoRaise(true);
+    m_unreadableMore->setFont(ScreenStyle::captionFont(font()));
+    m_unreadableNames = new QLabel(m_unreadableBanner);
+    m_unreadableNames->setObjectName(QStringLiteral("unreadableNames"));
+    m_unreadableNames->setWordWrap(true);
+    // The names come from the folder: plain text only.
+    m_unreadableNames->setTextFormat(Qt::PlainText);
+    m_unreadableNames->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_unreadableNames->setFont(ScreenStyle::captionFont(font()));
+    m_unreadableNames->hide();
+    unreadableLine->addWidget(m_unreadableText, 1);
+    unreadableLine->addWidget(m_unreadableMore, 0, Qt::AlignVCenter);
+    unreadableColumn->addLayout(unreadableLine);
+    unreadableColumn->addWidget(m_unreadableNames);
+    unreadableRow->addWidget(m_unreadableIcon, 0, Qt::AlignTop);
+    unreadableRow->addLayout(unreadableColumn, 1);
+    m_unreadableBanner->hide();
+    layout->addWidget(m_unreadableBanner);
 
     m_content = new QStackedWidget(this);
     m_list = new QListView(m_content);
@@ -219,6 +302,26 @@ void NoteListView::bind()
         setConflictCount(0);
         Q_EMIT conflictsDismissed();
     });
+    connect(m_newAudio, &QToolButton::clicked, this, [this] {
+        if (m_onRecord && !m_trash)
+            m_onRecord();
+    });
+    connect(m_putBack, &QPushButton::clicked, this, [this] {
+        if (m_store)
+            m_store->putBackHeldFiles();
+    });
+    connect(m_trashHeld, &QPushButton::clicked, this, &NoteListView::confirmTrashHeldNotes);
+    connect(m_errorOk, &QPushButton::clicked, this, [this] {
+        // Read here, so no other screen shows it again.
+        if (m_store)
+            m_store->setLastError(QString());
+        m_errorBanner->hide();
+    });
+    // A plain button that flips the list: a checked tool button would draw sunken.
+    connect(m_unreadableMore, &QToolButton::clicked, this, [this] {
+        m_unreadableNames->setHidden(!m_unreadableNames->isHidden());
+        updateStoreBanners();
+    });
     connect(m_list, &QListView::clicked, this, &NoteListView::openRow);
     connect(m_list, &QListView::customContextMenuRequested, this, &NoteListView::showContextMenu);
     connect(m_emptyButton, &QPushButton::clicked, this, [this] {
@@ -250,6 +353,9 @@ void NoteListView::bind()
         connect(m_store, &NoteStore::notesChanged, this, &NoteListView::scheduleRefresh);
         // Purges and emptying the trash change only the trashed notes.
         connect(m_store, &NoteStore::changed, this, &NoteListView::scheduleRefresh);
+        connect(m_store, &NoteStore::massDeletionHeldChanged, this, &NoteListView::updateStoreBanners);
+        connect(m_store, &NoteStore::lastErrorChanged, this, &NoteListView::updateStoreBanners);
+        connect(m_store, &NoteStore::unreadableFilesChanged, this, &NoteListView::updateStoreBanners);
     }
     if (m_sync) {
         connect(m_sync.data(), &SyncEngine::accountChanged, this, &NoteListView::scheduleRefresh);
@@ -278,7 +384,8 @@ void NoteListView::applyMode()
     m_trashTitle->setVisible(m_trash);
     m_newNote->setVisible(!m_trash);
     m_newImage->setVisible(!m_trash);
-    m_newAudio->setVisible(!m_trash);
+    // Without a recorder the button could not work: it is not offered.
+    m_newAudio->setVisible(!m_trash && m_onRecord);
     m_filter->setVisible(!m_trash);
     m_emptyTrash->setVisible(m_trash);
     m_clear->setVisible(!m_search->text().isEmpty());
@@ -286,6 +393,78 @@ void NoteListView::applyMode()
     m_search->setPlaceholderText(placeholder);
     m_search->setAccessibleName(placeholder);
     m_list->setAccessibleName(m_trash ? L("list.trash.title") : L("list.notes"));
+    updateStoreBanners();
+}
+
+void NoteListView::setRecordHandler(std::function<void()> handler)
+{
+    m_onRecord = std::move(handler);
+    applyMode();
+}
+
+QString NoteListView::heldBannerText() const
+{
+    return m_heldBanner->isVisibleTo(this) ? m_heldText->text() : QString();
+}
+
+QString NoteListView::errorBannerText() const
+{
+    return m_errorBanner->isVisibleTo(this) ? m_errorText->text() : QString();
+}
+
+QString NoteListView::unreadableText() const
+{
+    return m_unreadableBanner->isVisibleTo(this) ? m_unreadableText->text() : QString();
+}
+
+void NoteListView::updateStoreBanners()
+{
+    if (!m_heldBanner)
+        return;
+    const QStringList held = m_store ? m_store->massDeletionHeld() : QStringList();
+    // The held notes are live notes: the trash has nothing to decide about them.
+    const bool showHeld = !m_trash && !held.isEmpty();
+    if (showHeld) {
+        m_heldText->setText(L("list.massDeletion.title", int(held.size())));
+        // The store's warning tells the likely cause (a drive or a sync tool).
+        m_heldText->setToolTip(m_store->massDeletionWarning());
+    }
+    m_heldBanner->setVisible(showHeld);
+
+    const QString error = m_store ? m_store->lastError() : QString();
+    m_errorText->setText(error);
+    m_errorBanner->setVisible(!error.isEmpty());
+
+    const QStringList unreadable = m_store ? m_store->unreadableFiles() : QStringList();
+    const bool showUnreadable = !m_trash && !unreadable.isEmpty();
+    if (showUnreadable) {
+        m_unreadableText->setText(L("list.unreadable", int(unreadable.size())));
+        const QString names = unreadable.join(u'\n');
+        m_unreadableText->setToolTip(names);
+        m_unreadableNames->setText(names);
+        const QString more = !m_unreadableNames->isHidden() ? L("list.unreadable.hide")
+                                                          : L("list.unreadable.show");
+        m_unreadableMore->setText(more);
+        ScreenStyle::describe(m_unreadableMore, more);
+    }
+    m_unreadableBanner->setVisible(showUnreadable);
+}
+
+void NoteListView::confirmTrashHeldNotes()
+{
+    if (!m_store || !m_dialogs)
+        return;
+    const int count = int(m_store->massDeletionHeld().size());
+    if (count == 0)
+        return;
+    Dialogs::Confirmation confirmation;
+    confirmation.title = L("list.massDeletion.confirm", count);
+    confirmation.message = L("list.massDeletion.confirm.message");
+    confirmation.acceptText = L("list.massDeletion.trash");
+    confirmation.destructive = true;
+    // The store may be gone when the modal dialog returns.
+    if (m_dialogs->confirm(this, confirmation) && m_store)
+        m_store->trashHeldNotes();
 }
 
 void NoteListView::applyLook()
@@ -310,9 +489,29 @@ void NoteListView::applyLook()
         m_bannerIcon->setText(ScreenStyle::glyph(QStringLiteral("exclamationmark.triangle.fill")));
     else
         m_bannerIcon->setPixmap(warning);
+    for (QLabel *icon : { m_heldIcon, m_errorIcon, m_unreadableIcon }) {
+        if (warning.isNull())
+            icon->setText(ScreenStyle::glyph(QStringLiteral("exclamationmark.triangle.fill")));
+        else
+            icon->setPixmap(warning);
+    }
     const QColor orange = ScreenStyle::orange(pal);
-    m_banner->setStyleSheet(QStringLiteral("QFrame#conflictBanner { background: %1; }")
-                                .arg(ScreenStyle::withAlpha(orange, 0.15).name(QColor::HexArgb)));
+    const QString tint = ScreenStyle::withAlpha(orange, 0.15).name(QColor::HexArgb);
+    m_banner->setStyleSheet(QStringLiteral("QFrame#conflictBanner { background: %1; }").arg(tint));
+    m_heldBanner->setStyleSheet(QStringLiteral("QFrame#massDeletionBanner { background: %1; }").arg(tint));
+    m_errorBanner->setStyleSheet(QStringLiteral("QFrame#errorBanner { background: %1; }").arg(tint));
+    QPalette quiet = m_unreadableText->palette();
+    quiet.setColor(QPalette::WindowText, ScreenStyle::secondary(pal));
+    m_unreadableText->setPalette(quiet);
+    m_unreadableNames->setPalette(quiet);
+    // Without a frame the toggle reads as plain text: the accent says it can be clicked.
+    QPalette accent = m_unreadableMore->palette();
+    accent.setColor(QPalette::ButtonText, pal.color(QPalette::Highlight));
+    m_unreadableMore->setPalette(accent);
+    // No tint of its own (it is a note, not an alarm): a rule parts it from the rows.
+    m_unreadableBanner->setStyleSheet(
+        QStringLiteral("QFrame#unreadableBanner { border: none; border-bottom: 1px solid %1; }")
+            .arg(ScreenStyle::withAlpha(pal.color(QPalette::Mid), 0.6).name(QColor::HexArgb)));
     findChild<QFrame *>(QStringLiteral("divider"))
         ->setStyleSheet(QStringLiteral("background: %1;")
                             .arg(ScreenStyle::withAlpha(pal.color(QPalette::Mid), 0.6).name(QColor::HexArgb)));

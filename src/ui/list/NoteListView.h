@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 
 class AppSettings;
@@ -63,6 +64,23 @@ public:
     /// `conflictsDismissed`.
     void setConflictCount(int count);
     int conflictCount() const { return m_conflicts; }
+
+    /// What the record button does: create a note and start recording into it. Without a
+    /// handler (no recorder on this system) the button is hidden.
+    void setRecordHandler(std::function<void()> handler);
+    bool canRecord() const { return bool(m_onRecord); }
+
+    /// Asks for confirmation, then moves the notes whose files vanished in a mass deletion to
+    /// the trash (the banner's second action).
+    void confirmTrashHeldNotes();
+
+    // The store's warnings, as the banners show them now (empty when hidden).
+    /// The mass-deletion banner's text.
+    QString heldBannerText() const;
+    /// The store error the list shows, until its OK is pressed.
+    QString errorBannerText() const;
+    /// The line that counts the files the store could not read.
+    QString unreadableText() const;
 
     /// Return in the search field: open the first row, or create a note from the query.
     void submitSearch();
@@ -133,6 +151,7 @@ private:
     void refresh();
     void updateEmptyState();
     void updateEmptyTrashButton();
+    void updateStoreBanners();
     void newNote();
     void createFromQuery();
     void openRow(const QModelIndex &index);
@@ -156,6 +175,7 @@ private:
     bool m_trash = false;
     std::optional<Note::Tag> m_tagFilter;
     int m_conflicts = 0;
+    std::function<void()> m_onRecord;
     bool m_stale = false;
     /// The rows are exactly the matches of m_lastQuery over the current store state.
     bool m_narrowable = false;
@@ -182,6 +202,20 @@ private:
     QLabel *m_bannerIcon = nullptr;
     QLabel *m_bannerText = nullptr;
     QPushButton *m_bannerOk = nullptr;
+    QFrame *m_heldBanner = nullptr;
+    QLabel *m_heldIcon = nullptr;
+    QLabel *m_heldText = nullptr;
+    QPushButton *m_putBack = nullptr;
+    QPushButton *m_trashHeld = nullptr;
+    QFrame *m_errorBanner = nullptr;
+    QLabel *m_errorIcon = nullptr;
+    QLabel *m_errorText = nullptr;
+    QPushButton *m_errorOk = nullptr;
+    QFrame *m_unreadableBanner = nullptr;
+    QLabel *m_unreadableIcon = nullptr;
+    QLabel *m_unreadableText = nullptr;
+    QToolButton *m_unreadableMore = nullptr;
+    QLabel *m_unreadableNames = nullptr;
     QStackedWidget *m_content = nullptr;
     QListView *m_list = nullptr;
     QWidget *m_empty = nullptr;
