@@ -1194,6 +1194,36 @@
         <extracomment>Account screen caption of the hot-key picker. Arguments: none.</extracomment>
         <translation>Abre y cierra el panel desde cualquier aplicación.</translation>
     </message>
+    <message id="account.hotkey.taken">
+        <source>%1 is taken by another program, so it does not open the panel. Choose another shortcut, or add a desktop shortcut that runs this command:</source>
+        <extracomment>Account screen: the chosen hot key is held by another program. Arguments: %1 = shortcut (text).</extracomment>
+        <translation>Otro programa ya usa %1, así que no abre el panel. Elige otro atajo o añade un atajo del escritorio que ejecute este comando:</translation>
+    </message>
+    <message id="account.hotkey.unsupported">
+        <source>This desktop does not let applications set a global shortcut. Add a desktop shortcut that runs this command:</source>
+        <extracomment>Account screen: this desktop lets no application set a global shortcut. Arguments: none.</extracomment>
+        <translation>Este escritorio no permite que las aplicaciones definan un atajo global. Añade un atajo del escritorio que ejecute este comando:</translation>
+    </message>
+    <message id="account.hotkey.pending">
+        <source>Waiting for the desktop to confirm %1…</source>
+        <extracomment>Account screen: the desktop has not yet confirmed the hot key. Arguments: %1 = shortcut (text).</extracomment>
+        <translation>Esperando a que el escritorio confirme %1…</translation>
+    </message>
+    <message id="account.hotkey.replaced">
+        <source>%1 is taken by another program, so ScrivelBar uses %2 instead.</source>
+        <extracomment>Account screen: one-time notice after the first start chose another hot key because the default was taken. Arguments: %1 = taken (text), %2 = chosen (text).</extracomment>
+        <translation>Otro programa ya usa %1, así que ScrivelBar usa %2 en su lugar.</translation>
+    </message>
+    <message id="account.hotkey.copy">
+        <source>Copy</source>
+        <extracomment>Account screen button: copies the desktop-shortcut command to the clipboard. Arguments: none.</extracomment>
+        <translation>Copiar</translation>
+    </message>
+    <message id="account.hotkey.where">
+        <source>Add it in GNOME under Settings → Keyboard → Custom Shortcuts, in KDE Plasma under System Settings → Shortcuts, in Xfce under Keyboard → Application Shortcuts.</source>
+        <extracomment>Account screen: where to add a desktop shortcut on the common desktops. Arguments: none.</extracomment>
+        <translation>Añádelo en GNOME en Configuración → Teclado → Atajos personalizados, en KDE Plasma en Preferencias del sistema → Atajos, en Xfce en Teclado → Atajos de aplicaciones.</translation>
+    </message>
     <message id="account.icon">
         <source>Tray icon</source>
         <extracomment>Account screen picker label (preferences): tray icon style. Arguments: none.</extracomment>

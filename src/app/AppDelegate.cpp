@@ -146,6 +146,7 @@ bool AppDelegate::launch(const QStringList &arguments)
     environment.ai = m_ai.get();
     environment.dialogs = m_dialogs;
     environment.telemetry = &Telemetry::shared();
+    environment.hotKeys = m_hotKeys.get();
     environment.terminate = [this] {
         terminate();
     };
@@ -163,7 +164,12 @@ bool AppDelegate::launch(const QStringList &arguments)
     const auto applyHotKey = [this](HotKeyCombo combo) {
         m_hotKeys->apply(globalHotKey(combo), [this] { togglePanel(); });
     };
-    applyHotKey(m_settings->hotKey());
+    if (m_settings->hotKeyStored())
+        applyHotKey(m_settings->hotKey());
+    else
+        applyFirstFreeHotKey();
+    // Subscribed after the first registration, so a replacement stored by it is not applied
+    // a second time (which would also drop the notice about it).
     connect(m_settings.get(), &AppSettings::hotKeyChanged, this, applyHotKey);
     // Changes only: the menu was just built in the current language.
     connect(m_settings.get(), &AppSettings::languageChanged, this, &AppDelegate::retitleMenu);
@@ -184,6 +190,33 @@ bool AppDelegate::launch(const QStringList &arguments)
     if (m_panel->kind() == Panel::Kind::Window || arguments.contains(QStringLiteral("--toggle")))
         openPanel();
     return true;
+}
+
+void AppDelegate::applyFirstFreeHotKey()
+{
+    // The desktops bind the default (Alt+Space) to their window menu; a first start should
+    // not leave the user with a hot key that never fires when another one is free.
+    const HotKeyCombo preferred = m_settings->hotKey();
+    const auto toggle = [this] { togglePanel(); };
+    if (!globalHotKey(preferred)) {
+        m_hotKeys->apply(std::nullopt, toggle);
+        return;
+    }
+    QList<HotKeyCombo> combos { preferred };
+    for (HotKeyCombo combo : allHotKeyCombos())
+        if (combo != preferred && globalHotKey(combo))
+            combos.append(combo);
+    QList<GlobalHotKey> candidates;
+    for (HotKeyCombo combo : std::as_const(combos))
+        candidates.append(*globalHotKey(combo));
+    const auto chosen = m_hotKeys->applyFirstFree(candidates, toggle);
+    if (!chosen) {
+        // None is free: the preferred one stays chosen and the account screen says it is taken.
+        m_hotKeys->apply(candidates.first(), toggle);
+        return;
+    }
+    if (*chosen > 0)
+        m_settings->setHotKey(combos.at(*chosen));
 }
 
 void AppDelegate::buildMainMenu()

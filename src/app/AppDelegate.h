@@ -102,6 +102,8 @@ protected:
 
 private:
     void buildMainMenu();
+    /// First start: the default hot key, or the first free combination when it is taken.
+    void applyFirstFreeHotKey();
     void retitleMenu();
     void applyMenuBarIcon();
     void storeUserHeight(int height);

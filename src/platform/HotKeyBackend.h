@@ -28,6 +28,16 @@ public:
     /// Removes the registered combination.
     virtual void unregisterKeys() = 0;
 
+    /// False when this desktop offers no global-shortcut facility at all: every registration
+    /// fails, and no other combination would do better.
+    virtual bool available() const { return true; }
+    /// True when a successful `registerKeys` only means "asked": the desktop answers later,
+    /// through the outcome handler.
+    virtual bool confirmsLater() const { return false; }
+    /// For a backend that confirms later: `outcome(true)` when the desktop bound the current
+    /// combination, `outcome(false)` when it refused it. Runs on the main thread.
+    virtual void installOutcomeHandler(std::function<void(bool bound)>) { }
+
     /// The desktop's facility: an X11 key grab, else the GlobalShortcuts portal, else one
     /// that refuses every key (the user binds `scrivelbar --toggle` instead).
     static std::unique_ptr<HotKeyBackend> create();

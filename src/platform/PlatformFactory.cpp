@@ -24,6 +24,7 @@ public:
     void installHandler(std::function<void()>) override { }
     bool registerKeys(const GlobalHotKey &) override { return false; }
     void unregisterKeys() override { }
+    bool available() const override { return false; }
 };
 
 } // namespace

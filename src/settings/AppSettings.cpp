@@ -184,8 +184,11 @@ void AppSettings::load()
         m_email = *raw;
     if (const auto on = asBool(s.value(keyAutoSync)))
         m_autoSync = *on;
-    if (const auto raw = text(keyHotKey))
+    if (const auto raw = text(keyHotKey)) {
         m_hotKey = hotKeyComboFromRawValue(*raw);
+        // A value this version cannot read is no choice the user made.
+        m_hotKeyStored = hotKeyComboRawValue(m_hotKey) == *raw;
+    }
 
     m_notesFolder = AppPaths::defaultNotesFolder();
     if (const auto raw = text(keyNotesFolder)) {
@@ -293,6 +296,7 @@ void AppSettings::setHotKey(HotKeyCombo combo)
     if (combo == m_hotKey)
         return;
     m_hotKey = combo;
+    m_hotKeyStored = true;
     write(keyHotKey, hotKeyComboRawValue(combo));
     emit hotKeyChanged(combo);
 }

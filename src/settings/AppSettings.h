@@ -76,6 +76,9 @@ public:
     QString email() const { return m_email; }
     bool autoSync() const { return m_autoSync; }
     HotKeyCombo hotKey() const { return m_hotKey; }
+    /// Whether the hot key is a choice on record: a known raw value was stored, or one was set
+    /// since. False on a first start, where `hotKey` is only the default.
+    bool hotKeyStored() const { return m_hotKeyStored; }
     /// Absolute path of the notes folder.
     QString notesFolder() const { return m_notesFolder; }
     int panelHeight() const { return m_panelHeight; }
@@ -157,6 +160,7 @@ private:
     QString m_email;
     bool m_autoSync = true;
     HotKeyCombo m_hotKey = HotKeyCombo::OptionSpace;
+    bool m_hotKeyStored = false;
     QString m_notesFolder;
     int m_panelHeight = defaultPanelHeight;
     AppLanguage m_language = AppLanguage::System;

@@ -7,12 +7,14 @@
 #include "RecordingBrowser.h"
 #include "MemoryLoginItem.h"
 #include "MemoryKeychain.h"
+#include "ScriptedHotKeys.h"
 #include "TestHttpServer.h"
 #include "TestSupport.h"
 
 #include "settings/AppSettings.h"
 #include "base/Localization.h"
 #include "platform/Browser.h"
+#include "platform/HotKeyManager.h"
 #include "platform/Keychain.h"
 #include "platform/LoginItem.h"
 #include "store/NoteStore.h"
@@ -27,6 +29,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QBuffer>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -77,6 +80,10 @@ class TestAccountView : public QObject
     std::unique_ptr<Telemetry> m_telemetry;
     std::unique_ptr<SyncEngine> m_sync;
     std::unique_ptr<ScriptedDialogs> m_dialogs;
+    QStringList m_hotKeyLog;
+    std::function<void()> m_hotKeyPress;
+    ScriptedHotKeys *m_desktopKeys = nullptr; // owned by the hot-key manager
+    std::unique_ptr<HotKeyManager> m_hotKeys;
     std::unique_ptr<AccountView> m_view;
     // What the scripted server says about itself; a status other than 200 fails the check.
     int m_healthStatus = 200;
@@ -142,7 +149,7 @@ class TestAccountView : public QObject
         m_view = std::make_unique<AccountView>(m_store.get(), m_sync.get(), m_settings.get(),
                                                m_dialogs.get(), [this] { ++m_backs; },
                                                [this] { ++m_showTrash; },
-                                               m_telemetry.get());
+                                               m_telemetry.get(), m_hotKeys.get());
         m_view->resize(380, 800);
         QSignalSpy checked(m_sync.get(), &SyncEngine::healthChanged);
         m_view->show();
@@ -194,6 +201,10 @@ private Q_SLOTS:
         m_browser = std::make_unique<RecordingBrowser>();
         m_telemetry = std::make_unique<Telemetry>();
         m_dialogs = std::make_unique<ScriptedDialogs>();
+        m_hotKeyLog.clear();
+        auto desktopKeys = std::make_unique<ScriptedHotKeys>(&m_hotKeyLog, &m_hotKeyPress);
+        m_desktopKeys = desktopKeys.get();
+        m_hotKeys = std::make_unique<HotKeyManager>(std::move(desktopKeys));
         startEngine(false);
     }
 
@@ -201,6 +212,7 @@ private Q_SLOTS:
     {
         Localization::setLanguage(AppLanguage::En);
         m_view.reset();
+        m_hotKeys.reset();
         m_sync.reset();
         m_store.reset();
         m_settings.reset();
@@ -597,6 +609,82 @@ private Q_SLOTS:
         child<QAbstractButton>("account.launchAtLogin")->click();
         QVERIFY(m_settings->launchAtLogin());
         QCOMPARE(m_loginItem->registerCalls(), 1);
+    }
+
+    // A hot key that does not work is never shown as if it did: the row says why and offers
+    // the desktop shortcut, whose command the button copies.
+    void hotKeyRowSaysWhenItDoesNotWork_data()
+    {
+        QTest::addColumn<QString>("combo");
+        QTest::addColumn<QString>("taken");
+        QTest::addColumn<bool>("unavailable");
+        QTest::addColumn<QString>("problem"); // the key of the text shown; empty: none
+        QTest::newRow("active") << "optionSpace" << "" << false << "";
+        QTest::newRow("off") << "none" << "" << false << "";
+        QTest::newRow("taken") << "optionSpace" << "optionSpace" << false << "account.hotkey.taken";
+        QTest::newRow("unsupported") << "controlSpace" << "" << true << "account.hotkey.unsupported";
+    }
+
+    void hotKeyRowSaysWhenItDoesNotWork()
+    {
+        QFETCH(QString, combo);
+        QFETCH(QString, taken);
+        QFETCH(bool, unavailable);
+        QFETCH(QString, problem);
+        const HotKeyCombo chosen = hotKeyComboFromRawValue(combo, HotKeyCombo::None);
+        if (!taken.isEmpty())
+            m_desktopKeys->taken = hotKeyComboFromRawValue(taken, HotKeyCombo::None);
+        m_desktopKeys->unavailable = unavailable;
+        m_settings->setHotKey(chosen);
+        m_hotKeys->apply(globalHotKey(chosen), [] {});
+        show();
+
+        const auto *problemLine = child<QLabel>("account.hotkey.problem");
+        QCOMPARE(shown("account.hotkey.problem"), !problem.isEmpty());
+        QCOMPARE(shown("account.hotkey.fallback"), !problem.isEmpty());
+        QVERIFY(!shown("account.hotkey.notice"));
+        if (problem == u"account.hotkey.taken")
+            QCOMPARE(problemLine->text(), L("account.hotkey.taken", hotKeyComboLabel(chosen)));
+        else if (!problem.isEmpty())
+            QCOMPARE(problemLine->text(), L(qPrintable(problem)));
+        if (problem.isEmpty())
+            return;
+
+        QCOMPARE(child<QLabel>("account.hotkey.command")->text(),
+                 QStringLiteral("scrivelbar --toggle"));
+        QGuiApplication::clipboard()->clear();
+        auto *copy = child<QPushButton>("account.hotkey.copy");
+        QCOMPARE(copy->text(), L("account.hotkey.copy"));
+        copy->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("scrivelbar --toggle"));
+
+        // A free combination chosen afterwards clears the warning.
+        if (!unavailable) {
+            m_settings->setHotKey(HotKeyCombo::ControlOptionN);
+            m_hotKeys->apply(globalHotKey(HotKeyCombo::ControlOptionN), [] {});
+            QTRY_VERIFY(!shown("account.hotkey.problem"));
+            QVERIFY(!shown("account.hotkey.fallback"));
+        }
+    }
+
+    // The first start's replacement for a taken default is said on the screen, until the user
+    // picks a hot key.
+    void replacedDefaultIsSaidOnce()
+    {
+        m_desktopKeys->taken = HotKeyCombo::OptionSpace;
+        const QList<GlobalHotKey> candidates { *globalHotKey(HotKeyCombo::OptionSpace),
+                                               *globalHotKey(HotKeyCombo::ControlSpace) };
+        QCOMPARE(m_hotKeys->applyFirstFree(candidates, [] {}), qsizetype(1));
+        m_settings->setHotKey(HotKeyCombo::ControlSpace);
+        show();
+        QVERIFY(shown("account.hotkey.notice"));
+        QCOMPARE(child<QLabel>("account.hotkey.notice")->text(),
+                 L("account.hotkey.replaced", hotKeyComboLabel(HotKeyCombo::OptionSpace),
+                   hotKeyComboLabel(HotKeyCombo::ControlSpace)));
+        QVERIFY(!shown("account.hotkey.problem"));
+        m_hotKeys->apply(globalHotKey(HotKeyCombo::ControlOptionN), [] {});
+        m_settings->setHotKey(HotKeyCombo::ControlOptionN);
+        QTRY_VERIFY(!shown("account.hotkey.notice"));
     }
 
     // Escape on an open drop-down closes the drop-down and nothing else; once it is closed,

@@ -205,6 +205,28 @@ private slots:
         QCOMPARE(actual, expected);
     }
 
+    // A first start is told apart from a stored choice that equals the default.
+    void hotKeyStored_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("nothing") << QByteArray() << false;
+        QTest::newRow("the default") << QByteArray("hotKey=optionSpace") << true;
+        QTest::newRow("none") << QByteArray("hotKey=none") << true;
+        QTest::newRow("unknown") << QByteArray("hotKey=f13") << false;
+        QTest::newRow("wrong case") << QByteArray("hotKey=ControlSpace") << false;
+    }
+    void hotKeyStored()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(bool, stored);
+        QTemporaryDir dir;
+        auto settings = open(iniWith(dir, line + "\n"));
+        QCOMPARE(settings->hotKeyStored(), stored);
+        settings->setHotKey(HotKeyCombo::ControlOptionN);
+        QVERIFY(settings->hotKeyStored());
+    }
+
     void changesAreSignalledAndWrittenAtOnce_data()
     {
         QTest::addColumn<QString>("property");

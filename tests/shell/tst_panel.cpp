@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QLocalSocket>
+#include <QSettings>
 
 #include <QAction>
 #include <QSystemTrayIcon>
@@ -35,12 +36,15 @@ private:
     bool m_shutdownDone = true;
     int m_shutdownStarts = 0;
 
-    std::unique_ptr<AppDelegate> makeDelegate(std::chrono::milliseconds quitWait = 1500ms)
+    std::unique_ptr<AppDelegate> makeDelegate(std::chrono::milliseconds quitWait = 1500ms,
+                                              const QList<HotKeyCombo> &takenKeys = {})
     {
         AppDelegate::Options options;
         options.settingsFile = m_folders->path(QStringLiteral("settings.ini"));
         options.supportFolder = m_folders->support();
-        options.hotKeyBackend = std::make_unique<ScriptedHotKeys>(&m_hotKeyLog, &m_press);
+        auto desktopKeys = std::make_unique<ScriptedHotKeys>(&m_hotKeyLog, &m_press);
+        desktopKeys->alsoTaken = takenKeys;
+        options.hotKeyBackend = std::move(desktopKeys);
         options.trayAvailable = true;
         options.dialogs = m_dialogs.get();
         options.quitWait = quitWait;
@@ -275,6 +279,85 @@ private Q_SLOTS:
         delegate->settings()->setHotKey(HotKeyCombo::None);
         QCOMPARE(m_hotKeyLog, QStringList({ "unregister" }));
         QVERIFY(!delegate->hotKeys()->registered());
+    }
+
+    // A first start whose default another program holds takes the first free combination,
+    // stores it and says so; a stored choice is kept even when it is taken.
+    void firstStartTakesAFreeHotKey_data()
+    {
+        QTest::addColumn<QString>("stored"); // empty: nothing stored
+        QTest::addColumn<QStringList>("taken");
+        QTest::addColumn<QStringList>("registers");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("storedAfter"); // empty: still nothing stored
+        QTest::addColumn<bool>("notice");
+        QTest::newRow("default free")
+            << "" << QStringList {} << QStringList { "optionSpace" } << "optionSpace" << ""
+            << false;
+        QTest::newRow("default taken")
+            << "" << QStringList { "optionSpace" }
+            << QStringList { "optionSpace", "controlSpace" } << "controlSpace" << "controlSpace"
+            << true;
+        QTest::newRow("first two taken")
+            << "" << QStringList { "optionSpace", "controlSpace" }
+            << QStringList { "optionSpace", "controlSpace", "commandShiftSpace" }
+            << "commandShiftSpace" << "commandShiftSpace" << true;
+        QTest::newRow("unreadable stored value counts as nothing")
+            << "f13" << QStringList { "optionSpace" }
+            << QStringList { "optionSpace", "controlSpace" } << "controlSpace" << "controlSpace"
+            << true;
+        QTest::newRow("stored choice kept though taken")
+            << "optionSpace" << QStringList { "optionSpace" } << QStringList { "optionSpace" }
+            << "" << "optionSpace" << false;
+        QTest::newRow("all taken keeps the default")
+            << ""
+            << QStringList { "optionSpace", "controlSpace", "commandShiftSpace", "controlOptionN" }
+            << QStringList { "optionSpace", "controlSpace", "commandShiftSpace", "controlOptionN",
+                             "optionSpace" }
+            << "" << "" << false;
+    }
+
+    void firstStartTakesAFreeHotKey()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QStringList, taken);
+        QFETCH(QStringList, registers);
+        QFETCH(QString, chosen);
+        QFETCH(QString, storedAfter);
+        QFETCH(bool, notice);
+        const QString file = m_folders->path(QStringLiteral("settings.ini"));
+        if (!stored.isEmpty()) {
+            QSettings ini(file, QSettings::IniFormat);
+            ini.setValue("hotKey", stored);
+        }
+        QList<HotKeyCombo> takenKeys;
+        for (const QString &raw : taken)
+            takenKeys << hotKeyComboFromRawValue(raw, HotKeyCombo::None);
+        auto delegate = makeDelegate(1500ms, takenKeys);
+        QVERIFY(delegate->launch());
+
+        QStringList registered;
+        for (const QString &call : std::as_const(m_hotKeyLog))
+            if (call.startsWith(u"register "))
+                registered << call.mid(9);
+        QCOMPARE(registered, registers);
+        HotKeyManager *hotKeys = delegate->hotKeys();
+        if (chosen.isEmpty()) {
+            QVERIFY(!hotKeys->registered());
+            QCOMPARE(hotKeys->status(), HotKeyManager::Status::Taken);
+            QCOMPARE(delegate->settings()->hotKey(), HotKeyCombo::OptionSpace);
+        } else {
+            const HotKeyCombo combo = hotKeyComboFromRawValue(chosen, HotKeyCombo::None);
+            QVERIFY(hotKeys->registered() == globalHotKey(combo));
+            QCOMPARE(hotKeys->status(), HotKeyManager::Status::Active);
+            QCOMPARE(delegate->settings()->hotKey(), combo);
+        }
+        QCOMPARE(hotKeys->replacedHotKey().has_value(), notice);
+        if (notice)
+            QVERIFY(hotKeys->replacedHotKey() == globalHotKey(HotKeyCombo::OptionSpace));
+        delegate.reset();
+        QSettings ini(file, QSettings::IniFormat);
+        QCOMPARE(ini.value("hotKey").toString(), storedAfter);
     }
 
     void hotKeyTogglesThePanel()

@@ -23,6 +23,12 @@ Q_DECLARE_METATYPE(HotKeyCombo)
 
 namespace {
 
+QString statusName(HotKeyManager::Status status)
+{
+    return QString::fromLatin1(
+        QMetaEnum::fromType<HotKeyManager::Status>().valueToKey(int(status)));
+}
+
 HotKeyCombo comboNamed(const QString &raw)
 {
     return hotKeyComboFromRawValue(raw, HotKeyCombo::None);
@@ -75,32 +81,36 @@ private Q_SLOTS:
         QTest::addColumn<QString>("taken");
         QTest::addColumn<QStringList>("calls");
         QTest::addColumn<QString>("registered");
+        QTest::addColumn<QString>("status");
 
         QTest::newRow("launch with the default")
             << QStringList { "optionSpace" } << QString()
-            << QStringList { "install", "register optionSpace" } << "optionSpace";
+            << QStringList { "install", "register optionSpace" } << "optionSpace" << "Active";
         QTest::newRow("switch unregisters before registering")
             << QStringList { "optionSpace", "controlOptionN" } << QString()
             << QStringList { "install", "register optionSpace", "unregister",
                              "register controlOptionN" }
-            << "controlOptionN";
+            << "controlOptionN" << "Active";
         QTest::newRow("none leaves nothing registered")
             << QStringList { "optionSpace", "none" } << QString()
-            << QStringList { "install", "register optionSpace", "unregister" } << "";
+            << QStringList { "install", "register optionSpace", "unregister" } << "" << "Off";
         QTest::newRow("none at launch installs nothing")
-            << QStringList { "none" } << QString() << QStringList {} << "";
+            << QStringList { "none" } << QString() << QStringList {} << "" << "Off";
         QTest::newRow("handler installed once")
             << QStringList { "none", "controlSpace", "none", "commandShiftSpace" } << QString()
             << QStringList { "install", "register controlSpace", "unregister",
                              "register commandShiftSpace" }
-            << "commandShiftSpace";
-        QTest::newRow("a taken combination fails silently")
+            << "commandShiftSpace" << "Active";
+        QTest::newRow("a taken combination is reported taken")
             << QStringList { "controlSpace" } << "controlSpace"
-            << QStringList { "install", "register controlSpace" } << "";
+            << QStringList { "install", "register controlSpace" } << "" << "Taken";
         QTest::newRow("nothing to unregister after a refusal")
             << QStringList { "controlSpace", "optionSpace" } << "controlSpace"
             << QStringList { "install", "register controlSpace", "register optionSpace" }
-            << "optionSpace";
+            << "optionSpace" << "Active";
+        QTest::newRow("none after a refusal is off")
+            << QStringList { "controlSpace", "none" } << "controlSpace"
+            << QStringList { "install", "register controlSpace" } << "" << "Off";
     }
 
     void applySequences()
@@ -109,18 +119,89 @@ private Q_SLOTS:
         QFETCH(QString, taken);
         QFETCH(QStringList, calls);
         QFETCH(QString, registered);
+        QFETCH(QString, status);
         QStringList log;
         std::function<void()> press;
         auto backend = std::make_unique<ScriptedHotKeys>(&log, &press);
         if (!taken.isEmpty())
             backend->taken = comboNamed(taken);
         HotKeyManager manager(std::move(backend));
+        QSignalSpy statusChanges(&manager, &HotKeyManager::statusChanged);
         for (const QString &raw : applies)
             manager.apply(keysNamed(raw), [] {});
         QCOMPARE(log, calls);
         QCOMPARE(manager.registered().has_value(), !registered.isEmpty());
         if (!registered.isEmpty())
             QVERIFY(manager.registered() == keysNamed(registered));
+        QCOMPARE(statusName(manager.status()), status);
+        QCOMPARE(manager.property("status").value<HotKeyManager::Status>(), manager.status());
+        if (status != u"Off")
+            QVERIFY(!statusChanges.isEmpty());
+    }
+
+    // Without any facility nothing is asked of the desktop, and the status says so.
+    void noFacilityIsUnsupported()
+    {
+        QStringList log;
+        std::function<void()> press;
+        auto backend = std::make_unique<ScriptedHotKeys>(&log, &press);
+        backend->unavailable = true;
+        HotKeyManager manager(std::move(backend));
+        manager.apply(globalHotKey(HotKeyCombo::OptionSpace), [] {});
+        QCOMPARE(statusName(manager.status()), QStringLiteral("Unsupported"));
+        QVERIFY(!manager.registered());
+        QVERIFY(manager.requested() == globalHotKey(HotKeyCombo::OptionSpace));
+        QVERIFY(log.isEmpty());
+        manager.apply(std::nullopt, {});
+        QCOMPARE(statusName(manager.status()), QStringLiteral("Off"));
+    }
+
+    void firstFree_data()
+    {
+        QTest::addColumn<QStringList>("taken");
+        QTest::addColumn<int>("chosen"); // -1: none
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("default free") << QStringList {} << 0 << "Active" << false;
+        QTest::newRow("default taken")
+            << QStringList { "optionSpace" } << 1 << "Active" << true;
+        QTest::newRow("two taken")
+            << QStringList { "optionSpace", "controlSpace" } << 2 << "Active" << true;
+        QTest::newRow("all taken")
+            << QStringList { "optionSpace", "controlSpace", "commandShiftSpace",
+                             "controlOptionN" }
+            << -1 << "Taken" << false;
+    }
+
+    void firstFree()
+    {
+        QFETCH(QStringList, taken);
+        QFETCH(int, chosen);
+        QFETCH(QString, status);
+        QFETCH(bool, replaced);
+        QStringList log;
+        std::function<void()> press;
+        auto backend = std::make_unique<ScriptedHotKeys>(&log, &press);
+        for (const QString &raw : taken)
+            backend->alsoTaken << comboNamed(raw);
+        HotKeyManager manager(std::move(backend));
+        const QList<GlobalHotKey> candidates {
+            *globalHotKey(HotKeyCombo::OptionSpace), *globalHotKey(HotKeyCombo::ControlSpace),
+            *globalHotKey(HotKeyCombo::CommandShiftSpace), *globalHotKey(HotKeyCombo::ControlOptionN)
+        };
+        const auto index = manager.applyFirstFree(candidates, [] {});
+        QCOMPARE(index ? int(*index) : -1, chosen);
+        QCOMPARE(statusName(manager.status()), status);
+        QCOMPARE(manager.replacedHotKey().has_value(), replaced);
+        if (replaced)
+            QVERIFY(manager.replacedHotKey() == candidates.first());
+        if (chosen >= 0)
+            QVERIFY(manager.registered() == candidates.at(chosen));
+        else
+            QVERIFY(!manager.registered());
+        // Any later choice ends the replacement notice.
+        manager.apply(globalHotKey(HotKeyCombo::ControlOptionN), [] {});
+        QVERIFY(!manager.replacedHotKey());
     }
 
     void pressRunsTheCurrentActionFromTheEventLoop()
@@ -191,6 +272,7 @@ private Q_SLOTS:
         HotKeyManager manager; // the real backend
         manager.apply(globalHotKey(HotKeyCombo::OptionSpace), [] {});
         QVERIFY(!manager.registered());
+        QCOMPARE(statusName(manager.status()), QStringLiteral("Unsupported"));
         manager.apply(std::nullopt, {});
         QVERIFY(!manager.registered());
     }

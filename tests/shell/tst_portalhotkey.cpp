@@ -274,7 +274,12 @@ private slots:
         XdgPortalHotKeyBackend *backend = nullptr;
         auto manager = makeManager(backend);
         manager->apply(globalHotKey(combo), [] {});
+        // Asked, not yet answered: nothing is shown as working before the portal says so.
+        QCOMPARE(manager->status(), HotKeyManager::Status::Pending);
+        QVERIFY(!manager->registered());
         QTRY_VERIFY(backend->isBound());
+        QCOMPARE(manager->status(), HotKeyManager::Status::Active);
+        QVERIFY(manager->registered() == globalHotKey(combo));
 
         const auto creates = m_portal->callsNamed("CreateSession");
         QCOMPARE(creates.size(), 1);
@@ -321,7 +326,10 @@ private slots:
         const QString first = backend->sessionHandle();
 
         manager->apply(globalHotKey(HotKeyCombo::ControlOptionN), [&] { ++presses; });
+        QVERIFY(!manager->registered());
         QTRY_VERIFY(backend->isBound());
+        QCOMPARE(manager->status(), HotKeyManager::Status::Active);
+        QVERIFY(manager->registered() == globalHotKey(HotKeyCombo::ControlOptionN));
         const QString second = backend->sessionHandle();
         QVERIFY(second != first);
         QTRY_COMPARE(m_portal->closes().size(), 1);
@@ -340,6 +348,7 @@ private slots:
 
         manager->apply(std::nullopt, {});
         QVERIFY(!backend->isBound());
+        QCOMPARE(manager->status(), HotKeyManager::Status::Off);
         QTRY_COMPARE(m_portal->closes().size(), 2);
         QCOMPARE(m_portal->closes()[1].path, second);
         activate({ { second, "toggle-panel" } });
@@ -393,9 +402,14 @@ private slots:
         QSignalSpy finished(backend, &XdgPortalHotKeyBackend::bindingFinished);
         int presses = 0;
         manager->apply(globalHotKey(HotKeyCombo::OptionSpace), [&] { ++presses; });
+        QSignalSpy statusChanges(manager.get(), &HotKeyManager::statusChanged);
         QTRY_COMPARE(finished.size(), 1);
         QCOMPARE(finished[0][0].toBool(), false);
         QVERIFY(!backend->isBound());
+        // A refusal is what the user hears of: taken, and nothing shown as registered.
+        QCOMPARE(manager->status(), HotKeyManager::Status::Taken);
+        QCOMPARE(statusChanges.size(), 1);
+        QVERIFY(!manager->registered());
         QVERIFY(backend->sessionHandle().isEmpty());
         QCOMPARE(m_portal->callsNamed("BindShortcuts").size(), binds);
         QTRY_COMPARE(m_portal->closes().size(), closes);
@@ -407,6 +421,8 @@ private slots:
         m_portal->reset(m_portalBus);
         manager->apply(globalHotKey(HotKeyCombo::ControlSpace), [&] { ++presses; });
         QTRY_VERIFY(backend->isBound());
+        QCOMPARE(manager->status(), HotKeyManager::Status::Active);
+        QVERIFY(manager->registered() == globalHotKey(HotKeyCombo::ControlSpace));
         activate({ { backend->sessionHandle(), "toggle-panel" } });
         QCOMPARE(presses, 1);
     }
@@ -429,9 +445,12 @@ private slots:
         HotKeyManager manager; // the factory's choice
         manager.apply(globalHotKey(HotKeyCombo::OptionSpace), [] {});
         if (hasGlobalShortcuts) {
-            QVERIFY(manager.registered() == globalHotKey(HotKeyCombo::OptionSpace));
-            QTRY_COMPARE(m_portal->callsNamed("BindShortcuts").size(), 1);
+            QTRY_VERIFY(manager.registered() == globalHotKey(HotKeyCombo::OptionSpace));
+            QCOMPARE(manager.status(), HotKeyManager::Status::Active);
+            QCOMPARE(m_portal->callsNamed("BindShortcuts").size(), 1);
         } else {
+            // Neither X11 nor the portal: the user is told to bind a desktop shortcut.
+            QCOMPARE(manager.status(), HotKeyManager::Status::Unsupported);
             QVERIFY(!manager.registered());
             QVERIFY(m_portal->callsNamed("CreateSession").isEmpty());
         }

@@ -138,6 +138,11 @@ void XdgPortalHotKeyBackend::installHandler(std::function<void()> pressed)
     m_pressed = std::move(pressed);
 }
 
+void XdgPortalHotKeyBackend::installOutcomeHandler(std::function<void(bool bound)> outcome)
+{
+    m_outcome = std::move(outcome);
+}
+
 bool XdgPortalHotKeyBackend::registerKeys(const GlobalHotKey &hotKey)
 {
     unregisterKeys();
@@ -254,7 +259,7 @@ void XdgPortalHotKeyBackend::onResponse(uint code, const QVariantMap &results,
     }
     m_bound = true;
     qCInfo(lcPortalHotKey) << "hot key" << portalTrigger(m_hotKey.keys) << "bound through the portal";
-    emit bindingFinished(true);
+    finish(true);
 }
 
 void XdgPortalHotKeyBackend::onActivated(const QDBusMessage &message)
@@ -328,13 +333,20 @@ void XdgPortalHotKeyBackend::closeSession(const QString &handle)
 
 void XdgPortalHotKeyBackend::fail(const QString &why)
 {
-    // Silent for the user, as a taken X11 combination: the hot key simply does not fire.
+    // The user hears of it through the outcome: the hot-key manager reports it as taken.
     qCInfo(lcPortalHotKey).noquote() << "portal hot key" << portalTrigger(m_hotKey.keys)
                                      << "not bound:" << why;
     m_bound = false;
     closeSession(m_sessionHandle);
     m_sessionHandle.clear();
-    emit bindingFinished(false);
+    finish(false);
+}
+
+void XdgPortalHotKeyBackend::finish(bool bound)
+{
+    if (m_outcome)
+        m_outcome(bound);
+    emit bindingFinished(bound);
 }
 
 std::unique_ptr<HotKeyBackend> makeXdgPortalHotKeyBackend()

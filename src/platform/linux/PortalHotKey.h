@@ -36,7 +36,8 @@ bool xdgPortalGlobalShortcutsAvailable(const QDBusConnection &bus, int timeoutMs
 /// The Wayland global hot key: the XDG Desktop Portal GlobalShortcuts interface. Registering
 /// starts an asynchronous CreateSession → BindShortcuts exchange; `registerKeys` therefore
 /// only says whether the exchange could start, and `isBound` says whether the portal has
-/// accepted the shortcut. A refusal is logged and leaves nothing bound.
+/// accepted the shortcut. The answer, binding or refusal, goes to the outcome handler and
+/// `bindingFinished`; a refusal leaves nothing bound.
 class XdgPortalHotKeyBackend : public QObject, public HotKeyBackend
 {
     Q_OBJECT
@@ -48,6 +49,8 @@ public:
     void installHandler(std::function<void()> pressed) override;
     bool registerKeys(const GlobalHotKey &hotKey) override;
     void unregisterKeys() override;
+    bool confirmsLater() const override { return true; }
+    void installOutcomeHandler(std::function<void(bool bound)> outcome) override;
 
     /// True once the portal has answered BindShortcuts with success for the current combination.
     bool isBound() const { return m_bound; }
@@ -79,9 +82,11 @@ private:
     void adoptRequestPath(const QString &expected, const QString &actual);
     void closeSession(const QString &handle);
     void fail(const QString &why);
+    void finish(bool bound);
 
     QDBusConnection m_bus;
     std::function<void()> m_pressed;
+    std::function<void(bool)> m_outcome;
     GlobalHotKey m_hotKey;
     // Every register/unregister starts a new generation; answers to older ones are stale.
     quint64 m_generation = 0;

@@ -97,6 +97,8 @@ public:
         return true;
     }
 
+    bool available() const override { return usable(); }
+
     void unregisterKeys() override
     {
         if (!m_keycode || !usable())

@@ -26,7 +26,8 @@
 
 AccountView::AccountView(NoteStore *store, SyncEngine *sync, AppSettings *settings,
                          Dialogs *dialogs, std::function<void()> onBack,
-                         std::function<void()> onShowTrash, Telemetry *telemetry, QWidget *parent)
+                         std::function<void()> onShowTrash, Telemetry *telemetry,
+                         const HotKeyManager *hotKeys, QWidget *parent)
     : QWidget(parent)
     , m_sync(sync)
     , m_settings(settings)
@@ -34,7 +35,7 @@ AccountView::AccountView(NoteStore *store, SyncEngine *sync, AppSettings *settin
 {
     setObjectName(QStringLiteral("screen.account"));
     m_operations = new AccountOperations(sync, this);
-    buildUi(store, dialogs, telemetry, std::move(onShowTrash));
+    buildUi(store, dialogs, telemetry, hotKeys, std::move(onShowTrash));
     translateHeader();
     applyLook();
     connect(m_back, &QToolButton::clicked, this, [this] {
@@ -49,6 +50,7 @@ AccountView::AccountView(NoteStore *store, SyncEngine *sync, AppSettings *settin
 AccountView::~AccountView() = default;
 
 void AccountView::buildUi(NoteStore *store, Dialogs *dialogs, Telemetry *telemetry,
+                          const HotKeyManager *hotKeys,
                           std::function<void()> onShowTrash)
 {
     auto *outer = new QVBoxLayout(this);
@@ -95,7 +97,7 @@ void AccountView::buildUi(NoteStore *store, Dialogs *dialogs, Telemetry *telemet
     // The sections, a thin line between each two.
     m_syncSection
         = new SyncSection(store, m_sync, m_settings, dialogs, telemetry, m_operations, content);
-    m_preferences = new PreferencesSection(m_settings, content);
+    m_preferences = new PreferencesSection(m_settings, hotKeys, content);
     m_folder = new NotesFolderSection(store, m_settings, dialogs, content);
     m_trash = new TrashSection(store, dialogs, std::move(onShowTrash), content);
     m_danger = new DangerSection(store, m_sync, dialogs, m_operations, content);

@@ -11,6 +11,7 @@ class AccountPart;
 class AppSettings;
 class DangerSection;
 class Dialogs;
+class HotKeyManager;
 class NoteStore;
 class NotesFolderSection;
 class PreferencesSection;
@@ -41,7 +42,8 @@ public:
     /// flags and sends the user's choice. The shared objects must outlive the view.
     AccountView(NoteStore *store, SyncEngine *sync, AppSettings *settings, Dialogs *dialogs,
                 std::function<void()> onBack, std::function<void()> onShowTrash = {},
-                Telemetry *telemetry = nullptr, QWidget *parent = nullptr);
+                Telemetry *telemetry = nullptr, const HotKeyManager *hotKeys = nullptr,
+                QWidget *parent = nullptr);
     ~AccountView() override;
 
     /// An operation started from this screen (sign-in, sync now, dashboard, sign-out, account
@@ -84,6 +86,7 @@ protected:
 
 private:
     void buildUi(NoteStore *store, Dialogs *dialogs, Telemetry *telemetry,
+                 const HotKeyManager *hotKeys,
                  std::function<void()> onShowTrash);
     void translateHeader();
     /// The header's and every part's texts, after the settings changed the language.

@@ -1,6 +1,7 @@
 #include "ui/account/PreferencesSection.h"
 
 #include "base/Localization.h"
+#include "platform/HotKeyManager.h"
 #include "settings/AppSettings.h"
 #include "ui/account/AccountControls.h"
 #include "ui/style/ScreenStyle.h"
@@ -8,10 +9,14 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontDatabase>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -56,11 +61,24 @@ QString iconMeaning(MenuBarIcon icon)
     return menuBarIconRawValue(icon);
 }
 
+// The picker label of a combination the hot-key manager reports, by its keys.
+QString comboLabel(const std::optional<GlobalHotKey> &hotKey)
+{
+    if (!hotKey)
+        return {};
+    for (HotKeyCombo combo : allHotKeyCombos())
+        if (const auto candidate = globalHotKey(combo); candidate && candidate->keys == hotKey->keys)
+            return hotKeyComboLabel(combo);
+    return hotKey->label;
+}
+
 } // namespace
 
-PreferencesSection::PreferencesSection(AppSettings *settings, QWidget *parent)
+PreferencesSection::PreferencesSection(AppSettings *settings, const HotKeyManager *hotKeys,
+                                       QWidget *parent)
     : AccountPart(parent)
     , m_settings(settings)
+    , m_hotKeys(hotKeys)
 {
     setObjectName(QStringLiteral("account.section.prefs"));
     addTitle([] { return L("account.prefs"); });
@@ -84,6 +102,33 @@ PreferencesSection::PreferencesSection(AppSettings *settings, QWidget *parent)
         this, [] { return L("account.hotkey"); }, m_hotKey));
     column()->addWidget(label(
         this, [] { return L("account.hotkey.hint"); }, true));
+    m_hotKeyNotice = label(this, {}, true);
+    m_hotKeyNotice->setObjectName(QStringLiteral("account.hotkey.notice"));
+    column()->addWidget(m_hotKeyNotice);
+    m_hotKeyProblem = label(this, {}, true);
+    m_hotKeyProblem->setObjectName(QStringLiteral("account.hotkey.problem"));
+    column()->addWidget(m_hotKeyProblem);
+    // The desktop's own shortcut settings can always run the command, whatever the desktop
+    // lets an application grab.
+    m_hotKeyFallback = new QWidget(this);
+    m_hotKeyFallback->setObjectName(QStringLiteral("account.hotkey.fallback"));
+    auto *fallback = new QVBoxLayout(m_hotKeyFallback);
+    fallback->setContentsMargins(0, 0, 0, 0);
+    fallback->setSpacing(4);
+    auto *commandRow = new QHBoxLayout;
+    commandRow->setSpacing(8);
+    m_hotKeyCommand = new QLabel(toggleCommand(), m_hotKeyFallback);
+    m_hotKeyCommand->setObjectName(QStringLiteral("account.hotkey.command"));
+    m_hotKeyCommand->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_hotKeyCommand->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_hotKeyCopy = button(m_hotKeyFallback, [] { return L("account.hotkey.copy"); });
+    m_hotKeyCopy->setObjectName(QStringLiteral("account.hotkey.copy"));
+    commandRow->addWidget(m_hotKeyCommand, 1);
+    commandRow->addWidget(m_hotKeyCopy, 0);
+    fallback->addLayout(commandRow);
+    fallback->addWidget(label(
+        m_hotKeyFallback, [] { return L("account.hotkey.where"); }, true));
+    column()->addWidget(m_hotKeyFallback);
 
     auto *icons = new QWidget(this);
     auto *iconRow = new QHBoxLayout(icons);
@@ -142,6 +187,13 @@ PreferencesSection::PreferencesSection(AppSettings *settings, QWidget *parent)
         if (index >= 0)
             m_settings->setHotKey(HotKeyCombo(m_hotKey->itemData(index).toInt()));
     });
+    connect(m_hotKeyCopy, &QPushButton::clicked, this, [] {
+        if (QClipboard *clipboard = QGuiApplication::clipboard())
+            clipboard->setText(toggleCommand());
+    });
+    if (m_hotKeys)
+        connect(m_hotKeys, &HotKeyManager::statusChanged, this,
+                &PreferencesSection::scheduleRefresh);
     connect(m_iconGroup, &QButtonGroup::idClicked, this,
             [this](int id) { m_settings->setMenuBarIcon(MenuBarIcon(id)); });
     connect(m_panelHeight, &QSlider::valueChanged, this, [this](int step) {
@@ -161,6 +213,11 @@ PreferencesSection::PreferencesSection(AppSettings *settings, QWidget *parent)
     connect(m_settings, &AppSettings::panelHeightChanged, this,
             &PreferencesSection::scheduleRefresh);
     finishBuilding();
+}
+
+QString PreferencesSection::toggleCommand()
+{
+    return QStringLiteral("scrivelbar --toggle");
 }
 
 QString PreferencesSection::iconChoiceName(MenuBarIcon icon)
@@ -189,6 +246,7 @@ void PreferencesSection::translate()
 void PreferencesSection::restyle()
 {
     setTextColor(m_launchProblem, ScreenStyle::orange(palette()));
+    setTextColor(m_hotKeyProblem, ScreenStyle::orange(palette()));
     for (QAbstractButton *choice : m_iconGroup->buttons())
         ScreenStyle::setSymbol(choice, menuBarIconRawValue(MenuBarIcon(m_iconGroup->id(choice))));
 }
@@ -210,6 +268,7 @@ void PreferencesSection::render()
         const QSignalBlocker blocker(m_hotKey);
         m_hotKey->setCurrentIndex(m_hotKey->findData(int(m_settings->hotKey())));
     }
+    renderHotKeyStatus();
     if (QAbstractButton *choice = m_iconGroup->button(int(m_settings->menuBarIcon())))
         choice->setChecked(true);
     {
@@ -223,6 +282,30 @@ void PreferencesSection::render()
         const QSignalBlocker blocker(m_language);
         m_language->setCurrentIndex(m_language->findData(int(m_settings->language())));
     }
+}
+
+void PreferencesSection::renderHotKeyStatus()
+{
+    using Status = HotKeyManager::Status;
+    const Status status = m_hotKeys ? m_hotKeys->status() : Status::Off;
+    QString problem;
+    if (status == Status::Taken)
+        problem = L("account.hotkey.taken", comboLabel(m_hotKeys->requested()));
+    else if (status == Status::Unsupported)
+        problem = L("account.hotkey.unsupported");
+    else if (status == Status::Pending)
+        problem = L("account.hotkey.pending", comboLabel(m_hotKeys->requested()));
+    m_hotKeyProblem->setText(problem);
+    m_hotKeyProblem->setVisible(!problem.isEmpty());
+    m_hotKeyFallback->setVisible(status == Status::Taken || status == Status::Unsupported);
+
+    // Said while the replacement is the one in force; any change of the hot key ends it.
+    QString notice;
+    if (m_hotKeys && m_hotKeys->replacedHotKey() && status == Status::Active)
+        notice = L("account.hotkey.replaced", comboLabel(m_hotKeys->replacedHotKey()),
+                   comboLabel(m_hotKeys->registered()));
+    m_hotKeyNotice->setText(notice);
+    m_hotKeyNotice->setVisible(!notice.isEmpty());
 }
 
 bool PreferencesSection::isInstalledLocation(const QString &executable, const QString &home)

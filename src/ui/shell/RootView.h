@@ -11,6 +11,7 @@ class AIService;
 class AppSettings;
 class Dialogs;
 class FooterView;
+class HotKeyManager;
 class NoteStore;
 class QVBoxLayout;
 class SyncEngine;
@@ -50,6 +51,8 @@ struct ScreenEnvironment
     Telemetry *telemetry = nullptr;
     /// The AI assistant.
     AIService *ai = nullptr;
+    /// The global hot key's registration, read for its status (none when null).
+    const HotKeyManager *hotKeys = nullptr;
 };
 
 /// What the note list is built with. An empty function is an absent callback.

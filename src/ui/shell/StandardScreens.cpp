@@ -53,7 +53,7 @@ QWidget *makeAccount(const ScreenEnvironment &environment, const AccountScreenAr
 {
     return new AccountView(environment.store, environment.sync, environment.settings,
                            environment.dialogs, args.onBack, args.onShowTrash,
-                           environment.telemetry);
+                           environment.telemetry, environment.hotKeys);
 }
 
 } // namespace
