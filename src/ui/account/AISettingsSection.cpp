@@ -138,6 +138,8 @@ AISettingsSection::AISettingsSection(AppSettings *settings, AIService *ai, QWidg
 
     m_model = new QLineEdit(m_details);
     m_model->setObjectName(QStringLiteral("ai.model"));
+    // Wide enough for a model name such as "anthropic/claude-opus-5" without scrolling.
+    m_model->setMinimumWidth(190);
     details->addLayout(pickerRow(m_details, [] { return L("ai.model"); }, m_model));
     details->addWidget(switchRow(m_details, [] { return L("ai.askBeforeSending"); },
                                  QStringLiteral("ai.askBeforeSending"), &m_ask));
