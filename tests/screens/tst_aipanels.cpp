@@ -2,6 +2,7 @@
 // controls and the AI block of the account screen, driven by a real AIService whose cloud
 // provider is played by a local HTTP server.
 #include "ScreenFixture.h"
+#include "RecordingBrowser.h"
 #include "ScriptedLocalAI.h"
 
 #include "ai/AIService.h"
@@ -57,11 +58,14 @@ class TestAIPanels : public QObject
     std::unique_ptr<ScreenFixture> m_fx;
     std::unique_ptr<ScriptedLocalAI> m_local;
     std::unique_ptr<AIService> m_ai;
+    RecordingBrowser m_browser;
 
     void makeService(bool withLocal = false)
     {
         AIService::Options options;
         options.keychain = &m_fx->keychain;
+        options.browser = &m_browser;
+        options.connectTimeout = std::chrono::seconds(5);
         options.local = withLocal ? m_local.get() : nullptr;
         options.recorder = nullptr;
         m_ai = std::make_unique<AIService>(m_fx->settings.get(), m_fx->store.get(), options);
@@ -126,6 +130,7 @@ private Q_SLOTS:
         m_server.setHandler([](const HttpRequest &) { return chatAnswer(QStringLiteral("The gist.")); });
         m_fx = std::make_unique<ScreenFixture>();
         m_local = std::make_unique<ScriptedLocalAI>();
+        m_browser = RecordingBrowser();
     }
 
     void cleanup()
@@ -536,6 +541,30 @@ private Q_SLOTS:
         QVERIFY(!section.connectProblem());
         section.refresh();
         QVERIFY(!section.connectButton()->isVisible());
+    }
+
+    void connectFailureIsShownUntilTheProviderChanges()
+    {
+        m_fx->settings->setAiProvider(AIProvider::OpenRouter);
+        m_browser.succeeds = false; // no browser on this desktop
+        makeService();
+        AISettingsSection section(m_fx->settings.get(), m_ai.get(), nullptr);
+        section.show();
+        auto *caption = section.findChild<QLabel *>(QStringLiteral("ai.connect.caption"));
+        QCOMPARE(caption->text(), L("ai.connect.hint"));
+        section.connectButton()->click();
+        QTRY_VERIFY(section.connectProblem().has_value());
+        QTRY_VERIFY(!m_ai->connecting());
+        section.refresh();
+        QCOMPARE(caption->text(), *section.connectProblem());
+        QVERIFY(section.connectButton()->isEnabled());
+        QVERIFY(!m_ai->hasKey(AIProvider::OpenRouter));
+        auto *provider = section.findChild<QComboBox *>(QStringLiteral("ai.provider"));
+        provider->setCurrentIndex(provider->findData(int(AIProvider::Anthropic)));
+        QVERIFY(!section.connectProblem());
+        provider->setCurrentIndex(provider->findData(int(AIProvider::OpenRouter)));
+        section.refresh();
+        QCOMPARE(caption->text(), L("ai.connect.hint"));
     }
 
     void captionsFollowTheSettings_data()
