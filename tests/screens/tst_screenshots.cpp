@@ -370,6 +370,7 @@ private Q_SLOTS:
         }
         {
             f.settings->setAiProvider(AIProvider::OpenRouter);
+            f.settings->setAiAskBeforeSending(true);
             AccountView view(f.store.get(), f.sync.get(), f.settings.get(), &f.dialogs, {}, {},
                              nullptr, &ai);
             view.resize(380, 620);

@@ -342,17 +342,18 @@ void AISettingsSection::render()
                              && provider != AIProvider::OpenAI);
 
     m_details->setVisible(provider != AIProvider::None);
+    // Without the service there is no keychain to put a key in: no key controls at all.
     const bool stored = m_ai && m_ai->hasKey(provider);
-    m_savedRow->setVisible(stored);
-    m_keyRow->setVisible(!stored);
+    m_savedRow->setVisible(m_ai && stored);
+    m_keyRow->setVisible(m_ai && !stored);
     m_keyField->setEnabled(m_ai != nullptr);
     m_save->setEnabled(m_ai && !m_keyField->text().trimmed().isEmpty());
     m_remove->setEnabled(m_ai != nullptr);
     const QUrl page = ProviderHosts::keyPage(provider);
-    m_keyPage->setVisible(!stored && page.isValid() && !page.isEmpty());
+    m_keyPage->setVisible(m_ai && !stored && page.isValid() && !page.isEmpty());
     m_keyPage->setText(page.isValid() ? link(page, L("ai.key.get")) : QString());
     const bool connecting = m_ai && m_ai->connecting();
-    m_connectRow->setVisible(!stored && provider == AIProvider::OpenRouter);
+    m_connectRow->setVisible(m_ai && !stored && provider == AIProvider::OpenRouter);
     m_connect->setEnabled(m_ai && !connecting);
     m_connectSpinner->setVisible(connecting);
     m_connectCaption->setText(m_connectProblem.value_or(L("ai.connect.hint")));

@@ -24,7 +24,7 @@ class AISettingsSection : public AccountPart
 {
     Q_OBJECT
 public:
-    /// `ai` may be null: the provider's key controls then say nothing can be stored.
+    /// `ai` may be null: the provider's key controls are then hidden.
     AISettingsSection(AppSettings *settings, AIService *ai, QWidget *parent);
 
     /// The key typed so far (never a stored key).
