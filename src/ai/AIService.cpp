@@ -155,6 +155,28 @@ void AIService::setKeyProblem(const QString &problem)
 
 // ---- jobs ----
 
+bool AIService::canRun(Action::Kind kind) const
+{
+    switch (kind) {
+    case Action::Kind::ExtractText:
+        return m_options.local != nullptr;
+    case Action::Kind::Transcribe: {
+        const auto provider = providerFor(Action::transcribe({}));
+        return provider ? *provider == AIProvider::OpenAI : m_options.local != nullptr;
+    }
+    case Action::Kind::Summarize:
+        return true;
+    }
+    return false;
+}
+
+std::optional<QString> AIService::localSummaryUnavailableReason() const
+{
+    if (!m_options.local)
+        return L("ai.local.summary.unsupported");
+    return m_options.local->summaryUnavailableReason();
+}
+
 std::optional<AIProvider> AIService::providerFor(const Action &action) const
 {
     if (!m_settings)

@@ -138,6 +138,12 @@ public:
 
     /// The provider a job for `action` would use, or nothing when it runs on the device.
     std::optional<AIProvider> providerFor(const Action &action) const;
+    /// Whether a job of `kind` has an engine to run on with the current settings: a text
+    /// extraction or a local transcription needs the on-device engine, a cloud transcription
+    /// needs OpenAI. Summaries always can (their failures are explained in the problem).
+    bool canRun(Action::Kind kind) const;
+    /// Why on-device summaries cannot run here, or nothing when they can.
+    std::optional<QString> localSummaryUnavailableReason() const;
 
     /// Starts a job for the note (or asks for consent first). Ignored while one runs.
     void run(const Action &action, const QString &noteID);

@@ -6,7 +6,11 @@
 #include "base/Localization.h"
 #include "media/Thumbnails.h"
 #include "telemetry/Telemetry.h"
+#include "ai/AIService.h"
+#include "ui/account/AISettingsSection.h"
 #include "ui/account/AccountView.h"
+#include "ui/ai/AIConsent.h"
+#include "ui/ai/AIResultPanel.h"
 #include "ui/editor/EditorView.h"
 #include "ui/list/NoteListView.h"
 
@@ -15,8 +19,10 @@
 #include <QFile>
 #include <QListView>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTest>
@@ -297,6 +303,111 @@ private Q_SLOTS:
             QVERIFY(picture.save(QDir(m_dir).filePath(
                 QStringLiteral("editor-menu-shared%1.png")
                     .arg(dark ? QStringLiteral("-dark") : QStringLiteral("-light")))));
+    }
+
+    // The AI result panel under a note (running, result, problem), the consent question
+    // over the editor, and the AI block of the account screen; OpenAI is played by a local
+    // server.
+    void aiPanels_data() { screens_data(); }
+    void aiPanels()
+    {
+        QFETCH(bool, dark);
+        QApplication::setPalette(dark ? darkPalette() : m_light);
+        const QString suffix = dark ? QStringLiteral("-dark") : QStringLiteral("-light");
+        ScreenFixture f;
+        TestSupport::TestHttpServer provider;
+        QVERIFY(provider.listen());
+        qputenv("SCRIVEL_OPENAI_URL", provider.url().toUtf8());
+        qputenv("SCRIVEL_OPENROUTER_URL", provider.url().toUtf8());
+        int status = 200;
+        provider.setHandler([&status](const TestSupport::HttpRequest &) {
+            const QString summary = QStringLiteral(
+                "The team agreed to ship the beta on Friday.\n\n- Anna writes the release notes\n"
+                "- Ben fixes the sync banner\n- Demo for the client on Monday");
+            TestSupport::HttpResponse answer = status == 200
+                ? TestSupport::HttpResponse::json(
+                      { { QStringLiteral("choices"),
+                          QJsonArray { QJsonObject { { QStringLiteral("message"),
+                                                       QJsonObject { { QStringLiteral("content"),
+                                                                       summary } } } } } } })
+                : TestSupport::HttpResponse::json(
+                      { { QStringLiteral("error"),
+                          QJsonObject { { QStringLiteral("message"),
+                                          QStringLiteral("You exceeded your current quota.") } } } },
+                      status);
+            answer.delayMs = 400;
+            return answer;
+        });
+        f.settings->setAiProvider(AIProvider::OpenAI);
+        f.settings->setSummaryEngine(AIEngine::Provider);
+        f.settings->setAiAskBeforeSending(false);
+        f.keychain.set(AIService::keychainService(), QStringLiteral("openai"), QStringLiteral("sk-x"));
+        AIService::Options options;
+        options.keychain = &f.keychain;
+        AIService ai(f.settings.get(), f.store.get(), options);
+        QTRY_VERIFY(!ai.isLoadingKeys());
+        const QString id = f.store
+                               ->create(QStringLiteral("# Team meeting\n\nBeta ships Friday. Anna: "
+                                                       "release notes. Ben: sync banner.\n"
+                                                       "Client demo Monday."))
+                               .id;
+        {
+            EditorView editor(id, f.store.get(), f.settings.get(), f.sync.get(), &f.dialogs,
+                              nullptr, &ai);
+            editor.resize(380, 620);
+            editor.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&editor));
+            ai.run(AIService::Action::summarize(), id);
+            QTest::qWait(150);
+            save(&editor, QStringLiteral("ai-result-running") + suffix);
+            QTRY_VERIFY(ai.result());
+            QTRY_VERIFY(editor.summarizeButton()->isEnabled());
+            save(&editor, QStringLiteral("ai-result-result") + suffix);
+            ai.dismissResult();
+            status = 429;
+            ai.run(AIService::Action::summarize(), id);
+            QTRY_VERIFY(ai.problem());
+            save(&editor, QStringLiteral("ai-result-problem") + suffix);
+            ai.clearProblem();
+
+            // The consent question, drawn over the editor where it opens.
+            AIService::Consent consent;
+            consent.job.noteID = id;
+            consent.job.action = AIService::Action::summarize();
+            consent.provider = AIProvider::OpenAI;
+            std::unique_ptr<QMessageBox> box(SystemDialogs::choiceBox(&editor, AIConsent::choice(consent)));
+            box->show();
+            QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+            QCoreApplication::processEvents();
+            QPixmap picture = editor.grab();
+            {
+                QPainter painter(&picture);
+                painter.fillRect(picture.rect(), QColor(0, 0, 0, 60));
+                const QPixmap dialog = box->grab();
+                painter.drawPixmap((picture.width() - dialog.width()) / 2, 90, dialog);
+            }
+            box->hide();
+            QCOMPARE(picture.width(), 380);
+            if (!m_dir.isEmpty())
+                QVERIFY(picture.save(QDir(m_dir).filePath(QStringLiteral("ai-consent") + suffix
+                                                          + QStringLiteral(".png"))));
+        }
+        {
+            f.settings->setAiProvider(AIProvider::OpenRouter);
+            f.settings->setAiAskBeforeSending(true);
+            AccountView view(f.store.get(), f.sync.get(), f.settings.get(), &f.dialogs, {}, {},
+                             nullptr, nullptr, &ai);
+            view.resize(380, 620);
+            view.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&view));
+            auto *scroll = view.findChild<QScrollArea *>(QStringLiteral("account.scroll"));
+            QVERIFY(scroll && view.aiSection());
+            QCoreApplication::processEvents();
+            scroll->verticalScrollBar()->setValue(view.aiSection()->y() - 8);
+            save(&view, QStringLiteral("account-ai") + suffix);
+        }
+        qunsetenv("SCRIVEL_OPENAI_URL");
+        qunsetenv("SCRIVEL_OPENROUTER_URL");
     }
 };
 

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 /// Answers from a script, for tests; records what was asked.
@@ -18,6 +19,10 @@ public:
     std::optional<QString> saveAnswer;
     std::optional<QString> folderAnswer;
     QList<Confirmation> confirmations;
+    /// The answer of `choose` (nothing: cancelled); called instead when set.
+    std::optional<int> chooseAnswer;
+    std::function<std::optional<int>(const Choice &)> chooseScript;
+    QList<Choice> choices;
     QStringList alerts; ///< "title\nmessage"
 
     bool confirm(QWidget *, const Confirmation &confirmation) override
@@ -26,6 +31,13 @@ public:
         confirmations.append(confirmation);
         Q_EMIT releasePanel();
         return confirmAnswer;
+    }
+    std::optional<int> choose(QWidget *, const Choice &choice) override
+    {
+        Q_EMIT holdPanel();
+        choices.append(choice);
+        Q_EMIT releasePanel();
+        return chooseScript ? chooseScript(choice) : chooseAnswer;
     }
     void alert(QWidget *, const QString &title, const QString &message) override
     {

@@ -3,6 +3,7 @@
 #include "base/Localization.h"
 #include "settings/AppSettings.h"
 #include "sync/SyncEngine.h"
+#include "ui/account/AISettingsSection.h"
 #include "ui/account/AccountOperations.h"
 #include "ui/account/DangerSection.h"
 #include "ui/account/NotesFolderSection.h"
@@ -27,7 +28,7 @@
 AccountView::AccountView(NoteStore *store, SyncEngine *sync, AppSettings *settings,
                          Dialogs *dialogs, std::function<void()> onBack,
                          std::function<void()> onShowTrash, Telemetry *telemetry,
-                         const HotKeyManager *hotKeys, QWidget *parent)
+                         const HotKeyManager *hotKeys, AIService *ai, QWidget *parent)
     : QWidget(parent)
     , m_sync(sync)
     , m_settings(settings)
@@ -35,7 +36,7 @@ AccountView::AccountView(NoteStore *store, SyncEngine *sync, AppSettings *settin
 {
     setObjectName(QStringLiteral("screen.account"));
     m_operations = new AccountOperations(sync, this);
-    buildUi(store, dialogs, telemetry, hotKeys, std::move(onShowTrash));
+    buildUi(store, dialogs, telemetry, hotKeys, ai, std::move(onShowTrash));
     translateHeader();
     applyLook();
     connect(m_back, &QToolButton::clicked, this, [this] {
@@ -50,7 +51,7 @@ AccountView::AccountView(NoteStore *store, SyncEngine *sync, AppSettings *settin
 AccountView::~AccountView() = default;
 
 void AccountView::buildUi(NoteStore *store, Dialogs *dialogs, Telemetry *telemetry,
-                          const HotKeyManager *hotKeys,
+                          const HotKeyManager *hotKeys, AIService *ai,
                           std::function<void()> onShowTrash)
 {
     auto *outer = new QVBoxLayout(this);
@@ -97,12 +98,13 @@ void AccountView::buildUi(NoteStore *store, Dialogs *dialogs, Telemetry *telemet
     // The sections, a thin line between each two.
     m_syncSection
         = new SyncSection(store, m_sync, m_settings, dialogs, telemetry, m_operations, content);
+    m_ai = new AISettingsSection(m_settings, ai, content);
     m_preferences = new PreferencesSection(m_settings, hotKeys, content);
     m_folder = new NotesFolderSection(store, m_settings, dialogs, content);
     m_trash = new TrashSection(store, dialogs, std::move(onShowTrash), content);
     m_danger = new DangerSection(store, m_sync, dialogs, m_operations, content);
     for (AccountPart *section : std::initializer_list<AccountPart *> {
-             m_syncSection, m_preferences, m_folder, m_trash, m_danger }) {
+             m_syncSection, m_ai, m_preferences, m_folder, m_trash, m_danger }) {
         if (section != m_syncSection) {
             auto *line = new QFrame(content);
             line->setFixedHeight(1);

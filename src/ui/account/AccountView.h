@@ -6,6 +6,8 @@
 
 #include <functional>
 
+class AIService;
+class AISettingsSection;
 class AccountOperations;
 class AccountPart;
 class AppSettings;
@@ -25,7 +27,8 @@ class VersionLine;
 
 /// The account and settings screen: a header with the back button, then one scrolling column
 /// of sections, each its own widget: the sync block (SyncSection: signed out or signed in,
-/// with the server's status and the telemetry row), the preferences (PreferencesSection), the
+/// with the server's status and the telemetry row), the AI settings (AISettingsSection), the
+/// preferences (PreferencesSection), the
 /// notes folder (NotesFolderSection), the trash (TrashSection), the danger zone
 /// (DangerSection) and the line with the version and the server (VersionLine).
 ///
@@ -43,6 +46,7 @@ public:
     AccountView(NoteStore *store, SyncEngine *sync, AppSettings *settings, Dialogs *dialogs,
                 std::function<void()> onBack, std::function<void()> onShowTrash = {},
                 Telemetry *telemetry = nullptr, const HotKeyManager *hotKeys = nullptr,
+                AIService *ai = nullptr,
                 QWidget *parent = nullptr);
     ~AccountView() override;
 
@@ -75,6 +79,7 @@ public:
     void confirmDeleteAccount();
 
     SyncSection *syncSection() const { return m_syncSection; }
+    AISettingsSection *aiSection() const { return m_ai; }
     PreferencesSection *preferencesSection() const { return m_preferences; }
     NotesFolderSection *notesFolderSection() const { return m_folder; }
     TrashSection *trashSection() const { return m_trash; }
@@ -86,7 +91,7 @@ protected:
 
 private:
     void buildUi(NoteStore *store, Dialogs *dialogs, Telemetry *telemetry,
-                 const HotKeyManager *hotKeys,
+                 const HotKeyManager *hotKeys, AIService *ai,
                  std::function<void()> onShowTrash);
     void translateHeader();
     /// The header's and every part's texts, after the settings changed the language.
@@ -103,6 +108,7 @@ private:
     QList<QWidget *> m_separators;
 
     SyncSection *m_syncSection = nullptr;
+    AISettingsSection *m_ai = nullptr;
     PreferencesSection *m_preferences = nullptr;
     NotesFolderSection *m_folder = nullptr;
     TrashSection *m_trash = nullptr;

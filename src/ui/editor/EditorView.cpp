@@ -1,5 +1,6 @@
 #include "ui/editor/EditorView.h"
 
+#include "ai/AIService.h"
 #include "settings/AppSettings.h"
 #include "base/Localization.h"
 #include "store/NoteStore.h"
@@ -10,6 +11,8 @@
 #include "ui/editor/MarkdownExport.h"
 #include "ui/editor/MarkdownView.h"
 #include "ui/widgets/Notice.h"
+#include "ui/ai/AIConsent.h"
+#include "ui/ai/AIResultPanel.h"
 #include "ui/style/ScreenStyle.h"
 #include "ui/widgets/Menu.h"
 #include "ui/share/ShareLinkClipboard.h"
@@ -54,9 +57,10 @@ QString documentText(const QPlainTextEdit *edit)
 } // namespace
 
 EditorView::EditorView(const QString &noteId, NoteStore *store, AppSettings *settings,
-                       SyncEngine *sync, Dialogs *dialogs, Telemetry *telemetry, QWidget *parent)
+                       SyncEngine *sync, Dialogs *dialogs, Telemetry *telemetry, AIService *ai,
+                       QWidget *parent)
     : QWidget(parent), m_noteId(noteId), m_store(store), m_settings(settings), m_sync(sync),
-      m_dialogs(dialogs), m_telemetry(telemetry)
+      m_dialogs(dialogs), m_telemetry(telemetry), m_ai(ai)
 {
     buildUi();
     bind();
@@ -106,7 +110,7 @@ void EditorView::buildUi()
         modeRow->addWidget(button);
     }
     m_summarize = ScreenStyle::toolButton(toolbar, QStringLiteral("sparkles"), L("ai.summarize"));
-    // Summaries come with the AI service; the button is there and off until then.
+    m_summarize->setObjectName(QStringLiteral("editor.summarize"));
     m_summarize->setEnabled(false);
     m_copy = ScreenStyle::toolButton(toolbar, QStringLiteral("doc.on.doc"), L("editor.copy"));
     m_share = new ShareButton(m_telemetry, toolbar);
@@ -167,6 +171,8 @@ void EditorView::buildUi()
     m_edit->setContextMenuPolicy(Qt::CustomContextMenu);
     m_content->addWidget(m_edit);
     layout->addWidget(m_content, 1);
+    m_aiPanel = new AIResultPanel(m_ai, m_noteId, this);
+    layout->addWidget(m_aiPanel);
 
     m_notice = new Notice(Notice::Edge::Top, 44, this);
     applyLook();
@@ -211,6 +217,14 @@ void EditorView::bind()
         connect(m_store, &NoteStore::notesChanged, this, &EditorView::onStoreChanged);
     if (m_sync)
         connect(m_sync.data(), &SyncEngine::accountChanged, this, &EditorView::refreshLiveLinks);
+    connect(m_summarize, &QToolButton::clicked, this, &EditorView::summarize);
+    connect(m_aiPanel, &AIResultPanel::openNote, this, &EditorView::openNote);
+    if (m_ai) {
+        connect(m_ai.data(), &AIService::runningChanged, this, &EditorView::refreshAI);
+        connect(m_ai.data(), &AIService::consentChanged, this, &EditorView::askConsentSoon);
+        // A question may already wait for this note (the editor was opened again).
+        askConsentSoon();
+    }
 }
 
 void EditorView::applyLook()
@@ -473,6 +487,70 @@ void EditorView::refreshDerived()
 {
     m_copy->setEnabled(!m_text.isEmpty());
     m_share->setItems(shareItems());
+    refreshAI();
+}
+
+void EditorView::refreshAI()
+{
+    bool summarizable = false;
+    if (m_ai && !m_ai->running() && liveNote()) {
+        Note working;
+        working.id = m_noteId;
+        working.body = m_text;
+        summarizable = !TextUtil::trimWhitespace(working.textLines().join(u'\n')).isEmpty();
+    }
+    m_summarize->setEnabled(summarizable);
+    refreshOpenMenu();
+}
+
+std::optional<QString> EditorView::firstMediaPath(Attachment::Kind kind) const
+{
+    const auto note = liveNote();
+    if (!note)
+        return std::nullopt;
+    for (const Attachment &attachment : note->attachments) {
+        if (attachment.kind == kind)
+            return note->mediaPath(attachment);
+    }
+    return std::nullopt;
+}
+
+void EditorView::summarize()
+{
+    refreshAI();
+    if (m_ai && m_summarize->isEnabled())
+        m_ai->run(AIService::Action::summarize(), m_noteId);
+}
+
+void EditorView::extractText()
+{
+    if (!m_ai || m_ai->running())
+        return;
+    if (const auto path = firstMediaPath(Attachment::Kind::Image))
+        m_ai->run(AIService::Action::extractText(*path), m_noteId);
+}
+
+void EditorView::transcribe()
+{
+    if (!m_ai || m_ai->running())
+        return;
+    if (const auto path = firstMediaPath(Attachment::Kind::Audio))
+        m_ai->run(AIService::Action::transcribe(*path), m_noteId);
+}
+
+void EditorView::askConsentSoon()
+{
+    // From the event loop: the service publishes the question inside run(), and a modal
+    // dialog must not spin an event loop inside the service's own call.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_ai)
+            return;
+        const auto consent = m_ai->consent();
+        if (!consent || consent->job.noteID != m_noteId || consent->id == m_askedConsent)
+            return;
+        m_askedConsent = consent->id;
+        AIConsent::ask(m_ai, m_dialogs, this, *consent);
+    });
 }
 
 ShareButton::Items EditorView::shareItems() const
@@ -526,11 +604,25 @@ QMenu *EditorView::moreMenu()
     if (m_publicLink)
         entry(L("editor.shareLink.stop"), QStringLiteral("eye.slash"), !m_sharing,
               [this] { stopSharing(); });
-    // PDF and recording arrive with their services: present, off until then. The AI
-    // entries are not shown at all until the AI service exists.
+    // PDF and recording arrive with their services: present, off until then. An AI entry
+    // shows only when the service has an engine for it.
     m_moreMenu->addSeparator();
     entry(L("editor.addImage"), QStringLiteral("photo.badge.plus"), true, [this] { importImage(); });
     entry(L("editor.addAudio"), QStringLiteral("mic.badge.plus"), false, [] {});
+    if (m_ai) {
+        using Kind = AIService::Action::Kind;
+        const bool idle = !m_ai->running();
+        const bool text = m_ai->canRun(Kind::ExtractText) && firstMediaPath(Attachment::Kind::Image);
+        const bool speech = m_ai->canRun(Kind::Transcribe) && firstMediaPath(Attachment::Kind::Audio);
+        if (text || speech)
+            m_moreMenu->addSeparator();
+        if (text)
+            entry(L("ai.extractText"), QStringLiteral("text.viewfinder"), idle, [this] { extractText(); })
+                ->setObjectName(QStringLiteral("ai.extractText"));
+        if (speech)
+            entry(L("ai.transcribe"), QStringLiteral("text.quote"), idle, [this] { transcribe(); })
+                ->setObjectName(QStringLiteral("ai.transcribe"));
+    }
     m_moreMenu->addSeparator();
     entry(L("editor.export.text"), QStringLiteral("square.and.arrow.down"), true, [this] { exportMarkdown(); });
     entry(L("editor.export.pdf"), QStringLiteral("doc.richtext"), false, [] {});

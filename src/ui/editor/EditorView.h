@@ -11,6 +11,8 @@
 #include <chrono>
 #include <optional>
 
+class AIResultPanel;
+class AIService;
 class AppSettings;
 class Dialogs;
 class MarkdownView;
@@ -51,9 +53,11 @@ public:
     /// The mode switch's width; it grows when a language's labels need more.
     static constexpr int modeSwitchWidth = 130;
 
-    /// `telemetry` records the editor's usage events (none when null).
+    /// `telemetry` records the editor's usage events (none when null). `ai` (null: no AI
+    /// actions) outlives the editor or is guarded against; a job may outlive the editor.
     EditorView(const QString &noteId, NoteStore *store, AppSettings *settings, SyncEngine *sync,
-               Dialogs *dialogs, Telemetry *telemetry = nullptr, QWidget *parent = nullptr);
+               Dialogs *dialogs, Telemetry *telemetry = nullptr, AIService *ai = nullptr,
+               QWidget *parent = nullptr);
     ~EditorView() override;
 
     QString noteId() const { return m_noteId; }
@@ -71,6 +75,15 @@ public:
     void exportMarkdown();
     void revealNote();
     void confirmDelete();
+    /// Asks the AI service for a summary of the note (when the summarize button is enabled).
+    void summarize();
+    /// Text of the first image, transcript of the first recording (when the note has one).
+    void extractText();
+    void transcribe();
+    /// The toolbar's summarize button.
+    QToolButton *summarizeButton() const { return m_summarize; }
+    /// The AI block under the note.
+    AIResultPanel *aiPanel() const { return m_aiPanel; }
     /// The text lines that are not media references, trimmed, and the referenced media files.
     ShareButton::Items shareItems() const;
     /// Rebuilds the more menu for the current state (also done each time it opens).
@@ -133,6 +146,10 @@ private:
     void adoptPublicLink(const std::optional<QUrl> &link, quint64 askedAt);
     void setSharing(bool sharing);
     void refreshOpenMenu();
+    void refreshAI();
+    void askConsentSoon();
+    /// The media path ("attachments/<id>/<file>") of the note's first attachment of `kind`.
+    std::optional<QString> firstMediaPath(Attachment::Kind kind) const;
     // Static, taking the editor by guarded pointer: a member coroutine's `this` would dangle
     // once the user leaves the editor while the server is still answering.
     static QCoro::Task<> runCopyPublicLink(QPointer<EditorView> view);
@@ -145,6 +162,9 @@ private:
     QPointer<SyncEngine> m_sync;
     QPointer<Dialogs> m_dialogs;
     QPointer<Telemetry> m_telemetry;
+    QPointer<AIService> m_ai;
+    /// The consent question being asked (its identifier), so it is asked once.
+    QString m_askedConsent;
 
     QString m_text;
     Mode m_mode = Mode::Preview;
@@ -180,4 +200,5 @@ private:
     MarkdownView *m_preview = nullptr;
     QPlainTextEdit *m_edit = nullptr;
     Notice *m_notice = nullptr;
+    AIResultPanel *m_aiPanel = nullptr;
 };

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QStandardPaths>
 
+#include <memory>
+
 namespace {
 // Emits hold on construction and release on destruction, whatever path the modal takes.
 struct Hold
@@ -34,6 +36,43 @@ bool SystemDialogs::confirm(QWidget *parent, const Confirmation &confirmation)
     box.setEscapeButton(cancel);
     box.exec();
     return box.clickedButton() == accept;
+}
+
+QMessageBox *SystemDialogs::choiceBox(QWidget *parent, const Choice &choice)
+{
+    auto *box = new QMessageBox(parent);
+    box->setIcon(QMessageBox::Question);
+    box->setText(choice.title);
+    box->setInformativeText(choice.message);
+    // Plain text: the texts may carry a provider's or a note's words.
+    box->setTextFormat(Qt::PlainText);
+    QPushButton *first = nullptr;
+    for (qsizetype i = 0; i < choice.answers.size(); ++i) {
+        QPushButton *button = box->addButton(choice.answers.at(i), first ? QMessageBox::ActionRole
+                                                                         : QMessageBox::AcceptRole);
+        button->setProperty("scrivelAnswer", int(i));
+        if (!first)
+            first = button;
+    }
+    QPushButton *cancel = box->addButton(L("common.cancel"), QMessageBox::RejectRole);
+    if (first)
+        box->setDefaultButton(first);
+    box->setEscapeButton(cancel);
+    return box;
+}
+
+std::optional<int> SystemDialogs::choose(QWidget *parent, const Choice &choice)
+{
+    Hold hold(this);
+    std::unique_ptr<QMessageBox> box(choiceBox(parent, choice));
+    box->exec();
+    // The box lays buttons out by role, not in our order: each carries its answer's index.
+    // Closing the window or Escape count as the cancel button.
+    const QAbstractButton *clicked = box->clickedButton();
+    const QVariant answer = clicked ? clicked->property("scrivelAnswer") : QVariant();
+    if (!answer.isValid())
+        return std::nullopt;
+    return answer.toInt();
 }
 
 void SystemDialogs::alert(QWidget *parent, const QString &title, const QString &message)

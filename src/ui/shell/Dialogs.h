@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class QMessageBox;
 class QWidget;
 
 /// The modal dialogs the screens use (confirmations, alerts, open and save panels), behind
@@ -25,8 +26,19 @@ public:
         bool destructive = false;
     };
 
+    /// A question with several answers, the first one the default.
+    struct Choice
+    {
+        QString title;
+        QString message;
+        QStringList answers; ///< button texts, in order; L("common.cancel") comes last on its own
+    };
+
     /// True when the user accepted.
     virtual bool confirm(QWidget *parent, const Confirmation &confirmation) = 0;
+    /// The index in `answers` of the chosen button; nothing when the user cancelled or
+    /// closed the question in any other way.
+    virtual std::optional<int> choose(QWidget *parent, const Choice &choice) = 0;
     virtual void alert(QWidget *parent, const QString &title, const QString &message) = 0;
     /// Chosen file paths; empty when cancelled.
     virtual QStringList openFiles(QWidget *parent, const QString &title, const QString &filter,
@@ -60,6 +72,10 @@ public:
     QString openStartFolder() const;
 
     bool confirm(QWidget *parent, const Confirmation &confirmation) override;
+    std::optional<int> choose(QWidget *parent, const Choice &choice) override;
+    /// The message box `choose` shows (not yet shown; its answers are its first buttons,
+    /// then the cancel button).
+    static QMessageBox *choiceBox(QWidget *parent, const Choice &choice);
     void alert(QWidget *parent, const QString &title, const QString &message) override;
     QStringList openFiles(QWidget *parent, const QString &title, const QString &filter,
                           bool multiple) override;

@@ -35,7 +35,8 @@ QWidget *makeList(const ScreenEnvironment &environment, const ListScreenArgs &ar
 QWidget *makeEditor(const ScreenEnvironment &environment, const EditorScreenArgs &args)
 {
     auto *view = new EditorView(args.noteId, environment.store, environment.settings,
-                                environment.sync, environment.dialogs, environment.telemetry);
+                                environment.sync, environment.dialogs, environment.telemetry,
+                                environment.ai);
     if (args.startInEdit)
         view->setMode(EditorView::Mode::Edit);
     QObject::connect(view, &EditorView::back, view, [onBack = args.onBack] {
@@ -53,7 +54,7 @@ QWidget *makeAccount(const ScreenEnvironment &environment, const AccountScreenAr
 {
     return new AccountView(environment.store, environment.sync, environment.settings,
                            environment.dialogs, args.onBack, args.onShowTrash,
-                           environment.telemetry, environment.hotKeys);
+                           environment.telemetry, environment.hotKeys, environment.ai);
 }
 
 } // namespace
