@@ -309,8 +309,9 @@ private Q_SLOTS:
         QVERIFY(action(menu, L("editor.signedOut.note")));
         QVERIFY(!action(menu, L("editor.signedOut.note"))->isEnabled());
         QVERIFY(!action(menu, L("editor.shareLink"))->isEnabled());
-        QVERIFY(!action(menu, L("editor.export.pdf"))->isEnabled());
-        QVERIFY(!action(menu, L("editor.addAudio"))->isEnabled());
+        // Not built yet, so not offered (never shown disabled without a reason).
+        QVERIFY(!action(menu, L("editor.export.pdf")));
+        QVERIFY(!action(menu, L("editor.addAudio")));
         QVERIFY(action(menu, L("editor.addImage"))->isEnabled());
         QVERIFY(!action(menu, L("ai.extractText"))); // no image
     }

@@ -604,11 +604,10 @@ QMenu *EditorView::moreMenu()
     if (m_publicLink)
         entry(L("editor.shareLink.stop"), QStringLiteral("eye.slash"), !m_sharing,
               [this] { stopSharing(); });
-    // PDF and recording arrive with their services: present, off until then. An AI entry
-    // shows only when the service has an engine for it.
+    // Recording and PDF export are left out until they exist; an entry that cannot work is
+    // not offered. An AI entry shows only when the service has an engine for it.
     m_moreMenu->addSeparator();
     entry(L("editor.addImage"), QStringLiteral("photo.badge.plus"), true, [this] { importImage(); });
-    entry(L("editor.addAudio"), QStringLiteral("mic.badge.plus"), false, [] {});
     if (m_ai) {
         using Kind = AIService::Action::Kind;
         const bool idle = !m_ai->running();
@@ -625,7 +624,6 @@ QMenu *EditorView::moreMenu()
     }
     m_moreMenu->addSeparator();
     entry(L("editor.export.text"), QStringLiteral("square.and.arrow.down"), true, [this] { exportMarkdown(); });
-    entry(L("editor.export.pdf"), QStringLiteral("doc.richtext"), false, [] {});
     entry(L("editor.reveal"), QStringLiteral("folder"), true, [this] { revealNote(); });
     m_moreMenu->addSeparator();
     Menu::markDestructive(
