@@ -8,6 +8,8 @@
 #include "telemetry/Telemetry.h"
 #include "ai/AIService.h"
 #include "ui/account/AISettingsSection.h"
+#include "ScriptedHotKeys.h"
+#include "platform/HotKeyManager.h"
 #include "ui/account/AccountView.h"
 #include "ui/ai/AIConsent.h"
 #include "ui/ai/AIResultPanel.h"
@@ -22,6 +24,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleFactory>
@@ -260,6 +263,48 @@ private Q_SLOTS:
         QTest::qWait(100);
         save(&view, QStringLiteral("account-signed-%1-%2")
                         .arg(signedIn ? QStringLiteral("in") : QStringLiteral("out"),
+                             dark ? QStringLiteral("dark") : QStringLiteral("light")));
+    }
+
+    // The hot-key row of the account screen when the desktop grants the combination and when
+    // another program holds it.
+    void hotKeyRow_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("working, light") << false << false;
+        QTest::newRow("working, dark") << true << false;
+        QTest::newRow("taken, light") << false << true;
+        QTest::newRow("taken, dark") << true << true;
+    }
+    void hotKeyRow()
+    {
+        QFETCH(bool, dark);
+        QFETCH(bool, taken);
+        QApplication::setPalette(dark ? darkPalette() : m_light);
+        ScreenFixture f;
+        QStringList log;
+        std::function<void()> press;
+        auto desktop = std::make_unique<ScriptedHotKeys>(&log, &press);
+        if (taken)
+            desktop->taken = HotKeyCombo::OptionSpace;
+        HotKeyManager hotKeys(std::move(desktop));
+        hotKeys.apply(globalHotKey(HotKeyCombo::OptionSpace), [] {});
+        AccountView view(f.store.get(), f.sync.get(), f.settings.get(), &f.dialogs, {}, {},
+                         nullptr, &hotKeys);
+        view.resize(380, 560);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        // Scroll the preferences, where the row is, to the top.
+        auto *scroll = view.findChild<QScrollArea *>();
+        QVERIFY(scroll);
+        auto *shortcut = view.findChild<QWidget *>(QStringLiteral("account.hotkey"));
+        QVERIFY(shortcut);
+        QCoreApplication::processEvents();
+        scroll->verticalScrollBar()->setValue(shortcut->mapTo(scroll->widget(), QPoint()).y() - 120);
+        QCoreApplication::processEvents();
+        save(&view, QStringLiteral("account-hotkey-%1-%2")
+                        .arg(taken ? QStringLiteral("taken") : QStringLiteral("working"),
                              dark ? QStringLiteral("dark") : QStringLiteral("light")));
     }
 
