@@ -261,9 +261,19 @@ public:
         const QByteArray before = readFile(index);
         for (int i = 0, n = int(m_random.bounded(3)) + 1; i < n; ++i)
             m_random.bounded(2) == 0 ? appEdit() : appCreate();
-        m_store->flush(); // the note files landed ...
+        m_store->flush();
+        // A kill between a note file's write and the index write loses the index write. When
+        // a note file could not be written (the folder is unavailable), the index is the only
+        // copy of its text and its write is the one that landed: rolling it back as well would
+        // be two failures, not one kill.
+        bool filesLanded = true;
+        for (const Note &note : m_store->notes()) {
+            const auto path = m_store->filePath(note.id);
+            filesLanded = filesLanded && path && QFileInfo::exists(*path);
+        }
         m_store.reset();
-        writeFile(index, before); // ... the index write did not
+        if (filesLanded)
+            writeFile(index, before);
         writeFile(m_folders.notes() + QStringLiteral("/.killed-%1.md.tmp-k1ll").arg(m_counter),
                   "half a note");
         open();
@@ -343,6 +353,15 @@ public:
             problems << QStringLiteral("trash:");
             for (const Note &note : m_store->trashedNotes())
                 problems << note.id + u' ' + QString(note.body).replace(u'\n', u'|');
+            problems << QStringLiteral("files:");
+            for (const QString &root : { m_folders.notes(), m_folders.support() }) {
+                QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+                while (it.hasNext()) {
+                    const QString path = it.next();
+                    problems << QDir(m_folders.path({})).relativeFilePath(path) + u' '
+                            + QString::fromUtf8(readFile(path).left(40)).replace(u'\n', u'|');
+                }
+            }
         }
         return problems.join(u'\n');
     }
