@@ -1,5 +1,7 @@
 #include "base/Localization.h"
 
+#include "base/VariantTypes.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -154,23 +156,6 @@ void ensureLoaded()
     if (s.tableName.isEmpty() && s.english)
         s.tableName = QStringLiteral("en");
     installQtTranslations();
-}
-
-bool isIntegerType(const QVariant &value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-        return true;
-    default:
-        return false;
-    }
 }
 
 QString format(const QVariant &value, const QLocale &locale)

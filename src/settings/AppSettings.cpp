@@ -1,5 +1,7 @@
 #include "settings/AppSettings.h"
 
+#include "base/VariantTypes.h"
+
 #include "base/AppInfo.h"
 #include "base/AppPaths.h"
 
@@ -28,25 +30,6 @@ const QString keySummaryEngine = QStringLiteral("summaryEngine");
 const QString keyTranscriptionEngine = QStringLiteral("transcriptionEngine");
 const QString keySpeechLanguage = QStringLiteral("speechLanguage");
 const QString keyAiAskBeforeSending = QStringLiteral("aiAskBeforeSending");
-
-bool isNumberType(const QVariant &value)
-{
-    switch (value.typeId()) {
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Float:
-    case QMetaType::Double:
-        return true;
-    default:
-        return false;
-    }
-}
 
 // An INI store gives every scalar back as text, so "wrong type" means text that does not spell
 // a value of the type. Values written by this process keep their QVariant type.

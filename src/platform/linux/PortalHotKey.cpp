@@ -174,16 +174,21 @@ void XdgPortalHotKeyBackend::createSession()
                                                        QStringLiteral("CreateSession"));
     call << QVariantMap { { QStringLiteral("handle_token"), token },
                           { QStringLiteral("session_handle_token"), newToken() } };
+    sendRequest(call, expected);
+}
+
+void XdgPortalHotKeyBackend::sendRequest(const QDBusMessage &call, const QString &expected)
+{
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, expected](QDBusPendingCallWatcher *w) {
+            [this, expected, method = call.member()](QDBusPendingCallWatcher *w) {
                 w->deleteLater();
                 const QDBusPendingReply<QDBusObjectPath> reply = *w;
                 if (reply.isError()) {
                     const bool current = m_requests.value(expected).generation == m_generation;
                     forgetRequest(expected);
                     if (current)
-                        fail(QStringLiteral("CreateSession failed: ") + reply.error().message());
+                        fail(method + QStringLiteral(" failed: ") + reply.error().message());
                     return;
                 }
                 adoptRequestPath(expected, reply.value().path());
@@ -206,21 +211,7 @@ void XdgPortalHotKeyBackend::bindShortcuts()
     call << QVariant::fromValue(QDBusObjectPath(m_sessionHandle))
          << QVariant::fromValue(QList<PortalShortcut> { shortcut }) << QString()
          << QVariantMap { { QStringLiteral("handle_token"), token } };
-    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, expected](QDBusPendingCallWatcher *w) {
-                w->deleteLater();
-                const QDBusPendingReply<QDBusObjectPath> reply = *w;
-                if (reply.isError()) {
-                    const bool current = m_requests.value(expected).generation == m_generation;
-                    forgetRequest(expected);
-                    if (current) {
-                        fail(QStringLiteral("BindShortcuts failed: ") + reply.error().message());
-                    }
-                    return;
-                }
-                adoptRequestPath(expected, reply.value().path());
-            });
+    sendRequest(call, expected);
 }
 
 void XdgPortalHotKeyBackend::onResponse(uint code, const QVariantMap &results,

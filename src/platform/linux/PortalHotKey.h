@@ -74,6 +74,8 @@ private:
     };
 
     void createSession();
+    /// Sends a portal call that answers with a request object, and follows that request.
+    void sendRequest(const QDBusMessage &call, const QString &expected);
     void bindShortcuts();
     QString newToken();
     QString expectedRequestPath(const QString &token) const;
