@@ -5,6 +5,11 @@
 #include "ui/list/NoteListView.h"
 
 #include <QCommandLineParser>
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QProcess>
+#include <QThread>
+#include <QProcessEnvironment>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -19,7 +24,15 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <rapidjson/document.h>
+
 #include <algorithm>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <time.h>
+#include <unistd.h>
 #include <cstdio>
 #include <memory>
 
@@ -61,7 +74,17 @@ double rssMegabytes()
     return -1;
 }
 
-// Writes N notes and an index the way the store would, but without a durable write per file.
+// A body of about `bytes` bytes: a heading, then paragraphs of words.
+QString body(QRandomGenerator &random, int bytes)
+{
+    QString text = QStringLiteral("# ") + words(random, 2 + random.bounded(4)) + QStringLiteral("\n\n");
+    while (text.size() < bytes)
+        text += words(random, 12 + random.bounded(30)) + QStringLiteral(".\n");
+    return text;
+}
+
+// Writes N notes and an index the way the store would, but without a durable write per file:
+// mostly 1–3 KB, one in a hundred of 50 KB, one in ten with an image.
 void buildFolder(const QString &notes, const QString &support, int count)
 {
     QRandomGenerator random(20261208);
@@ -73,11 +96,8 @@ void buildFolder(const QString &notes, const QString &support, int count)
         Note note;
         note.id = QString::asprintf(
             "%012llx", static_cast<unsigned long long>(0x100000000000ULL + quint64(i) * 7919));
-        // Mostly short notes, some long ones.
-        const int length
-            = random.bounded(100) < 80 ? 20 + random.bounded(120) : 300 + random.bounded(900);
-        note.body = QStringLiteral("# ") + words(random, 2 + random.bounded(4))
-            + QStringLiteral("\n\n") + words(random, length) + u'\n';
+        const int size = random.bounded(100) == 0 ? 50000 : 1000 + random.bounded(2000);
+        note.body = body(random, size);
         note.createdAt = Date { now - 86400.0 * 400 + i * 60.0 };
         note.updatedAt = Date { note.createdAt.seconds + random.bounded(86400) };
         if (i % 10 == 0) {
@@ -92,15 +112,31 @@ void buildFolder(const QString &notes, const QString &support, int count)
                 file.write(QByteArray(2048, '\x89'));
         }
         const QString filename = NoteStore::desiredFilename(note);
+        const QByteArray bytes = note.body.toUtf8();
         QFile file(notes + u'/' + filename);
         if (file.open(QIODevice::WriteOnly))
-            file.write(note.body.toUtf8());
+            file.write(bytes);
+        file.close();
         index.notes.insert(note.id, note);
-        index.meta.insert(note.id, Meta { note.id, filename, false, std::nullopt });
+        Meta meta { note.id, filename, false, std::nullopt };
+        meta.fileHash = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+        meta.fileSize = bytes.size();
+        index.meta.insert(note.id, meta);
     }
     QFile file(support + QStringLiteral("/index.json"));
     if (file.open(QIODevice::WriteOnly))
         file.write(index.encode());
+}
+
+// Files a day old, as a folder that has been in use: their stamps can prove them unchanged.
+void ageFiles(const QString &notes)
+{
+    const QDateTime yesterday = QDateTime::currentDateTime().addDays(-1);
+    for (const QFileInfo &info : QDir(notes).entryInfoList({ QStringLiteral("*.md") }, QDir::Files)) {
+        QFile file(info.absoluteFilePath());
+        if (file.open(QIODevice::ReadWrite))
+            file.setFileTime(yesterday, QFileDevice::FileModificationTime);
+    }
 }
 
 NoteStore::Options options(const QString &notes, const QString &support)
@@ -216,9 +252,197 @@ void measureScreens(NoteStore &store, QJsonObject &result)
         for (qsizetype i = 0; i < query.size(); ++i)
             press(Qt::Key_Backspace, QString());
     }
-    result.insert(QStringLiteral("search_keystroke_ms"), median(keys));
-    result.insert(QStringLiteral("search_keystroke_max_ms"), *std::max_element(keys.cbegin(), keys.cend()));
-    result.insert(QStringLiteral("search_keystrokes"), int(keys.size()));
+    result.insert(QStringLiteral("list_first_key_ms"), keys.first());
+    result.insert(QStringLiteral("list_keystroke_ms"), median(keys));
+    result.insert(QStringLiteral("list_keystroke_max_ms"), *std::max_element(keys.cbegin(), keys.cend()));
+    result.insert(QStringLiteral("list_keystrokes"), int(keys.size()));
+}
+
+
+// POSIX open/read/close of every note file: what no loader can beat.
+double floorReadFiles(const QString &notes, qint64 *bytes)
+{
+    const QFileInfoList files = QDir(notes).entryInfoList({ QStringLiteral("*.md") }, QDir::Files);
+    std::vector<QByteArray> paths;
+    paths.reserve(size_t(files.size()));
+    for (const QFileInfo &info : files)
+        paths.push_back(QFile::encodeName(info.absoluteFilePath()));
+    std::vector<char> buffer(1 << 20);
+    QElapsedTimer timer;
+    timer.start();
+    *bytes = 0;
+    for (const QByteArray &path : paths) {
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        ssize_t got = 0;
+        while ((got = ::read(fd, buffer.data(), buffer.size())) > 0)
+            *bytes += got;
+        ::close(fd);
+    }
+    return ms(timer);
+}
+
+// The fastest JSON parse linked here (RapidJSON, in place), without building any note.
+double floorParseIndex(const QByteArray &bytes)
+{
+    QByteArray text(bytes.constData(), bytes.size());
+    QElapsedTimer timer;
+    timer.start();
+    rapidjson::Document document;
+    document.ParseInsitu<rapidjson::kParseInsituFlag | rapidjson::kParseFullPrecisionFlag>(text.data());
+    const double elapsed = ms(timer);
+    return document.HasParseError() ? -1 : elapsed;
+}
+
+double threadCpuMs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// VmRSS and VmHWM of a process, in MiB.
+std::pair<double, double> processMemory(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    double rss = -1;
+    double peak = -1;
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            const double value = line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+            if (line.startsWith("VmRSS:"))
+                rss = value;
+            else if (line.startsWith("VmHWM:"))
+                peak = value;
+        }
+    }
+    return { rss, peak };
+}
+
+// Reads one line from `fd` within `timeoutMs`; empty on time-out or end.
+QByteArray readLine(int fd, QByteArray &pending, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!pending.contains('\n')) {
+        const int left = timeoutMs - int(timer.elapsed());
+        pollfd poller { fd, POLLIN, 0 };
+        if (left <= 0 || ::poll(&poller, 1, left) <= 0)
+            return {};
+        char chunk[256];
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got <= 0)
+            return {};
+        pending.append(chunk, got);
+    }
+    const qsizetype end = pending.indexOf('\n');
+    const QByteArray line = pending.left(end);
+    pending.remove(0, end + 1);
+    return line;
+}
+
+struct AppRun
+{
+    double startup = -1;
+    double firstKey = -1;
+    double keyMedian = -1;
+    double keyMax = -1;
+    double rssSettled = -1;
+    double rssSearched = -1;
+    double rssPeak = -1;
+};
+
+// Starts the real program over the folder as a user would (here on the offscreen platform)
+// and follows its reports: first paint, settled, the typed queries.
+AppRun runApp(const QString &appPath, const QString &home)
+{
+    AppRun run;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return run;
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home);
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), home + QStringLiteral("/.local/state"));
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    environment.remove(QStringLiteral("SCRIVEL_DEV_SERVER"));
+    environment.insert(QStringLiteral("SCRIVEL_BENCH_FD"), QStringLiteral("3"));
+    environment.insert(QStringLiteral("SCRIVEL_BENCH_QUERIES"),
+                       QStringLiteral("coffee|report client|zebra|garden book"));
+    process.setProcessEnvironment(environment);
+    const int writeEnd = fds[1];
+    process.setChildProcessModifier([writeEnd] { ::dup2(writeEnd, 3); });
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(appPath, {});
+    ::close(fds[1]);
+    QByteArray pending;
+    if (process.waitForStarted(10000) && readLine(fds[0], pending, 60000) == "painted") {
+        run.startup = ms(timer);
+        if (readLine(fds[0], pending, 60000) == "settled")
+            run.rssSettled = processMemory(process.processId()).first;
+        const QList<QByteArray> searched = readLine(fds[0], pending, 120000).split(' ');
+        if (searched.size() == 5 && searched.first() == "searched") {
+            run.firstKey = searched[1].toDouble();
+            run.keyMedian = searched[2].toDouble();
+            run.keyMax = searched[3].toDouble();
+            const auto [rss, peak] = processMemory(process.processId());
+            run.rssSearched = rss;
+            run.rssPeak = peak;
+        }
+    }
+    ::close(fds[0]);
+    process.terminate();
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    return run;
+}
+
+void measureApp(const QString &appPath, const QString &root, const QString &notes,
+                const QString &support, QJsonObject &result)
+{
+    // The program finds its folders where a user's would be.
+    const QString home = root + QStringLiteral("/home");
+    const QString homeNotes = home + QStringLiteral("/Documents/ScrivelBar");
+    const QString homeSupport = home + QStringLiteral("/.local/share/ScrivelBar");
+    QDir().mkpath(home + QStringLiteral("/Documents"));
+    QDir().mkpath(home + QStringLiteral("/.local/share"));
+    QDir().mkpath(home + QStringLiteral("/runtime"));
+    QFile::setPermissions(home + QStringLiteral("/runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (!QDir().rename(notes, homeNotes) || !QDir().rename(support, homeSupport)) {
+        result.insert(QStringLiteral("app"), QStringLiteral("could not set up the home folder"));
+        return;
+    }
+    runApp(appPath, home); // warm-up: caches, and the stamps of the files it saw
+    QList<double> startups, firstKeys, medians, maxima, settled, searched, peaks;
+    for (int round = 0; round < 3; ++round) {
+        const AppRun run = runApp(appPath, home);
+        startups.append(run.startup);
+        firstKeys.append(run.firstKey);
+        medians.append(run.keyMedian);
+        maxima.append(run.keyMax);
+        settled.append(run.rssSettled);
+        searched.append(run.rssSearched);
+        peaks.append(run.rssPeak);
+    }
+    QDir().rename(homeNotes, notes);
+    QDir().rename(homeSupport, support);
+    result.insert(QStringLiteral("startup_ms"), median(startups));
+    result.insert(QStringLiteral("first_search_ms"), median(firstKeys));
+    result.insert(QStringLiteral("search_keystroke_ms"), median(medians));
+    result.insert(QStringLiteral("search_keystroke_max_ms"), *std::max_element(maxima.cbegin(), maxima.cend()));
+    result.insert(QStringLiteral("rss_settled_mb"), median(settled));
+    result.insert(QStringLiteral("rss_after_search_mb"), median(searched));
+    result.insert(QStringLiteral("rss_peak_mb"), *std::max_element(peaks.cbegin(), peaks.cend()));
 }
 
 } // namespace
@@ -241,6 +465,10 @@ int main(int argc, char *argv[])
           QStringLiteral(
               "Build the synthetic folders in DIR and keep them (default: a temporary folder)."),
           QStringLiteral("DIR") });
+    parser.addOption({ QStringLiteral("app"),
+                       QStringLiteral("The scrivelbar program to start (default: beside this one)."),
+                       QStringLiteral("PATH"),
+                       QCoreApplication::applicationDirPath() + QStringLiteral("/../src/scrivelbar") });
     parser.process(app);
     bool ok = false;
     const int count = parser.value(QStringLiteral("notes")).toInt(&ok);
@@ -261,44 +489,66 @@ int main(int argc, char *argv[])
     buildFolder(notes, support, count);
     QJsonObject result { { QStringLiteral("notes"), count } };
 
-    // Floors: reading every note file, parsing the index JSON.
-    QElapsedTimer timer;
-    timer.start();
+    // Floors: POSIX reads of every note file, and the fastest parse of the index we link.
     qint64 bytes = 0;
-    for (const QFileInfo &info :
-         QDir(notes).entryInfoList({ QStringLiteral("*.md") }, QDir::Files)) {
-        QFile file(info.absoluteFilePath());
-        if (file.open(QIODevice::ReadOnly))
-            bytes += file.readAll().size();
-    }
-    result.insert(QStringLiteral("floor_read_files_ms"), ms(timer));
+    result.insert(QStringLiteral("floor_read_files_ms"), floorReadFiles(notes, &bytes));
+    result.insert(QStringLiteral("bytes_of_notes"), double(bytes));
     QFile indexFile(support + QStringLiteral("/index.json"));
     indexFile.open(QIODevice::ReadOnly);
     const QByteArray indexBytes = indexFile.readAll();
-    timer.restart();
-    const QJsonDocument parsed = QJsonDocument::fromJson(indexBytes);
-    result.insert(QStringLiteral("floor_parse_index_ms"), ms(timer));
-    Q_UNUSED(parsed);
+    result.insert(QStringLiteral("floor_parse_index_ms"), floorParseIndex(indexBytes));
+    result.insert(QStringLiteral("index_bytes"), double(indexBytes.size()));
 
+    QElapsedTimer timer;
+    // The first start over a folder (every file read once, stamps learnt), then a later one.
+    {
+        timer.start();
+        NoteStore store(options(notes, support));
+        result.insert(QStringLiteral("load_first_ms"), ms(timer));
+        store.writeIndexNow();
+    }
+    ageFiles(notes);
+    // Setting the times is itself a change: let the change times settle as a used folder's have.
+    QThread::msleep(2500);
+    {
+        // Aged files: this start reads each once more and records their stamps.
+        NoteStore store(options(notes, support));
+        store.writeIndexNow();
+    }
     {
         timer.restart();
         NoteStore store(options(notes, support));
         result.insert(QStringLiteral("load_with_index_ms"), ms(timer));
+        result.insert(QStringLiteral("load_files_read"), store.filesReadInLastRescan());
         result.insert(QStringLiteral("rss_mb"), rssMegabytes());
 
         timer.restart();
         store.rescan(true);
         result.insert(QStringLiteral("rescan_nochange_ms"), ms(timer));
+        result.insert(QStringLiteral("rescan_files_read"), store.filesReadInLastRescan());
 
+        // One edit, so the write is not skipped; CPU time of the writing thread.
+        const QString first = store.notes().first().id;
+        store.setBody(store.note(first)->body + QStringLiteral(" edited"), first, false);
+        store.flush();
+        const double cpuBefore = threadCpuMs();
         timer.restart();
         store.writeIndexNow();
         result.insert(QStringLiteral("index_write_ms"), ms(timer));
+        result.insert(QStringLiteral("index_write_cpu_ms"), threadCpuMs() - cpuBefore);
+        result.insert(QStringLiteral("index_write_bytes"),
+                      double(QFileInfo(store.indexPath()).size()));
+        timer.restart();
+        store.writeIndexNow();
+        result.insert(QStringLiteral("index_write_unchanged_ms"), ms(timer));
 
         const QStringList queries = { QStringLiteral("milk"),   QStringLiteral("meeting plan"),
                                       QStringLiteral("coffee"), QStringLiteral("garden book"),
                                       QStringLiteral("zebra"),  QStringLiteral("m"),
                                       QStringLiteral("mi"),     QStringLiteral("report client") };
-        store.search(QStringLiteral("warm up"));
+        timer.restart();
+        store.search(QStringLiteral("zebra"));
+        result.insert(QStringLiteral("store_first_search_ms"), ms(timer));
         QList<double> times;
         for (int round = 0; round < 5; ++round) {
             for (const QString &query : queries) {
@@ -308,7 +558,7 @@ int main(int argc, char *argv[])
                 Q_UNUSED(found);
             }
         }
-        result.insert(QStringLiteral("search_ms_median"), median(times));
+        result.insert(QStringLiteral("store_search_ms_median"), median(times));
         result.insert(QStringLiteral("max_stall_ms"),
                       longestStall(store, QString(store.notes().first().id)));
         if (gui)
@@ -323,7 +573,13 @@ int main(int argc, char *argv[])
         NoteStore store(options(notes, bare));
         result.insert(QStringLiteral("load_without_index_ms"), ms(timer));
     }
-    result.insert(QStringLiteral("bytes_read"), double(bytes));
+
+    // The real program, as a user starts it.
+    const QString appPath = parser.value(QStringLiteral("app"));
+    if (!appPath.isEmpty() && QFileInfo(appPath).isExecutable())
+        measureApp(appPath, dir.path(), notes, support, result);
+    else
+        result.insert(QStringLiteral("app"), QStringLiteral("not found: pass --app"));
 
     std::fputs(QJsonDocument(result).toJson(QJsonDocument::Indented).constData(), stdout);
     return 0;

@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/BenchHook.h"
 
 #include "app/CommandServer.h"
 
@@ -152,6 +153,7 @@ bool AppDelegate::launch(const QStringList &arguments)
     };
     m_root = new RootView(environment, m_options.screens);
     m_panel->setContent(m_root);
+    BenchHook::installIfRequested(m_panel.get());
 
     // 6. Settings subscriptions: the current value now, then every change.
     applyMenuBarIcon();

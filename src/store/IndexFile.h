@@ -24,6 +24,10 @@ struct Meta
     /// so that a change made by another program is recognised whatever its file time.
     QString fileHash;
     std::optional<qint64> fileSize;
+    /// Proof that the file still holds those bytes without reading it: its size, change and
+    /// modification times as the store last saw them, recorded only once those times were
+    /// safely in the past. Empty when unknown; never trusted without `fileHash`.
+    QString fileStamp;
 
     bool isPurged() const { return purged.value_or(false); }
     QJsonObject toJson() const;

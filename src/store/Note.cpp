@@ -1,5 +1,7 @@
 #include "store/Note.h"
 
+#include "store/JsonView.h"
+
 #include "base/Localization.h"
 
 #include <QHash>
@@ -93,29 +95,7 @@ QJsonObject Attachment::toJson() const
 
 std::optional<Attachment> Attachment::fromJson(const QJsonValue &value)
 {
-    if (!value.isObject())
-        return std::nullopt;
-    const QJsonObject object = value.toObject();
-    const QJsonValue id = object.value(u"id");
-    const QJsonValue kind = object.value(u"kind");
-    const QJsonValue filename = object.value(u"filename");
-    const QJsonValue createdAt = object.value(u"createdAt");
-    if (!id.isString() || !kind.isString() || !filename.isString() || !createdAt.isDouble())
-        return std::nullopt;
-    const auto parsedKind = kindFromRawValue(kind.toString());
-    if (!parsedKind)
-        return std::nullopt;
-    Attachment attachment;
-    attachment.id = id.toString();
-    attachment.kind = *parsedKind;
-    attachment.filename = filename.toString();
-    attachment.createdAt = Date { createdAt.toDouble() };
-    const QJsonValue duration = object.value(u"duration");
-    if (duration.isDouble())
-        attachment.duration = duration.toDouble();
-    else if (!duration.isUndefined() && !duration.isNull())
-        return std::nullopt;
-    return attachment;
+    return readAttachment(QtJsonView(value));
 }
 
 // ---- media references ----
@@ -405,33 +385,5 @@ QJsonObject Note::toJson() const
 
 std::optional<Note> Note::fromJson(const QJsonValue &value)
 {
-    if (!value.isObject())
-        return std::nullopt;
-    const QJsonObject object = value.toObject();
-    const QJsonValue id = object.value(u"id");
-    const QJsonValue body = object.value(u"body");
-    const QJsonValue createdAt = object.value(u"createdAt");
-    const QJsonValue updatedAt = object.value(u"updatedAt");
-    const QJsonValue deleted = object.value(u"deleted");
-    if (!id.isString() || !body.isString() || !createdAt.isDouble() || !updatedAt.isDouble()
-        || !deleted.isBool())
-        return std::nullopt;
-    Note note;
-    note.id = id.toString();
-    note.body = body.toString();
-    note.createdAt = Date { createdAt.toDouble() };
-    note.updatedAt = Date { updatedAt.toDouble() };
-    note.deleted = deleted.toBool();
-    const QJsonValue attachments = object.value(u"attachments");
-    if (attachments.isArray()) {
-        for (const QJsonValue &item : attachments.toArray()) {
-            auto attachment = Attachment::fromJson(item);
-            if (!attachment)
-                return std::nullopt;
-            note.attachments.append(*attachment);
-        }
-    } else if (!attachments.isUndefined() && !attachments.isNull()) {
-        return std::nullopt;
-    }
-    return note;
+    return readNote(QtJsonView(value));
 }

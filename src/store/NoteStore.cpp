@@ -5,11 +5,13 @@
 #include "markdown/MarkdownBlock.h"
 #include "base/DurableFile.h"
 #include "store/FolderWatcher.h"
+#include "store/TextSearch.h"
 #include "base/UsageRecorder.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QMutexLocker>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
@@ -113,6 +115,50 @@ Date modificationDate(const QFileInfo &info)
 {
     const QDateTime modified = info.lastModified().toUTC();
     return modified.isValid() ? Date::fromDateTime(modified) : Clock::now();
+}
+
+// What proves a file unchanged without reading it: its size and its modification and change
+// times. The change time cannot be set back by any program, so equal stamps mean equal bytes,
+// provided the stamp was taken when both times were safely past: a later write within the same
+// tick of a coarse file system clock could otherwise leave all three as they were.
+// Read straight from stat(): QFileInfo's times are local-time QDateTimes, whose conversion
+// costs more than the system call, ten thousand times over at every start.
+struct FileTimes
+{
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+};
+
+std::optional<FileTimes> fileTimesOf(const QFileInfo &info)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(info.absoluteFilePath()).constData(), &status) != 0)
+        return std::nullopt;
+    return FileTimes { qint64(status.st_size),
+                       qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+                       qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec };
+}
+
+QString stampOf(const FileTimes &times)
+{
+    return QString::number(times.size) + u':' + QString::number(times.modifiedNs) + u':'
+        + QString::number(times.changedNs);
+}
+
+QString stampOf(const QFileInfo &info)
+{
+    const auto times = fileTimesOf(info);
+    return times ? stampOf(*times) : QString();
+}
+
+bool stampSettled(const FileTimes &times, std::chrono::milliseconds delay)
+{
+    const qint64 now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                           std::chrono::system_clock::now().time_since_epoch())
+                           .count();
+    const qint64 limit = now - std::chrono::duration_cast<std::chrono::nanoseconds>(delay).count();
+    return times.modifiedNs <= limit && times.changedNs <= limit;
 }
 
 // Top-level Markdown and text files; hidden files (our temporary files among them) are skipped.
@@ -227,6 +273,7 @@ NoteStore::NoteStore(const Options &options, QObject *parent)
     , m_options(options)
 {
     qRegisterMetaType<Note>();
+    m_indexRecord = std::make_shared<IndexWriteRecord>();
     m_writerPool = new QThreadPool(this);
     m_writerPool->setMaxThreadCount(1);
     m_undoStack = new QUndoStack(this);
@@ -349,8 +396,11 @@ void NoteStore::load()
     std::optional<IndexFile> index;
     const QString path = indexPath();
     if (QFileInfo::exists(path)) {
-        if (auto bytes = readBytes(path))
+        if (auto bytes = readBytes(path)) {
             index = IndexFile::decode(*bytes);
+            if (index)
+                m_indexRecord->wrote(path, *bytes);
+        }
         if (!index) {
             // Never replace a damaged index without a copy: it may hold what the files do not
             // (trash, attachments, sync state). Then fall back to the last good one.
@@ -397,15 +447,20 @@ void NoteStore::load()
                 m_disk.insert(entry.id,
                               DiskState { entry.filename,
                                           QByteArray::fromHex(entry.fileHash.toLatin1()),
-                                          *entry.fileSize });
+                                          *entry.fileSize, entry.fileStamp });
         }
         m_held = index->heldMissing;
         if (!m_held.isEmpty())
             Q_EMIT massDeletionHeldChanged(m_held);
         refresh();
+        m_newStamps = 0;
         rescan(!m_options.readOnly);
         if (m_options.readOnly)
             return;
+        // Files read in full this time are proven unchanged by their stamps from now on, once
+        // the index holds them.
+        if (m_newStamps > 0)
+            scheduleIndexWrite();
         // A duplicate record's text that the kept record does not have survives as a copy.
         for (const Note &duplicate : std::as_const(index->duplicateNotes)) {
             const auto kept = m_items.constFind(duplicate.id);
@@ -455,8 +510,10 @@ bool NoteStore::adopt(const QString &path)
     note.createdAt = born.isValid() ? Date::fromDateTime(born) : Clock::now();
     note.updatedAt = modificationDate(info);
     m_items.insert(id, note);
+    ++m_filesRead;
     m_meta.insert(id, Meta { id, info.fileName(), true, std::nullopt });
     rememberDisk(id, info.fileName(), *bytes);
+    rememberStamp(id, info);
     return true;
 }
 
@@ -531,17 +588,23 @@ NoteStore::TakeIn NoteStore::takeIn(const QString &id, const QFileInfo &info,
         unreadable.append(name);
         return TakeIn::Unchanged;
     }
+    const DiskState state = m_disk.value(id);
+    const bool recorded = state.filename == name && state.size >= 0;
+    if (recorded && !item->deleted && !state.stamp.isEmpty() && state.size == info.size()
+        && state.stamp == stampOf(info))
+        return TakeIn::Unchanged; // the bytes we recorded, without reading them again
+    ++m_filesRead;
     const auto bytes = readBytes(info.absoluteFilePath());
     if (!bytes) {
         unreadable.append(name);
         return TakeIn::Unchanged;
     }
-    const DiskState state = m_disk.value(id);
-    const bool recorded = state.filename == name && state.size >= 0;
     const bool unchanged
         = recorded && state.size == bytes->size() && state.digest == digestOf(*bytes);
-    if (unchanged && !item->deleted)
+    if (unchanged && !item->deleted) {
+        rememberStamp(id, info);
         return TakeIn::Unchanged;
+    }
     const auto text = decodeUtf8(*bytes);
     if (!text) {
         unreadable.append(name);
@@ -569,10 +632,12 @@ NoteStore::TakeIn NoteStore::takeIn(const QString &id, const QFileInfo &info,
         storeNote(revived);
         m_meta[id].dirty = true;
         rememberDisk(id, name, *bytes);
+        rememberStamp(id, info);
         return TakeIn::Changed;
     }
 
     rememberDisk(id, name, *bytes);
+    rememberStamp(id, info);
     if (*text == item->body)
         return TakeIn::Unchanged;
     const Date modified = modificationDate(info);
@@ -600,6 +665,7 @@ void NoteStore::rescan(bool allowDeletions)
 {
     // A file whose write is still landing must not look missing or stale.
     waitForAllWrites();
+    m_filesRead = 0;
     bool listed = false;
     const QFileInfoList files = noteFilesOnDisk(m_notesFolder, &listed);
     if (!listed) {
@@ -884,9 +950,11 @@ IndexFile NoteStore::snapshot() const
             && state->size >= 0) {
             entry.fileHash = QString::fromLatin1(state->digest.toHex());
             entry.fileSize = state->size;
+            entry.fileStamp = state->stamp;
         } else {
             entry.fileHash.clear();
             entry.fileSize.reset();
+            entry.fileStamp.clear();
         }
     }
     index.heldMissing = m_held;
@@ -894,11 +962,17 @@ IndexFile NoteStore::snapshot() const
 }
 
 namespace {
-QString writeIndexFile(const IndexFile &index, const QString &supportFolder, const QString &path)
+QString writeIndexFile(const IndexFile &index, const QString &supportFolder, const QString &path,
+                       const std::shared_ptr<IndexWriteRecord> &record)
 {
     if (!QDir().mkpath(supportFolder))
         return supportFolder;
     const QByteArray data = index.encode();
+    // The same bytes as the file already holds (a rescan that found nothing new, a flush with
+    // nothing typed): a rewrite would only cost a second and the disk's time. Until a backup
+    // exists, the write goes ahead anyway, so that the last good index has a copy.
+    if (record && record->holds(path, data) && QFileInfo::exists(path + QStringLiteral(".bak")))
+        return {};
     // The index we are about to replace was written by us and loaded fine: it becomes the
     // fallback should the new one ever be damaged. A hard link costs nothing at any size.
     const QByteArray current = QFile::encodeName(path);
@@ -909,9 +983,33 @@ QString writeIndexFile(const IndexFile &index, const QString &supportFolder, con
         || (errno != ENOENT && QFile::copy(path, QFile::decodeName(fresh))))
         ::rename(fresh.constData(), backup.constData());
     const auto result = DurableFile::write(path, data);
-    return result ? QString() : result.error();
+    if (!result)
+        return result.error();
+    if (record)
+        record->wrote(path, data);
+    return {};
 }
 } // namespace
+
+IndexWriteRecord::IndexWriteRecord() : m_seed(size_t(QRandomGenerator::system()->generate64())) { }
+
+bool IndexWriteRecord::holds(const QString &path, const QByteArray &data) const
+{
+    const QFileInfo info(path);
+    QMutexLocker lock(&m_mutex);
+    return m_known && info.exists() && info.size() == data.size() && info.size() == m_size
+        && info.lastModified() == m_modified && qHash(data, m_seed) == m_hash;
+}
+
+void IndexWriteRecord::wrote(const QString &path, const QByteArray &data)
+{
+    const QFileInfo info(path);
+    QMutexLocker lock(&m_mutex);
+    m_known = info.exists();
+    m_size = info.size();
+    m_modified = info.lastModified();
+    m_hash = qHash(data, m_seed);
+}
 
 void NoteStore::scheduleIndexWrite()
 {
@@ -934,7 +1032,8 @@ void NoteStore::startBackgroundIndexWrite()
     connect(m_indexWriter, &QFutureWatcher<QString>::finished, this,
             &NoteStore::finishBackgroundIndexWrite);
     m_indexWriter->setFuture(
-        QtConcurrent::run(m_writerPool, writeIndexFile, snapshot(), m_supportFolder, indexPath()));
+        QtConcurrent::run(m_writerPool, writeIndexFile, snapshot(), m_supportFolder, indexPath(),
+                          m_indexRecord));
 }
 
 void NoteStore::finishBackgroundIndexWrite()
@@ -968,7 +1067,7 @@ bool NoteStore::writeIndexNow()
         if (!error.isEmpty())
             qCWarning(lcStore).noquote() << "earlier index write failed:" << error;
     }
-    const QString error = writeIndexFile(snapshot(), m_supportFolder, indexPath());
+    const QString error = writeIndexFile(snapshot(), m_supportFolder, indexPath(), m_indexRecord);
     if (!error.isEmpty()) {
         setLastError(L("store.error.index", error));
         return false;
@@ -1042,7 +1141,22 @@ QString NoteStore::desiredFilename(const Note &note)
 
 void NoteStore::rememberDisk(const QString &id, const QString &filename, const QByteArray &bytes)
 {
-    m_disk.insert(id, DiskState { filename, digestOf(bytes), bytes.size() });
+    m_disk.insert(id, DiskState { filename, digestOf(bytes), bytes.size(), {} });
+}
+
+void NoteStore::rememberStamp(const QString &id, const QFileInfo &info)
+{
+    const auto state = m_disk.find(id);
+    if (state == m_disk.end() || state->filename != info.fileName() || state->size != info.size())
+        return;
+    const auto times = fileTimesOf(info);
+    if (!times || times->size != state->size || !stampSettled(*times, m_options.stampSettleDelay))
+        return; // too fresh to prove anything yet: the next look at it decides
+    const QString stamp = stampOf(*times);
+    if (state->stamp != stamp) {
+        state->stamp = stamp;
+        ++m_newStamps;
+    }
 }
 
 QString NoteStore::setAside(const QString &path)
@@ -1274,7 +1388,6 @@ void NoteStore::waitForAllWrites()
 void NoteStore::storeNote(const Note &note)
 {
     m_items.insert(note.id, note);
-    m_searchCache.remove(note.id);
 }
 
 void NoteStore::discard(const QString &path)
@@ -1661,18 +1774,6 @@ void NoteStore::toggleCheckbox(int index, QString id)
     setBody(lines.join(u'\n'), id, true);
 }
 
-QString NoteStore::searchText(const Note &note) const
-{
-    auto it = m_searchCache.find(note.id);
-    if (it == m_searchCache.end()) {
-        const auto stored = m_items.constFind(note.id);
-        if (stored == m_items.cend() || stored->body != note.body)
-            return note.body.toLower(); // a note the store does not hold in this version
-        it = m_searchCache.insert(note.id, note.body.toLower());
-    }
-    return *it;
-}
-
 QList<Note> NoteStore::search(const QString &query, std::optional<Note::Tag> tag,
                               const std::optional<QList<Note>> &in) const
 {
@@ -1680,18 +1781,14 @@ QList<Note> NoteStore::search(const QString &query, std::optional<Note::Tag> tag
     const QString trimmed = query.trimmed();
     if (!tag && trimmed.isEmpty())
         return source;
-    const QStringList words = trimmed.toLower().split(u' ', Qt::SkipEmptyParts);
+    // The bodies are matched as they are held: no folded copy to build, none to keep in step.
+    const QueryMatcher matcher(trimmed);
     QList<Note> result;
     for (const Note &note : source) {
         if (tag && !note.tags().contains(*tag))
             continue;
-        if (!words.isEmpty()) {
-            const QString text = searchText(note);
-            const bool all = std::all_of(words.cbegin(), words.cend(),
-                                         [&](const QString &word) { return text.contains(word); });
-            if (!all)
-                continue;
-        }
+        if (!matcher.matches(note.body))
+            continue;
         result.append(note);
     }
     return result;

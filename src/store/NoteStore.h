@@ -3,7 +3,9 @@
 #include "store/IndexFile.h"
 #include "store/Note.h"
 
+#include <QDateTime>
 #include <QFutureWatcher>
+#include <QMutex>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -16,6 +18,25 @@
 #include <optional>
 
 class FolderWatcher;
+
+/// What the index file held when this store last read or wrote it, so that a write of the
+/// very same bytes can be skipped. Shared with the writer thread.
+class IndexWriteRecord
+{
+public:
+    IndexWriteRecord();
+    /// Whether the file at `path` still is what was last written and equals `data`.
+    bool holds(const QString &path, const QByteArray &data) const;
+    void wrote(const QString &path, const QByteArray &data);
+
+private:
+    mutable QMutex m_mutex;
+    size_t m_seed = 0;
+    bool m_known = false;
+    qint64 m_size = -1;
+    QDateTime m_modified;
+    size_t m_hash = 0;
+};
 class QFileInfo;
 class QThreadPool;
 class QTimer;
@@ -56,6 +77,9 @@ public:
         /// Only read: no file, folder or index is created, moved or written. For commands that
         /// run without the support folder's lock.
         bool readOnly = false;
+        /// How far in the past a file's times must lie before its size and times are trusted
+        /// to prove its bytes unchanged (a coarse file system clock may tick that slowly).
+        std::chrono::milliseconds stampSettleDelay { 2000 };
     };
 
     explicit NoteStore(const Options &options, QObject *parent = nullptr);
@@ -169,6 +193,9 @@ public:
 
     /// Number of pending or completed-since-flush note writes (for tests and diagnostics).
     int pendingWriteCount() const { return int(m_writeTasks.size()); }
+    /// Note files the last rescan read in full; the others were proven unchanged by their
+    /// size and times (for tests and the benchmark).
+    int filesReadInLastRescan() const { return m_filesRead; }
     bool hasPendingIndexWrite() const;
 
 Q_SIGNALS:
@@ -191,6 +218,8 @@ private:
         QString filename;
         QByteArray digest; ///< SHA-256
         qint64 size = -1;
+        /// The file's size and times when it was last seen holding these bytes (fileStamp).
+        QString stamp;
     };
     enum class TakeIn { Unchanged, Changed, AdoptInstead };
     enum class Target { Proceed, Skip, Blocked };
@@ -222,7 +251,7 @@ private:
     void discard(const QString &path);
     Note makeConflictCopy(const QString &body, Date stampDate, bool outside = false);
     void rememberDisk(const QString &id, const QString &filename, const QByteArray &bytes);
-    QString searchText(const Note &note) const;
+    void rememberStamp(const QString &id, const QFileInfo &info);
     void applyBody(QString id, const QString &body);
     void startBackgroundIndexWrite();
     void finishBackgroundIndexWrite();
@@ -244,13 +273,14 @@ private:
     QHash<QString, Note> m_items;
     QHash<QString, Meta> m_meta;
     QHash<QString, DiskState> m_disk;
-    mutable QHash<QString, QString> m_searchCache;
     QHash<QString, QTimer *> m_writeTasks; ///< pending or done since the last flush
     QTimer *m_indexTimer = nullptr;
     QTimer *m_rescanTimer = nullptr;
     FolderWatcher *m_watcher = nullptr;
     QUndoStack *m_undoStack = nullptr;
     qint64 m_cursor = 0;
+    int m_newStamps = 0; ///< file stamps learnt since the index was last written
+    int m_filesRead = 0;
 
     /// A note file whose slow half (sync and rename) runs on the writer thread.
     struct InflightWrite
@@ -264,6 +294,7 @@ private:
     QThreadPool *m_writerPool = nullptr;
     QFutureWatcher<QString> *m_indexWriter = nullptr; ///< background write in flight
     bool m_indexWriteAgain = false;
+    std::shared_ptr<IndexWriteRecord> m_indexRecord;
 
     friend class EditCommand;
 };

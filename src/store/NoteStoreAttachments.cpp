@@ -147,7 +147,6 @@ std::optional<Note> NoteStore::createWithAttachment(const QString &sourcePath,
         m_items.remove(created.id);
         m_meta.remove(created.id);
         m_disk.remove(created.id);
-        m_searchCache.remove(created.id);
         refresh();
         scheduleIndexWrite();
         return std::nullopt;

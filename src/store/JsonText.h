@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QStringView>
+
+/// Writes JSON text straight into a byte array, character for character as Qt's own encoder
+/// writes it (`QJsonDocument::toJson`): the same escapes, the same numbers, four spaces a
+/// level. The index file is written this way so that no document tree is built for it, while
+/// every file stays byte-identical to what the tree would have produced.
+class JsonText
+{
+public:
+    explicit JsonText(QByteArray &out) : m_out(out) { }
+
+    /// A quoted string: `"`, `\` and control characters escaped, everything else UTF-8, a lone
+    /// surrogate as `\uXXXX`.
+    void string(QStringView text);
+    /// A number the way a JSON value holding `value` prints: integral values that fit in 64
+    /// bits as integers, others in the shortest form that reads back exactly, and `null` for
+    /// what is not finite.
+    void number(double value);
+    void integer(qint64 value);
+    void boolean(bool value) { m_out += value ? "true" : "false"; }
+    /// The indentation of `level`.
+    void indent(int level);
+    /// `"key": ` at `level`.
+    void key(int level, const char *name);
+    QByteArray &out() { return m_out; }
+
+private:
+    QByteArray &m_out;
+};

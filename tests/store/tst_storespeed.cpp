@@ -1,0 +1,300 @@
+// What keeps the store fast at large sizes without changing what it does: the search that
+// matches bodies as they are held, the file stamps that spare re-reading unchanged files, and
+// the index write that is skipped when nothing in it changed.
+#include "TestSupport.h"
+
+#include "store/NoteStore.h"
+#include "store/TextSearch.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace std::chrono_literals;
+using TestSupport::readFile;
+using TestSupport::writeFile;
+
+namespace {
+
+NoteStore::Options options(const TestSupport::TempFolders &folders,
+                           std::chrono::milliseconds settle = 0ms)
+{
+    NoteStore::Options o;
+    o.notesFolder = folders.notes();
+    o.supportFolder = folders.support();
+    o.noteWriteDelay = 20ms;
+    o.indexWriteDelay = 10ms;
+    o.rescanDelay = 20ms;
+    o.watchFolder = false;
+    o.stampSettleDelay = settle;
+    return o;
+}
+
+QStringList ids(const QList<Note> &notes)
+{
+    QStringList result;
+    for (const Note &note : notes)
+        result.append(note.id);
+    result.sort();
+    return result;
+}
+
+ino_t inodeOf(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+}
+
+// Rewrites a file with other bytes of the same length and sets its modification time back,
+// as a careful sync tool would: only the change time tells.
+void rewriteKeepingSizeAndTime(const QString &path, const QByteArray &bytes)
+{
+    const QFileInfo before(path);
+    const QDateTime modified = before.lastModified();
+    const QDateTime changed = before.metadataChangeTime();
+    QCOMPARE(bytes.size(), before.size());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QCOMPARE(file.write(bytes), bytes.size());
+        QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
+        file.close();
+        if (QFileInfo(path).metadataChangeTime() != changed)
+            return;
+        QTest::qWait(2); // the same millisecond: write again until the change time moves on
+    }
+    QFAIL("the change time never moved");
+}
+
+} // namespace
+
+class StoreSpeedTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { TestSupport::initTestEnvironment(); }
+
+    void matcher_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("plain") << "Buy milk today" << "milk" << true;
+        QTest::newRow("upper-case text") << "BUY MILK" << "milk" << true;
+        QTest::newRow("upper-case word") << "buy milk" << "MILK" << true;
+        QTest::newRow("absent") << "buy bread" << "milk" << false;
+        QTest::newRow("longer than the text") << "mil" << "milk" << false;
+        QTest::newRow("at the very end") << "a long line that ends in milk" << "milk" << true;
+        QTest::newRow("cut off at the end") << "a long line that ends in mil" << "milk" << false;
+        QTest::newRow("overlapping start") << "aaaaaaaaaaaaaaaaab" << "aab" << true;
+        QTest::newRow("accented, folded") << "Canción de CUNA" << "CANCIÓN" << true;
+        QTest::newRow("accent is not its base letter") << "cancion" << "canción" << false;
+        QTest::newRow("base letter is not its accent") << "canción" << "cancion" << false;
+        QTest::newRow("Kelvin sign folds onto k") << QString::fromUtf16(u"273 \u212A") << "k" << true;
+        QTest::newRow("Greek") << QString::fromUtf16(u"\u039F\u0394\u039F\u03A3 x") << QString::fromUtf16(u"\u03BF\u03B4\u03BF\u03C3") << true;
+        QTest::newRow("Japanese") << QString::fromUtf16(u"\u65E5\u672C\u8A9E\u306E\u30CE\u30FC\u30C8") << QString::fromUtf16(u"\u30CE\u30FC\u30C8") << true;
+        QTest::newRow("emoji") << QString::fromUcs4(U"I \u2764 \U0001F600 notes") << QString::fromUcs4(U"\U0001F600 NOTES") << true;
+        QTest::newRow("other emoji") << QString::fromUcs4(U"\U0001F600") << QString::fromUcs4(U"\U0001F601") << false;
+        QTest::newRow("empty word") << "anything" << "" << true;
+        QTest::newRow("empty text") << "" << "a" << false;
+        // Around the width the scan reads at once.
+        for (int at : { 0, 6, 7, 8, 9, 15, 16, 17, 31, 33 }) {
+            QTest::addRow("word at %d", at) << QString(at, u'x') + QStringLiteral("Milk") + QString(3, u'y') << "milk" << true;
+            QTest::addRow("first letter only at %d", at) << QString(at, u'x') + QStringLiteral("M") << "milk" << false;
+        }
+    }
+
+    void matcher()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, word);
+        QFETCH(bool, found);
+        QCOMPARE(TextMatcher(word).foundIn(text), found);
+    }
+
+    // The matcher finds what lower-casing both sides and searching found, over random texts.
+    void matcherAgreesWithLowerCasing()
+    {
+        const QString alphabet = QString::fromUtf16(u"aAbBkKmM \u00e9\u00c9\u00f1\u00d1\u03c3\u03a3\u65e5x");
+        QRandomGenerator random(99);
+        auto pick = [&](int length) {
+            QString s;
+            for (int i = 0; i < length; ++i)
+                s += alphabet.at(random.bounded(int(alphabet.size())));
+            return s;
+        };
+        for (int round = 0; round < 20000; ++round) {
+            const QString text = pick(random.bounded(40));
+            const QString word = pick(1 + random.bounded(3));
+            const bool expected = text.toLower().contains(word.toLower());
+            if (TextMatcher(word).foundIn(text) != expected)
+                QFAIL(qPrintable(QStringLiteral("\"%1\" in \"%2\"").arg(word, text)));
+        }
+    }
+
+    void queryNeedsEveryWord_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("both, other order") << "list shopping" << true;
+        QTest::newRow("one missing") << "shopping zebra" << false;
+        QTest::newRow("extra spaces") << "  shopping    list " << true;
+        QTest::newRow("blank") << "   " << true;
+    }
+
+    void queryNeedsEveryWord()
+    {
+        QFETCH(QString, query);
+        QFETCH(bool, found);
+        QCOMPARE(QueryMatcher(query).matches(u"Shopping List\nmilk"), found);
+    }
+
+    // The search sees every way a body changes, at once.
+    void searchKeepsInStepWithEveryChange()
+    {
+        TestSupport::TempFolders folders;
+        NoteStore store(options(folders));
+        store.movesToSystemTrash = false;
+        const Note note = store.create(QStringLiteral("Apricot jam"));
+        QCOMPARE(ids(store.search(QStringLiteral("apricot"))), QStringList { note.id });
+
+        // Typed a moment ago.
+        store.setBody(QStringLiteral("Blueberry jam"), note.id, true);
+        QVERIFY(store.search(QStringLiteral("apricot")).isEmpty());
+        QCOMPARE(ids(store.search(QStringLiteral("BLUEBERRY"))), QStringList { note.id });
+        // Undone.
+        QVERIFY(store.undo(note.id));
+        QCOMPARE(ids(store.search(QStringLiteral("apricot"))), QStringList { note.id });
+
+        // From the server.
+        Note remote = *store.note(note.id);
+        remote.body = QStringLiteral("Cherry jam");
+        remote.updatedAt = Date { store.note(note.id)->updatedAt.seconds + 100 };
+        const auto copy = store.applyRemote(remote);
+        QCOMPARE(ids(store.search(QStringLiteral("cherry"))), QStringList { note.id });
+        // The unsynced local text lives on as a conflict copy, and is found there.
+        QVERIFY(copy);
+        QCOMPARE(ids(store.search(QStringLiteral("apricot"))), QStringList { copy->id });
+
+        // Another program's edit, then a rename by hand.
+        store.flush();
+        const QString path = *store.filePath(note.id);
+        QVERIFY(writeFile(path, "Damson jam"));
+        store.rescan(true);
+        QCOMPARE(ids(store.search(QStringLiteral("damson"))), QStringList { note.id });
+        QVERIFY(store.search(QStringLiteral("cherry")).isEmpty());
+        const QString renamed = QDir(folders.notes()).filePath(QStringLiteral("jam-") + note.id + QStringLiteral(".md"));
+        QVERIFY(QFile::rename(path, renamed));
+        store.rescan(true);
+        QCOMPARE(ids(store.search(QStringLiteral("damson"))), QStringList { note.id });
+
+        // A note that arrives as a file.
+        QVERIFY(writeFile(QDir(folders.notes()).filePath(QStringLiteral("elder.md")), "Elderflower cordial"));
+        store.rescan(true);
+        QCOMPARE(store.search(QStringLiteral("elderflower")).size(), 1);
+
+        // Trashed notes leave the list's search; restored ones come back.
+        store.deleteNote(note.id);
+        QVERIFY(store.search(QStringLiteral("damson")).isEmpty());
+        store.restore(note.id);
+        QCOMPARE(ids(store.search(QStringLiteral("damson"))), QStringList { note.id });
+    }
+
+    // Once read, a file is proven unchanged by its size and times: the next start reads none,
+    // yet still sees an edit that kept the size and the modification time.
+    void unchangedFilesAreNotReadAgain()
+    {
+        TestSupport::TempFolders folders;
+        QVERIFY(QDir().mkpath(folders.notes()));
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(writeFile(QDir(folders.notes()).filePath(QStringLiteral("note%1.md").arg(i)),
+                              QByteArray("text number ") + QByteArray::number(i)));
+        QString id;
+        {
+            NoteStore first(options(folders));
+            QCOMPARE(first.notes().size(), 5);
+            QCOMPARE(first.filesReadInLastRescan(), 5);
+            id = first.search(QStringLiteral("number 3")).value(0).id;
+            QVERIFY(!id.isEmpty());
+        }
+        {
+            NoteStore second(options(folders));
+            QCOMPARE(second.notes().size(), 5);
+            QCOMPARE(second.filesReadInLastRescan(), 0);
+            QCOMPARE(second.note(id)->body, QStringLiteral("text number 3"));
+        }
+        rewriteKeepingSizeAndTime(QDir(folders.notes()).filePath(QStringLiteral("note3.md")), "TEXT NUMBER 9");
+        {
+            NoteStore third(options(folders));
+            QCOMPARE(third.filesReadInLastRescan(), 1);
+            QCOMPARE(third.note(id)->body, QStringLiteral("TEXT NUMBER 9"));
+            QCOMPARE(third.notes().size(), 5);
+        }
+    }
+
+    // A file written a moment ago proves nothing yet: a coarse clock could give the next write
+    // the very same times.
+    void freshFilesAreReadEveryTime()
+    {
+        TestSupport::TempFolders folders;
+        QVERIFY(writeFile(QDir(folders.notes()).filePath(QStringLiteral("a.md")), "alpha"));
+        { NoteStore first(options(folders, 60s)); }
+        NoteStore second(options(folders, 60s));
+        QCOMPARE(second.filesReadInLastRescan(), 1);
+    }
+
+    // A stamp in the index that does not match the file costs one read, never the text.
+    void damagedStampsOnlyCostARead()
+    {
+        TestSupport::TempFolders folders;
+        QVERIFY(writeFile(QDir(folders.notes()).filePath(QStringLiteral("a.md")), "alpha"));
+        { NoteStore first(options(folders)); }
+        const QString index = QDir(folders.support()).filePath(QStringLiteral("index.json"));
+        QByteArray data = readFile(index);
+        const qsizetype at = data.indexOf("\"fileStamp\": \"");
+        QVERIFY(at > 0);
+        data.insert(at + 14, "9");
+        QVERIFY(writeFile(index, data));
+        NoteStore second(options(folders));
+        QCOMPARE(second.filesReadInLastRescan(), 1);
+        QCOMPARE(second.notes().value(0).body, QStringLiteral("alpha"));
+    }
+
+    void indexIsRewrittenOnlyWhenItChanges()
+    {
+        TestSupport::TempFolders folders;
+        NoteStore store(options(folders));
+        const Note note = store.create(QStringLiteral("first"));
+        store.flush();
+        QVERIFY(store.writeIndexNow());
+        const QString index = store.indexPath();
+        QVERIFY(inodeOf(index) != 0);
+
+        store.rescan(true); // may learn the new file's stamp, a change of the index
+        QVERIFY(store.writeIndexNow());
+        const ino_t settled = inodeOf(index);
+        store.rescan(true);
+        QVERIFY(store.writeIndexNow());
+        store.flush();
+        QCOMPARE(inodeOf(index), settled); // nothing changed: the same file stays
+
+        store.setBody(QStringLiteral("second"), note.id, true);
+        store.flush();
+        QVERIFY(store.writeIndexNow());
+        QVERIFY(inodeOf(index) != settled);
+        QVERIFY(readFile(index).contains("\"body\": \"second\""));
+
+        // Removed behind the store's back: written again though nothing changed.
+        QVERIFY(QFile::remove(index));
+        QVERIFY(store.writeIndexNow());
+        QVERIFY(readFile(index).contains("\"body\": \"second\""));
+    }
+};
+
+QTEST_GUILESS_MAIN(StoreSpeedTest)
+#include "tst_storespeed.moc"
