@@ -25,6 +25,8 @@ using namespace AccountControls;
 namespace {
 // The bundle box: at most this high, scrolling beyond.
 constexpr int kBundleHeight = 140;
+// The message box grows with the sheet up to this height; the buttons stay at the bottom.
+constexpr int kMessageHeight = 200;
 } // namespace
 
 FeedbackView::FeedbackView(SyncEngine *sync, std::optional<QByteArray> picture,
@@ -56,6 +58,7 @@ FeedbackView::FeedbackView(SyncEngine *sync, std::optional<QByteArray> picture,
     m_message->setObjectName(QStringLiteral("feedback.message"));
     m_message->setTabChangesFocus(true);
     m_message->setMinimumHeight(90);
+    m_message->setMaximumHeight(kMessageHeight);
     form->addWidget(m_message, 1);
 
     m_pictureRow = switchRow(
@@ -91,6 +94,7 @@ FeedbackView::FeedbackView(SyncEngine *sync, std::optional<QByteArray> picture,
     m_problemLabel->hide();
     form->addWidget(m_problemLabel);
 
+    form->addStretch(1);
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(8);
     m_spinner = new Spinner(m_form);
