@@ -1099,6 +1099,56 @@
             <numerusform>%1 media files could not be transferred</numerusform>
         </translation>
     </message>
+    <message id="account.server.address">
+        <source>Server</source>
+        <extracomment>Account screen: label of the server address field. Arguments: none.</extracomment>
+        <translation>Server</translation>
+    </message>
+    <message id="account.server.address.hint">
+        <source>Run your own ScrivelBar server? Enter its address here. Empty means the standard server.</source>
+        <extracomment>Account screen: caption under the server address field. Arguments: none.</extracomment>
+        <translation>Run your own ScrivelBar server? Enter its address here. Empty means the standard server.</translation>
+    </message>
+    <message id="account.server.apply">
+        <source>Use</source>
+        <extracomment>Account screen button: check and use the typed server address. Arguments: none.</extracomment>
+        <translation>Use</translation>
+    </message>
+    <message id="account.server.checking">
+        <source>Checking the server…</source>
+        <extracomment>Account screen: while the typed server address is checked. Arguments: none.</extracomment>
+        <translation>Checking the server…</translation>
+    </message>
+    <message id="account.server.invalid">
+        <source>Enter an https:// address (http:// only for this computer).</source>
+        <extracomment>Account screen: the typed server address is not one. Arguments: none.</extracomment>
+        <translation>Enter an https:// address (http:// only for this computer).</translation>
+    </message>
+    <message id="account.server.checkFailed">
+        <source>No ScrivelBar server answered there: %1</source>
+        <extracomment>Account screen: no server answered at the typed address; %1 = error description. Arguments: %1 = error (text).</extracomment>
+        <translation>No ScrivelBar server answered there: %1</translation>
+    </message>
+    <message id="account.server.devOverride">
+        <source>The development server %1 is in use (SCRIVEL_DEV_SERVER).</source>
+        <extracomment>Account screen: the development override decides the server; %1 = its address. Arguments: %1 = url (text).</extracomment>
+        <translation>The development server %1 is in use (SCRIVEL_DEV_SERVER).</translation>
+    </message>
+    <message id="account.server.change.title">
+        <source>Switch to the new server?</source>
+        <extracomment>Server change confirmation title (signed in). Arguments: none.</extracomment>
+        <translation>Switch to the new server?</translation>
+    </message>
+    <message id="account.server.change.message">
+        <source>You will be signed out of the current server. Your notes stay on this computer and are uploaded when you sign in to the new one.</source>
+        <extracomment>Server change confirmation message (signed in). Arguments: none.</extracomment>
+        <translation>You will be signed out of the current server. Your notes stay on this computer and are uploaded when you sign in to the new one.</translation>
+    </message>
+    <message id="account.server.change.action">
+        <source>Sign Out and Switch</source>
+        <extracomment>Server change confirmation button. Arguments: none.</extracomment>
+        <translation>Sign Out and Switch</translation>
+    </message>
     <message id="account.server.unreachable">
         <source>Server unreachable: %1</source>
         <extracomment>Account screen: server status line; %1 = error description. Arguments: %1 = error (text).</extracomment>

@@ -1099,6 +1099,56 @@
             <numerusform>No se pudieron transferir %1 archivos multimedia</numerusform>
         </translation>
     </message>
+    <message id="account.server.address">
+        <source>Server</source>
+        <extracomment>Account screen: label of the server address field. Arguments: none.</extracomment>
+        <translation>Servidor</translation>
+    </message>
+    <message id="account.server.address.hint">
+        <source>Run your own ScrivelBar server? Enter its address here. Empty means the standard server.</source>
+        <extracomment>Account screen: caption under the server address field. Arguments: none.</extracomment>
+        <translation>¿Tienes tu propio servidor de ScrivelBar? Escribe aquí su dirección. Vacío significa el servidor estándar.</translation>
+    </message>
+    <message id="account.server.apply">
+        <source>Use</source>
+        <extracomment>Account screen button: check and use the typed server address. Arguments: none.</extracomment>
+        <translation>Usar</translation>
+    </message>
+    <message id="account.server.checking">
+        <source>Checking the server…</source>
+        <extracomment>Account screen: while the typed server address is checked. Arguments: none.</extracomment>
+        <translation>Comprobando el servidor…</translation>
+    </message>
+    <message id="account.server.invalid">
+        <source>Enter an https:// address (http:// only for this computer).</source>
+        <extracomment>Account screen: the typed server address is not one. Arguments: none.</extracomment>
+        <translation>Escribe una dirección https:// (http:// solo para este equipo).</translation>
+    </message>
+    <message id="account.server.checkFailed">
+        <source>No ScrivelBar server answered there: %1</source>
+        <extracomment>Account screen: no server answered at the typed address; %1 = error description. Arguments: %1 = error (text).</extracomment>
+        <translation>Ningún servidor de ScrivelBar respondió en esa dirección: %1</translation>
+    </message>
+    <message id="account.server.devOverride">
+        <source>The development server %1 is in use (SCRIVEL_DEV_SERVER).</source>
+        <extracomment>Account screen: the development override decides the server; %1 = its address. Arguments: %1 = url (text).</extracomment>
+        <translation>Se usa el servidor de desarrollo %1 (SCRIVEL_DEV_SERVER).</translation>
+    </message>
+    <message id="account.server.change.title">
+        <source>Switch to the new server?</source>
+        <extracomment>Server change confirmation title (signed in). Arguments: none.</extracomment>
+        <translation>¿Cambiar al nuevo servidor?</translation>
+    </message>
+    <message id="account.server.change.message">
+        <source>You will be signed out of the current server. Your notes stay on this computer and are uploaded when you sign in to the new one.</source>
+        <extracomment>Server change confirmation message (signed in). Arguments: none.</extracomment>
+        <translation>Se cerrará tu sesión en el servidor actual. Tus notas se quedan en este equipo y se subirán cuando inicies sesión en el nuevo.</translation>
+    </message>
+    <message id="account.server.change.action">
+        <source>Sign Out and Switch</source>
+        <extracomment>Server change confirmation button. Arguments: none.</extracomment>
+        <translation>Cerrar sesión y cambiar</translation>
+    </message>
     <message id="account.server.unreachable">
         <source>Server unreachable: %1</source>
         <extracomment>Account screen: server status line; %1 = error description. Arguments: %1 = error (text).</extracomment>

@@ -2,6 +2,8 @@
 #include "base/AppInfo.h"
 #include "store/NoteStore.h"
 #include "platform/linux/SingleInstance.h"
+#include "telemetry/AppLog.h"
+#include "telemetry/CrashHandler.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -170,6 +172,11 @@ int main(int argc, char *argv[])
         raw << QString::fromLocal8Bit(argv[i]);
     if (const auto status = answerCommandLine(raw, false))
         return *status;
+
+    // Before anything else can fail: our crash reports and the log file diagnostics read.
+    CrashHandler::install();
+    AppLog::install();
+    CrashHandler::crashIfAsked();
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(AppInfo::name());

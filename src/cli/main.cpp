@@ -15,6 +15,9 @@
 #include "platform/linux/XdgLoginItem.h"
 #include "sync/APIClient.h"
 #include "sync/SyncEngine.h"
+#include "telemetry/AppLog.h"
+#include "telemetry/CrashHandler.h"
+#include "telemetry/Diagnostics.h"
 #include "telemetry/Telemetry.h"
 
 #include <QCoreApplication>
@@ -87,6 +90,14 @@ set, that token is used instead and nothing is stored; this holds for sync too):
   share ID [--server URL]     publish a note read-only (syncing it first when needed)
                               and print its public link
   unshare ID [--server URL]   revoke every public link of a note
+  feedback MESSAGE [--no-diagnostics] [--server URL]
+                              send a message to the makers with the diagnostics
+                              bundle (without it with --no-diagnostics)
+
+Diagnostics:
+  diagnostics                 print the diagnostics bundle a feedback message carries:
+                              versions, the computer, the app's log of the last 24
+                              hours and the newest crash reports
 
 AI (the same settings, keys and consent as the app; keys live in the desktop keychain):
   ai summarize ID [--engine local|provider] [--provider P] [--apply insert|new] [--yes]
@@ -119,7 +130,7 @@ Options:
 Exit status: 0 success, 1 failure, 2 bad usage, 3 unknown id, 4 folder in use,
 8 support folder not writable (list, search and show then still read);
 sync: 0 idle, 5 failed, 6 signed out, 7 local only; health: 0 healthy, 5 failed;
-signin, signout, share, unshare: 0 done, 5 failed, 6 not signed in;
+signin, signout, share, unshare, feedback: 0 done, 5 failed, 6 not signed in;
 ai: 0 done, 8 the job failed or was not allowed to send (the reason on standard error).
 )";
 
@@ -584,6 +595,42 @@ int runAccountCommand(QCoreApplication &app, const Arguments &args)
     return code;
 }
 
+template<typename T> T awaitTask(QCoreApplication &app, QCoro::Task<T> task);
+
+int runDiagnostics(const Arguments &args)
+{
+    if (!args.positional.isEmpty() || !args.options.isEmpty())
+        return fail(Usage, QStringLiteral("diagnostics takes no arguments"));
+    const Diagnostics::Bundle bundle = Diagnostics::collect();
+    out(bundle.text.endsWith(u'\n') ? bundle.text : bundle.text + u'\n');
+    return Ok;
+}
+
+int runFeedback(QCoreApplication &app, const Arguments &args, bool withDiagnostics)
+{
+    if (args.positional.size() != 1 || args.positional.first().trimmed().isEmpty())
+        return fail(Usage, QStringLiteral("feedback needs one MESSAGE (see scrivel --help)"));
+    for (auto it = args.options.cbegin(); it != args.options.cend(); ++it)
+        if (it.key() != u"--server")
+            return fail(Usage, QStringLiteral("'feedback' does not take %1").arg(it.key()));
+    AccountSession session;
+    if (const int code = openAccountSession(app, args, session); code != Ok)
+        return code;
+    SyncEngine &engine = *session.engine;
+    if (!engine.account())
+        return fail(SyncSignedOut, L("editor.shareLink.signedOut"));
+    std::optional<FeedbackDiagnostics> diagnostics;
+    if (withDiagnostics) {
+        const Diagnostics::Bundle bundle = Diagnostics::collect();
+        diagnostics = FeedbackDiagnostics { bundle.text, bundle.crashReports };
+    }
+    const auto sent = awaitTask(app, engine.sendFeedback(args.positional.first().trimmed(),
+                                                          std::nullopt, diagnostics));
+    if (!sent)
+        return fail(SyncFailed, L("feedback.failed", describe(sent.error())));
+    out(L("feedback.sent") + u'\n');
+    return Ok;
+}
 
 // ---- AI ----
 
@@ -881,6 +928,9 @@ int runAI(QCoreApplication &app, const Arguments &args)
 
 int main(int argc, char *argv[])
 {
+    // The tool's sync, sign-in and AI lines belong in the same log the diagnostics read.
+    CrashHandler::install();
+    AppLog::install();
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("ScrivelBar"));
     QCoreApplication::setApplicationName(QStringLiteral("ScrivelBar"));
@@ -896,13 +946,22 @@ int main(int argc, char *argv[])
         out(QStringLiteral("scrivel %1 (%2)\n").arg(AppInfo::version(), AppInfo::build()));
         return Ok;
     }
-    const auto args = NoteCommands::parse(all.mid(1));
+    // Only `feedback` knows --no-diagnostics; the shared parser does not.
+    QStringList commandLine = all.mid(1);
+    const bool noDiagnostics = commandLine.removeAll(QStringLiteral("--no-diagnostics")) > 0;
+    const auto args = NoteCommands::parse(commandLine);
     if (!args)
         return fail(Usage, args.error() + QStringLiteral(" (see scrivel --help)"));
     if (args->command.isEmpty())
         return fail(Usage, QStringLiteral("no command given (see scrivel --help)"));
+    if (noDiagnostics && args->command != u"feedback")
+        return fail(Usage, QStringLiteral("only feedback takes --no-diagnostics"));
     if (args->command == u"blocks" || args->command == u"inline")
         return runMarkdown(*args);
+    if (args->command == u"diagnostics")
+        return runDiagnostics(*args);
+    if (args->command == u"feedback")
+        return runFeedback(app, *args, !noDiagnostics);
     if (args->command == u"health")
         return runHealth(app, *args);
     if (args->command == u"sync")

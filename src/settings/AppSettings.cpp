@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QLoggingCategory>
 #include <QSettings>
+#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -30,6 +31,7 @@ const QString keySummaryEngine = QStringLiteral("summaryEngine");
 const QString keyTranscriptionEngine = QStringLiteral("transcriptionEngine");
 const QString keySpeechLanguage = QStringLiteral("speechLanguage");
 const QString keyAiAskBeforeSending = QStringLiteral("aiAskBeforeSending");
+const QString keyServerURL = QStringLiteral("serverURL");
 
 // An INI store gives every scalar back as text, so "wrong type" means text that does not spell
 // a value of the type. Values written by this process keep their QVariant type.
@@ -143,16 +145,52 @@ AppSettings::AppSettings(std::unique_ptr<QSettings> store, std::unique_ptr<Login
             url.chop(1);
         // A malformed override still wins: silently talking to production from a development
         // build (with its "Dev" folders) would be worse than failing requests.
-        m_serverURL = url;
-    } else {
-        m_serverURL = QString::fromLatin1(productionServerURL);
+        m_devServer = url.isNull() ? QStringLiteral("") : url;
     }
+    m_chosenServerURL = QString::fromLatin1(productionServerURL);
     load();
     Localization::setLanguage(m_language);
     m_launchAtLogin = m_loginItem->status() == LoginItem::Status::Enabled;
 }
 
 AppSettings::~AppSettings() = default;
+
+std::optional<QString> AppSettings::normalizedServerURL(const QString &text)
+{
+    QString trimmed = text.trimmed();
+    while (trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    const QUrl url(trimmed, QUrl::StrictMode);
+    if (trimmed.isEmpty() || !url.isValid() || url.host().isEmpty() || !url.userInfo().isEmpty()
+        || url.hasQuery() || url.hasFragment())
+        return std::nullopt;
+    const QString scheme = url.scheme().toLower();
+    const QString host = url.host().toLower();
+    const bool loopback = host == QLatin1String("127.0.0.1") || host == QLatin1String("::1")
+        || host == QLatin1String("localhost");
+    if (scheme != QLatin1String("https") && !(scheme == QLatin1String("http") && loopback))
+        return std::nullopt;
+    return url.toString(QUrl::FullyEncoded);
+}
+
+bool AppSettings::setServerURL(const QString &url)
+{
+    const auto normalized = normalizedServerURL(url);
+    if (!normalized)
+        return false;
+    if (*normalized == m_chosenServerURL)
+        return true;
+    m_chosenServerURL = *normalized;
+    if (m_chosenServerURL == QLatin1String(productionServerURL)) {
+        m_store->remove(keyServerURL);
+        m_store->sync();
+    } else {
+        write(keyServerURL, m_chosenServerURL);
+    }
+    if (!serverURLOverridden())
+        emit serverURLChanged(m_chosenServerURL);
+    return true;
+}
 
 void AppSettings::load()
 {
@@ -179,6 +217,13 @@ void AppSettings::load()
             m_notesFolder = *folder;
         else
             qCWarning(lcSettings) << "ignoring stored notes folder that is not absolute:" << *raw;
+    }
+
+    if (const auto raw = text(keyServerURL)) {
+        if (const auto url = normalizedServerURL(*raw))
+            m_chosenServerURL = *url;
+        else
+            qCWarning(lcSettings, "ignoring stored server address that is not an https address");
     }
 
     if (const auto height = asFiniteNumber(s.value(keyPanelHeight)))

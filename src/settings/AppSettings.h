@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 
 class QSettings;
 
@@ -26,7 +27,7 @@ class QSettings;
 class AppSettings : public QObject
 {
     Q_OBJECT
-    Q_PROPERTY(QString serverURL READ serverURL CONSTANT)
+    Q_PROPERTY(QString serverURL READ serverURL NOTIFY serverURLChanged)
     Q_PROPERTY(
         MenuBarIcon menuBarIcon READ menuBarIcon WRITE setMenuBarIcon NOTIFY menuBarIconChanged)
     Q_PROPERTY(QString email READ email WRITE setEmail NOTIFY emailChanged)
@@ -68,9 +69,21 @@ public:
                          std::unique_ptr<LoginItem> loginItem = nullptr, QObject *parent = nullptr);
     ~AppSettings() override;
 
-    /// The development server (AppInfo::devServer) without trailing slashes, else
-    /// productionServerURL. Fixed for the process.
-    QString serverURL() const { return m_serverURL; }
+    /// The development server (AppInfo::devServer) without trailing slashes when one is set;
+    /// else the address the user chose ("serverURL"), else productionServerURL.
+    QString serverURL() const { return m_devServer.isNull() ? m_chosenServerURL : m_devServer; }
+    /// Whether the development override decides the server (the user's choice is kept but
+    /// not used).
+    bool serverURLOverridden() const { return !m_devServer.isNull(); }
+    /// The user's server address, productionServerURL when none was chosen.
+    QString chosenServerURL() const { return m_chosenServerURL; }
+    /// `text` as a server address: trimmed, without trailing slashes, an https address with a
+    /// host (http only to this computer, 127.0.0.1, ::1 or localhost: a session token never
+    /// travels unencrypted over a network). Nothing when it is not one.
+    static std::optional<QString> normalizedServerURL(const QString &text);
+    /// Keeps `url` as the user's server (after normalizedServerURL; anything else is
+    /// ignored and false returned). The production address is stored as no choice at all.
+    bool setServerURL(const QString &url);
 
     MenuBarIcon menuBarIcon() const { return m_menuBarIcon; }
     QString email() const { return m_email; }
@@ -128,6 +141,8 @@ public:
     void refreshLaunchAtLogin();
 
 signals:
+    /// The server in use changed (not sent for a choice the development override hides).
+    void serverURLChanged(const QString &url);
     void menuBarIconChanged(MenuBarIcon icon);
     void emailChanged(const QString &email);
     void autoSyncChanged(bool on);
@@ -155,7 +170,8 @@ private:
     std::unique_ptr<QSettings> m_store;
     std::unique_ptr<LoginItem> m_loginItem;
 
-    QString m_serverURL;
+    QString m_devServer; ///< null without the development override
+    QString m_chosenServerURL;
     MenuBarIcon m_menuBarIcon = MenuBarIcon::Dotted;
     QString m_email;
     bool m_autoSync = true;

@@ -763,6 +763,51 @@ void SyncEngine::signOut()
 QCoro::Task<> SyncEngine::runSignOut()
 {
     QPointer<SyncEngine> self(this);
+    co_await signOutSteps();
+    if (!self)
+        co_return;
+    finishAccountOperation();
+}
+
+void SyncEngine::changeServer(QString url)
+{
+    if (isAccountOperationRunning() || !AppSettings::normalizedServerURL(url))
+        return;
+    m_accountBusy = true;
+    auto running = runChangeServer(std::move(url));
+    Q_UNUSED(running);
+}
+
+QCoro::Task<> SyncEngine::runChangeServer(QString url)
+{
+    QPointer<SyncEngine> self(this);
+    // The session belongs to the old server: end it there before the address changes.
+    if (m_account) {
+        co_await signOutSteps();
+        if (!self)
+            co_return;
+    }
+    if (m_settings->setServerURL(url))
+        qCInfo(lcSync, "server address changed");
+    setMediaUsage(std::nullopt);
+    finishAccountOperation();
+    checkHealth();
+}
+
+QCoro::Task<APIResult<ServerHealth>> SyncEngine::probeServer(QString url)
+{
+    const auto normalized = AppSettings::normalizedServerURL(url);
+    if (!normalized)
+        co_return std::unexpected(ClientError(APIError::noServer()));
+    // A client of its own: the engine's keeps serving the current server meanwhile.
+    APIClient probe(m_options.client);
+    probe.configure(*normalized, std::nullopt);
+    co_return co_await probe.health();
+}
+
+QCoro::Task<> SyncEngine::signOutSteps()
+{
+    QPointer<SyncEngine> self(this);
     const QString keychainError = co_await configureClient();
     if (!self)
         co_return;
@@ -782,9 +827,6 @@ QCoro::Task<> SyncEngine::runSignOut()
                    qUtf8Printable(reason(loggedOut.error())));
     }
     co_await endSession();
-    if (!self)
-        co_return;
-    finishAccountOperation();
 }
 
 QCoro::Task<> SyncEngine::endSession()

@@ -158,6 +158,14 @@ public:
     void signOut();
     /// Deletes the account on the server; the local notes stay. Returns at once.
     void deleteAccount();
+    /// Asks the server at `url` (a server address the settings accept) for its health, with a
+    /// client of its own and no token: whether a server of ours answers there.
+    QCoro::Task<APIResult<ServerHealth>> probeServer(QString url);
+    /// Uses the server at `url` from now on: signed in, the session first ends at the old
+    /// server (as signOut does); then the settings keep the address and its health is
+    /// checked. An account operation: `accountOperationFinished` tells the end. Ignored while
+    /// another runs or when `url` is no server address.
+    void changeServer(QString url);
     /// Sends the feedback form.
     QCoro::Task<APIResult<void>> sendFeedback(QString message, std::optional<QByteArray> picture,
                                               std::optional<FeedbackDiagnostics> diagnostics);
@@ -192,6 +200,9 @@ private:
     QCoro::Task<QString> configureClient();
     QCoro::Task<> runSignIn(bool acceptedTerms);
     QCoro::Task<> runSignOut();
+    /// Telemetry's last flush, the logout request and the local end of the session.
+    QCoro::Task<> signOutSteps();
+    QCoro::Task<> runChangeServer(QString url);
     QCoro::Task<> runDeleteAccount();
     QCoro::Task<> runDashboard();
     /// Forgets the session locally (token, account, usage) and marks every note for a push.

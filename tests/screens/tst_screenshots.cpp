@@ -14,6 +14,7 @@
 #include "ui/ai/AIConsent.h"
 #include "ui/ai/AIResultPanel.h"
 #include "ui/editor/EditorView.h"
+#include "ui/feedback/FeedbackView.h"
 #include "ui/list/NoteListView.h"
 
 #include <QApplication>
@@ -23,6 +24,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QScrollBar>
@@ -264,6 +267,48 @@ private Q_SLOTS:
         save(&view, QStringLiteral("account-signed-%1-%2")
                         .arg(signedIn ? QStringLiteral("in") : QStringLiteral("out"),
                              dark ? QStringLiteral("dark") : QStringLiteral("light")));
+    }
+
+    // The feedback sheet: the form with a message, with the diagnostics shown, and sent.
+    void feedbackSheet_data() { screens_data(); }
+    void feedbackSheet()
+    {
+        QFETCH(bool, dark);
+        QApplication::setPalette(dark ? darkPalette() : m_light);
+        const QString suffix = dark ? QStringLiteral("-dark") : QStringLiteral("-light");
+        ScreenFixture f;
+        f.signIn();
+        FeedbackView::Options options;
+        options.collect = [] {
+            return Diagnostics::Bundle {
+                QStringLiteral("ScrivelBar 0.1.0 (1)\nLinux Debian GNU/Linux 12 (bookworm)\n"
+                               "Machine LENOVO 20XW0055GE\n\n== Log (last 24 hours)\n"
+                               "2026-12-09T08:12:03Z [sync] sync ok: 2 up, 1 down, 0 files\n"
+                               "2026-12-09T08:17:41Z [sync] sync failed: offline\n"
+                               "2026-12-09T08:22:03Z [sync] sync ok: 0 up, 0 down, 0 files\n"
+                               "2026-12-09T09:02:15Z [ai] summarize via openai failed\n"
+                               "2026-12-09T09:05:00Z [sync] sync ok: 1 up, 0 down, 1 files"),
+                0 };
+        };
+        FeedbackView view(f.sync.get(), QByteArray("png"), [] {}, nullptr, options);
+        view.resize(380, 560);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTRY_VERIFY(view.diagnostics().has_value());
+        view.findChild<QPlainTextEdit *>(QStringLiteral("feedback.message"))
+            ->setPlainText(QStringLiteral("Searching for \"café\" does not find notes that say "
+                                          "\"cafe\". Could search ignore accents?"));
+        QTest::qWait(50);
+        save(&view, QStringLiteral("feedback-form") + suffix);
+        view.toggleDiagnostics();
+        QTest::qWait(50);
+        save(&view, QStringLiteral("feedback-bundle") + suffix);
+        QSignalSpy finished(&view, &FeedbackView::sendingFinished);
+        view.send();
+        QVERIFY(finished.count() > 0 || finished.wait(5000));
+        QVERIFY(view.isSent());
+        QTest::qWait(50);
+        save(&view, QStringLiteral("feedback-sent") + suffix);
     }
 
     // The hot-key row of the account screen when the desktop grants the combination and when

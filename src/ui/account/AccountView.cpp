@@ -14,6 +14,7 @@
 #include "ui/account/SyncSection.h"
 #include "ui/account/TrashSection.h"
 #include "ui/account/VersionLine.h"
+#include "ui/feedback/FeedbackView.h"
 #include "ui/style/ScreenStyle.h"
 
 #include <QEvent>
@@ -91,6 +92,7 @@ void AccountView::buildUi(NoteStore *store, Dialogs *dialogs, Telemetry *telemet
     column->setSpacing(12);
     scroll->setWidget(content);
     outer->addWidget(scroll, 1);
+    m_page = { header, divider, scroll };
     // The scroll area paints the window colour, like the other screens.
     scroll->viewport()->setAutoFillBackground(false);
     content->setAutoFillBackground(false);
@@ -103,6 +105,8 @@ void AccountView::buildUi(NoteStore *store, Dialogs *dialogs, Telemetry *telemet
     m_folder = new NotesFolderSection(store, m_settings, dialogs, content);
     m_trash = new TrashSection(store, dialogs, std::move(onShowTrash), content);
     m_danger = new DangerSection(store, m_sync, dialogs, m_operations, content);
+    connect(m_syncSection->signedIn(), &SignedInBlock::feedbackRequested, this,
+            &AccountView::openFeedback);
     for (AccountPart *section : std::initializer_list<AccountPart *> {
              m_syncSection, m_ai, m_preferences, m_folder, m_trash, m_danger }) {
         if (section != m_syncSection) {
@@ -220,6 +224,30 @@ void AccountView::confirmDeleteNotes()
 void AccountView::confirmDeleteAccount()
 {
     m_danger->confirmDeleteAccount();
+}
+
+void AccountView::openFeedback()
+{
+    if (m_feedback)
+        return;
+    // The picture shows the panel as the user saw it, before the form covers it.
+    auto picture = panelPicture();
+    m_feedback = new FeedbackView(m_sync, std::move(picture), [this] {
+        if (!m_feedback)
+            return;
+        m_feedback->hide();
+        m_feedback->deleteLater();
+        m_feedback = nullptr;
+        for (QWidget *widget : std::as_const(m_page))
+            widget->show();
+        if (auto *button = findChild<QWidget *>(QStringLiteral("feedback.button")))
+            button->setFocus();
+    }, this);
+    for (QWidget *widget : std::as_const(m_page))
+        widget->hide();
+    layout()->addWidget(m_feedback);
+    m_feedback->show();
+    m_feedback->setFocus();
 }
 
 // ---- events ----------------------------------------------------------------------------------

@@ -12,6 +12,7 @@ class AccountOperations;
 class AccountPart;
 class AppSettings;
 class DangerSection;
+class FeedbackView;
 class Dialogs;
 class HotKeyManager;
 class NoteStore;
@@ -77,6 +78,11 @@ public:
     void confirmEmptyTrash();
     void confirmDeleteNotes();
     void confirmDeleteAccount();
+    /// Takes the picture of the panel, then shows the feedback form in place of the screen
+    /// until it is closed.
+    void openFeedback();
+    /// The open feedback form, or null.
+    FeedbackView *feedbackView() const { return m_feedback; }
 
     SyncSection *syncSection() const { return m_syncSection; }
     AISettingsSection *aiSection() const { return m_ai; }
@@ -114,4 +120,7 @@ private:
     TrashSection *m_trash = nullptr;
     DangerSection *m_danger = nullptr;
     VersionLine *m_version = nullptr;
+    /// The screen's own widgets, hidden while the feedback form stands in their place.
+    QList<QWidget *> m_page;
+    FeedbackView *m_feedback = nullptr;
 };

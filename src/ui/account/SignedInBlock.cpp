@@ -58,11 +58,17 @@ SignedInBlock::SignedInBlock(NoteStore *store, SyncEngine *sync, AppSettings *se
     column()->addSpacing(6);
     m_telemetryRow = new TelemetryRow(telemetry, settings, this);
     column()->addWidget(m_telemetryRow);
+    m_feedback = button(
+        this, [] { return L("feedback.button"); },
+        QStringLiteral("bubble.left.and.exclamationmark.bubble.right"));
+    m_feedback->setObjectName(QStringLiteral("feedback.button"));
+    column()->addWidget(flow(this, { m_feedback }));
 
     connect(m_autoSync, &QAbstractButton::toggled, m_settings, &AppSettings::setAutoSync);
     connect(m_syncNow, &QPushButton::clicked, this, &SignedInBlock::syncNow);
     connect(m_dashboard, &QPushButton::clicked, this, &SignedInBlock::openDashboard);
     connect(m_signOut, &QPushButton::clicked, this, &SignedInBlock::confirmSignOut);
+    connect(m_feedback, &QPushButton::clicked, this, &SignedInBlock::feedbackRequested);
     connect(m_operations, &AccountOperations::busyChanged, this, &SignedInBlock::refresh);
     connect(m_sync, &SyncEngine::stateChanged, this, &SignedInBlock::scheduleRefresh);
     connect(m_sync, &SyncEngine::mediaPendingChanged, this, &SignedInBlock::scheduleRefresh);

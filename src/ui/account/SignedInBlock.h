@@ -15,8 +15,8 @@ class TelemetryRow;
 
 /// The sync block with an account: the "no sync in this plan" caption, the status line
 /// (local only, pending notes in orange, or all uploaded) with the failed media transfers,
-/// the auto-sync switch, the sync-now, dashboard and sign-out buttons (off while busy) and
-/// the telemetry row.
+/// the auto-sync switch, the sync-now, dashboard and sign-out buttons (off while busy), the
+/// telemetry row and the feedback button.
 class SignedInBlock : public AccountPart
 {
     Q_OBJECT
@@ -28,6 +28,10 @@ public:
     void openDashboard();
     /// Asks to confirm, then signs out. Does nothing while busy or already asking.
     void confirmSignOut();
+
+Q_SIGNALS:
+    /// The feedback button was pressed.
+    void feedbackRequested();
 
 protected:
     void render() override;
@@ -48,4 +52,5 @@ private:
     QPushButton *m_dashboard = nullptr;
     QPushButton *m_signOut = nullptr;
     TelemetryRow *m_telemetryRow = nullptr;
+    QPushButton *m_feedback = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "base/Localization.h"
 #include "sync/SyncEngine.h"
 #include "ui/account/AccountControls.h"
+#include "ui/account/ServerAddressRow.h"
 #include "ui/account/ServerStatusRow.h"
 #include "ui/account/SignedInBlock.h"
 #include "ui/account/SignedOutBlock.h"
@@ -39,6 +40,8 @@ SyncSection::SyncSection(NoteStore *store, SyncEngine *sync, AppSettings *settin
 
     m_server = new ServerStatusRow(sync, this);
     column()->addWidget(m_server);
+    m_address = new ServerAddressRow(sync, settings, dialogs, operations, this);
+    column()->addWidget(m_address);
     m_signedOut = new SignedOutBlock(sync, operations, this);
     column()->addWidget(m_signedOut);
     m_signedIn = new SignedInBlock(store, sync, settings, dialogs, telemetry, operations, this);

@@ -60,6 +60,7 @@ TelemetryRow::TelemetryRow(Telemetry *telemetry, AppSettings *settings, QWidget 
     connect(m_privacyLink, &QLabel::linkActivated, this, &openWebAddress);
     if (m_telemetry)
         connect(m_telemetry, &Telemetry::stateChanged, this, &TelemetryRow::scheduleRefresh);
+    connect(m_settings, &AppSettings::serverURLChanged, this, &TelemetryRow::scheduleRefresh);
     finishBuilding();
 }
 

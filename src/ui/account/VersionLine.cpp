@@ -21,6 +21,7 @@ VersionLine::VersionLine(AppSettings *settings, QWidget *parent)
     m_line->setAlignment(Qt::AlignHCenter);
     column()->addWidget(m_line);
     connect(m_line, &QLabel::linkActivated, this, &openWebAddress);
+    connect(m_settings, &AppSettings::serverURLChanged, this, &VersionLine::scheduleRefresh);
     finishBuilding();
 }
 
