@@ -69,7 +69,7 @@ QString LocalEngine::languageName(const QLocale &locale)
     case QLocale::Portuguese:
         return L("ai.language.pt");
     default:
-        return locale.bcp47Name();
+        return locale.name();
     }
 }
 
