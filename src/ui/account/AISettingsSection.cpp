@@ -78,27 +78,40 @@ AISettingsSection::AISettingsSection(AppSettings *settings, AIService *ai, QWidg
                                   int(entry.language));
     column()->addLayout(pickerRow(this, [] { return L("ai.speechLanguage"); }, m_speechLanguage));
 
-    // The on-device servers: where they listen, and which model writes summaries.
-    const auto addressField = [this](const char *name, std::function<QString()> text,
-                                      QLabel **note) {
-        auto *field = new QLineEdit(this);
+    // The on-device servers: where they listen, and which model writes summaries. Each group
+    // shows only while its job runs on this computer.
+    const auto group = [this](const char *name) {
+        auto *box = new QWidget(this);
+        box->setObjectName(QString::fromLatin1(name));
+        auto *layout = new QVBoxLayout(box);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(8);
+        column()->addWidget(box);
+        return box;
+    };
+    const auto addField = [this](QWidget *box, const char *name, std::function<QString()> text,
+                                 QLabel **note) {
+        auto *field = new QLineEdit(box);
         field->setObjectName(QString::fromLatin1(name));
         field->setMinimumWidth(190);
-        column()->addLayout(pickerRow(this, std::move(text), field));
-        *note = label(this, {}, true);
-        (*note)->setObjectName(QString::fromLatin1(name) + QStringLiteral(".note"));
-        (*note)->setWordWrap(true);
-        column()->addWidget(*note);
+        auto *layout = static_cast<QVBoxLayout *>(box->layout());
+        layout->addLayout(pickerRow(box, std::move(text), field));
+        if (note) {
+            *note = label(box, {}, true);
+            (*note)->setObjectName(QString::fromLatin1(name) + QStringLiteral(".note"));
+            (*note)->setWordWrap(true);
+            layout->addWidget(*note);
+        }
         return field;
     };
-    m_speechURL = addressField("ai.local.speechURL", [] { return L("ai.local.speechURL"); },
-                               &m_speechURLNote);
-    m_modelURL = addressField("ai.local.modelURL", [] { return L("ai.local.modelURL"); },
-                              &m_modelURLNote);
-    m_localModel = new QLineEdit(this);
-    m_localModel->setObjectName(QStringLiteral("ai.local.model"));
-    m_localModel->setMinimumWidth(190);
-    column()->addLayout(pickerRow(this, [] { return L("ai.local.model"); }, m_localModel));
+    m_speechGroup = group("ai.local.speechGroup");
+    m_speechURL = addField(m_speechGroup, "ai.local.speechURL",
+                           [] { return L("ai.local.speechURL"); }, &m_speechURLNote);
+    m_modelGroup = group("ai.local.modelGroup");
+    m_modelURL = addField(m_modelGroup, "ai.local.modelURL", [] { return L("ai.local.modelURL"); },
+                          &m_modelURLNote);
+    m_localModel = addField(m_modelGroup, "ai.local.model", [] { return L("ai.local.model"); },
+                            nullptr);
     m_localEngines = label(this, {}, true);
     m_localEngines->setObjectName(QStringLiteral("ai.local.engines"));
     m_localEngines->setWordWrap(true);
@@ -458,6 +471,8 @@ void AISettingsSection::renderLocal()
               LocalEndpoints::modelServer(*m_settings), LocalEndpoints::modelVariable);
     if (m_localModel->text() != m_settings->localModel() && !m_localModel->hasFocus())
         m_localModel->setText(m_settings->localModel());
+    m_speechGroup->setVisible(m_settings->transcriptionEngine() == AIEngine::Local);
+    m_modelGroup->setVisible(m_settings->summaryEngine() == AIEngine::Local);
 
     // Which engine runs each job that stays on this computer with the current choices.
     QStringList engines;

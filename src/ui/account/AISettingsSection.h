@@ -87,6 +87,8 @@ private:
     QLabel *m_providerHint = nullptr;
     QLabel *m_keyProblem = nullptr;
     QLabel *m_localEngines = nullptr;
+    QWidget *m_speechGroup = nullptr;
+    QWidget *m_modelGroup = nullptr;
     QLineEdit *m_speechURL = nullptr;
     QLabel *m_speechURLNote = nullptr;
     QLineEdit *m_modelURL = nullptr;
