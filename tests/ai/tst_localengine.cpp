@@ -23,7 +23,6 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTest>
 #include <QTimer>
 #include <QtEndian>
@@ -37,15 +36,6 @@ using TestSupport::TestHttpServer;
 namespace {
 
 const QString kLibriVox = QStringLiteral("/usr/share/pocketsphinx/test/data/librivox/");
-
-QString closedAddress()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return QStringLiteral("http://127.0.0.1:%1").arg(port);
-}
 
 QImage drawText(const QStringList &lines, int pixelSize, QImage::Format format = QImage::Format_RGB32)
 {
@@ -191,8 +181,8 @@ private Q_SLOTS:
         m_settings = std::make_unique<AppSettings>(path(QStringLiteral("settings.ini")),
                                                    std::make_unique<MemoryLoginItem>());
         // No speech server: the classic recognizer answers unless a test starts one.
-        m_settings->setLocalSpeechURL(closedAddress());
-        m_settings->setLocalModelURL(closedAddress());
+        m_settings->setLocalSpeechURL(TestSupport::unusedAddress());
+        m_settings->setLocalModelURL(TestSupport::unusedAddress());
         m_settings->setSpeechLanguage(AppLanguage::En);
         LocalEngine::Options options;
         options.probeAtStart = false;
@@ -524,8 +514,8 @@ private Q_SLOTS:
         environment.insert(QStringLiteral("HOME"), path(QStringLiteral("home")));
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("home/.config")));
         environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("home/.local/share")));
-        environment.insert(QStringLiteral("SCRIVEL_LOCAL_SPEECH_URL"), closedAddress());
-        environment.insert(QStringLiteral("SCRIVEL_LOCAL_LLM_URL"), closedAddress());
+        environment.insert(QStringLiteral("SCRIVEL_LOCAL_SPEECH_URL"), TestSupport::unusedAddress());
+        environment.insert(QStringLiteral("SCRIVEL_LOCAL_LLM_URL"), TestSupport::unusedAddress());
         QProcess tool;
         tool.setProcessEnvironment(environment);
         tool.start(QStringLiteral(SCRIVEL_CLI_PATH), QStringList { QStringLiteral("ai") } + arguments);

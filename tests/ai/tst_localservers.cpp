@@ -16,7 +16,6 @@
 #include <QCoroTask>
 #include <QJsonArray>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTest>
 
 using TestSupport::HttpRequest;
@@ -26,16 +25,6 @@ using TestSupport::TestHttpServer;
 Q_DECLARE_METATYPE(TestSupport::HttpResponse)
 
 namespace {
-
-// An address where nothing listens: a port that was free a moment ago.
-QUrl closedAddress()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port));
-}
 
 HttpResponse models(const QStringList &ids, int status = 200)
 {
@@ -260,9 +249,9 @@ private Q_SLOTS:
     {
         SpeechServerClient client;
         const auto outcome = QCoro::waitFor(
-            client.transcribe(closedAddress(), AudioDecoder::wav(tone()), QStringLiteral("en")));
+            client.transcribe(QUrl(TestSupport::unusedAddress()), AudioDecoder::wav(tone()), QStringLiteral("en")));
         QCOMPARE(outcome.kind, SpeechServerClient::Outcome::Kind::NotRunning);
-        QVERIFY(!QCoro::waitFor(client.answers(closedAddress())));
+        QVERIFY(!QCoro::waitFor(client.answers(QUrl(TestSupport::unusedAddress()))));
     }
 
     // ---- model server ----
@@ -296,9 +285,9 @@ private Q_SLOTS:
         TestHttpServer server;
         QVERIFY(server.listen());
         server.setHandler([answer](const HttpRequest &) { return answer; });
-        m_settings->setLocalModelURL(running ? server.url() : closedAddress().toString());
+        m_settings->setLocalModelURL(running ? server.url() : TestSupport::unusedAddress());
         m_settings->setLocalModel(model);
-        m_settings->setLocalSpeechURL(closedAddress().toString());
+        m_settings->setLocalSpeechURL(TestSupport::unusedAddress());
         auto local = engine();
         QCOMPARE(local->summaryUnavailableReason(), std::optional(L("ai.local.summary.checking")));
         QSignalSpy refreshed(local.get(), &LocalEngine::statusRefreshed);
@@ -395,7 +384,7 @@ private Q_SLOTS:
 
     void summaryWhenNothingListens()
     {
-        m_settings->setLocalModelURL(closedAddress().toString());
+        m_settings->setLocalModelURL(TestSupport::unusedAddress());
         auto local = engine();
         const auto result = QCoro::waitFor(local->summarize(QStringLiteral("text"), QStringLiteral("i")));
         QVERIFY(!result);
@@ -409,8 +398,8 @@ private Q_SLOTS:
         TestHttpServer speech;
         QVERIFY(speech.listen());
         speech.setHandler([](const HttpRequest &) { return HttpResponse::text("whisper.cpp", 200); });
-        m_settings->setLocalSpeechURL(closedAddress().toString());
-        m_settings->setLocalModelURL(closedAddress().toString());
+        m_settings->setLocalSpeechURL(TestSupport::unusedAddress());
+        m_settings->setLocalModelURL(TestSupport::unusedAddress());
         auto local = engine(true);
         int changes = 0;
         local->setStatusListener([&changes] { ++changes; });

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QCoro/QCoroNetworkReply>
 #include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
@@ -76,6 +78,17 @@ QUrl join(const QUrl &base, const QString &path)
     QUrl url = base;
     url.setPath(base.path() + path);
     return url;
+}
+
+QString errorText(const QByteArray &body)
+{
+    const QJsonValue error = QJsonDocument::fromJson(body).object().value(QStringLiteral("error"));
+    if (error.isString())
+        return error.toString();
+    const QJsonValue message = error.toObject().value(QStringLiteral("message"));
+    if (message.isString())
+        return message.toString();
+    return QString::fromUtf8(body.left(200)).simplified();
 }
 
 QCoro::Task<Answer> exchange(QNetworkAccessManager *network, QByteArray verb,

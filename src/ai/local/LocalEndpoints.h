@@ -60,6 +60,11 @@ struct Answer
     QString error;
 };
 
+/// The failure a server's answer body states: "error" as text or as an object with a
+/// "message" (OpenAI's shape, which Ollama, llama.cpp and whisper servers follow), else the
+/// body's first line of text.
+QString errorText(const QByteArray &body);
+
 /// Sends `verb` ("GET", "POST") with `body` to a local server without cookies, cache or
 /// redirects; gives up after `timeout`, reads at most `limit` bytes of the answer.
 /// `network` null → a session shared by the local servers (main thread).

@@ -17,17 +17,6 @@ QString withoutLatest(const QString &name)
     return trimmed.endsWith(QLatin1String(":latest")) ? trimmed.chopped(7) : trimmed;
 }
 
-QString errorText(const QJsonObject &object, const QByteArray &body)
-{
-    const QJsonValue error = object.value(QStringLiteral("error"));
-    if (error.isString())
-        return error.toString();
-    const QJsonValue message = error.toObject().value(QStringLiteral("message"));
-    if (message.isString())
-        return message.toString();
-    return QString::fromUtf8(body.left(200)).simplified();
-}
-
 // Servers word it differently: OpenAI's "context_length_exceeded", llama.cpp's
 // "exceed_context_size_error" / "the request exceeds the available context size", others
 // "prompt is too long … context".
@@ -39,7 +28,7 @@ bool isContextOverflow(const QJsonObject &object, const QByteArray &body)
     if (code.contains(QLatin1String("context_length_exceeded"))
         || code.contains(QLatin1String("exceed_context")))
         return true;
-    const QString text = errorText(object, body).toLower();
+    const QString text = LocalEndpoints::errorText(body).toLower();
     return text.contains(QLatin1String("context"))
         && (text.contains(QLatin1String("exceed")) || text.contains(QLatin1String("too long"))
             || text.contains(QLatin1String("too large")) || text.contains(QLatin1String("length")));
@@ -121,7 +110,7 @@ QCoro::Task<AIResult<QString>> ModelServerClient::summarize(QUrl base, QString m
         // Ollama: 404 "model … not found, try pulling it first"; llama.cpp: 503 while loading.
         if (answer.status == 404 || answer.status == 503)
             co_return Failure::failure(AIError::unavailable(L("ai.local.summary.notReady")));
-        co_return Failure::failure(AIError::http(answer.status, errorText(object, answer.body)));
+        co_return Failure::failure(AIError::http(answer.status, LocalEndpoints::errorText(answer.body)));
     }
     const QJsonObject choice
         = object.value(QStringLiteral("choices")).toArray().at(0).toObject();

@@ -8,22 +8,6 @@
 #include <QJsonObject>
 #include <QUuid>
 
-namespace {
-
-QString errorText(const QByteArray &body)
-{
-    const QJsonObject object = QJsonDocument::fromJson(body).object();
-    const QJsonValue error = object.value(QStringLiteral("error"));
-    if (error.isString())
-        return error.toString();
-    const QJsonValue message = error.toObject().value(QStringLiteral("message"));
-    if (message.isString())
-        return message.toString();
-    return QString::fromUtf8(body.left(200)).simplified();
-}
-
-} // namespace
-
 SpeechServerClient::SpeechServerClient(Options options)
     : m_options(options)
 {
@@ -72,7 +56,7 @@ SpeechServerClient::transcribe(QUrl base, QByteArray wav, std::optional<QString>
         }
         if (answer.status < 200 || answer.status > 299)
             co_return Outcome { Outcome::Kind::Failed, {},
-                                AIError::http(answer.status, errorText(answer.body)) };
+                                AIError::http(answer.status, LocalEndpoints::errorText(answer.body)) };
         const QJsonValue text = QJsonDocument::fromJson(answer.body).object().value(QStringLiteral("text"));
         if (!text.isString())
             co_return Outcome { Outcome::Kind::Failed, {},
