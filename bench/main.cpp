@@ -1,5 +1,6 @@
 // scrivelbar-bench: builds a synthetic notes folder and prints one JSON object of timings and
 // memory figures, each beside the physical floor measured in the same run.
+#include "LocalAIBench.h"
 #include "store/IndexFile.h"
 #include "store/NoteStore.h"
 #include "ui/list/NoteListView.h"
@@ -469,7 +470,12 @@ int main(int argc, char *argv[])
                        QStringLiteral("The scrivelbar program to start (default: beside this one)."),
                        QStringLiteral("PATH"),
                        QCoreApplication::applicationDirPath() + QStringLiteral("/../src/scrivelbar") });
+    parser.addOption({ QStringLiteral("local-ai"), QStringLiteral("Measure only the on-device AI engine.") });
     parser.process(app);
+    if (parser.isSet(QStringLiteral("local-ai"))) {
+        std::fputs(QJsonDocument(runLocalAIBench()).toJson().constData(), stdout);
+        return 0;
+    }
     bool ok = false;
     const int count = parser.value(QStringLiteral("notes")).toInt(&ok);
     if (!ok || count < 1) {

@@ -1778,5 +1778,100 @@
         <extracomment>Command-line failure: the user did not consent to sending. Arguments: none.</extracomment>
         <translation>Nada foi enviado.</translation>
     </message>
+    <message id="ai.local.address.invalid">
+        <source>“%1” is not a server address (it should look like http://127.0.0.1:8080).</source>
+        <extracomment>Local AI settings: the server address cannot be used; %1 = the address as written. Arguments: %1 = address (text).</extracomment>
+        <translation>“%1” não é um endereço de servidor (deveria ser como http://127.0.0.1:8080).</translation>
+    </message>
+    <message id="ai.local.address.notLocal">
+        <source>“%1” is not on this computer. On-device work only uses servers on this computer (127.0.0.1 or localhost).</source>
+        <extracomment>Local AI settings: the address is not on this computer, so nothing is sent there; %1 = the address. Arguments: %1 = address (text).</extracomment>
+        <translation>“%1” não está neste computador. O trabalho no dispositivo só usa servidores deste computador (127.0.0.1 ou localhost).</translation>
+    </message>
+    <message id="ai.error.imageUnreadable">
+        <source>The image could not be read.</source>
+        <extracomment>AI error: the image file could not be decoded. Arguments: none.</extracomment>
+        <translation>Não foi possível ler a imagem.</translation>
+    </message>
+    <message id="ai.local.text.noLanguages">
+        <source>Text recognition on this device has no language data installed (tesseract-ocr-eng).</source>
+        <extracomment>AI error: no text recognition language data is installed. Arguments: none.</extracomment>
+        <translation>O reconhecimento de texto no dispositivo não tem dados de idioma instalados (tesseract-ocr-eng).</translation>
+    </message>
+    <message id="ai.error.audioUnreadable">
+        <source>The recording could not be read: %1</source>
+        <extracomment>AI error: the recording could not be decoded; %1 = the decoder's description. Arguments: %1 = detail (text).</extracomment>
+        <translation>Não foi possível ler a gravação: %1</translation>
+    </message>
+    <message id="ai.error.audioStalled">
+        <source>Reading the recording stopped and did not finish.</source>
+        <extracomment>AI error: decoding the recording stopped making progress. Arguments: none.</extracomment>
+        <translation>A leitura da gravação parou e não terminou.</translation>
+    </message>
+    <message id="ai.local.speech.maxDuration">
+        <source>%1 minutes of audio</source>
+        <extracomment>Size limit of a local transcription, shown inside ai.error.tooLarge; %1 = minutes. Arguments: %1 = minutes (number).</extracomment>
+        <translation>%1 minutos de áudio</translation>
+    </message>
+    <message id="ai.local.summary.checking">
+        <source>Looking for a local language model server…</source>
+        <extracomment>Why local summaries are unavailable: the local model server is still being looked for. Arguments: none.</extracomment>
+        <translation>Procurando um servidor local de modelo de linguagem…</translation>
+    </message>
+    <message id="ai.language.en">
+        <source>English</source>
+        <extracomment>Name of the English language in the interface language. Arguments: none.</extracomment>
+        <translation>inglês</translation>
+    </message>
+    <message id="ai.language.es">
+        <source>Spanish</source>
+        <extracomment>Name of the Spanish language in the interface language. Arguments: none.</extracomment>
+        <translation>espanhol</translation>
+    </message>
+    <message id="ai.language.pt">
+        <source>Portuguese</source>
+        <extracomment>Name of the Portuguese language in the interface language. Arguments: none.</extracomment>
+        <translation>português</translation>
+    </message>
+    <message id="ai.local.engine.text">
+        <source>Text in images: tesseract (%1)</source>
+        <extracomment>AI settings: which engine reads text in images; %1 = language names. Arguments: %1 = languages (text).</extracomment>
+        <translation>Texto em imagens: tesseract (%1)</translation>
+    </message>
+    <message id="ai.local.engine.speechServer">
+        <source>Transcriptions: the speech server at %1</source>
+        <extracomment>AI settings: transcriptions run on the local speech server; %1 = its address. Arguments: %1 = address (text).</extracomment>
+        <translation>Transcrições: o servidor de voz em %1</translation>
+    </message>
+    <message id="ai.local.engine.speechClassic">
+        <source>Transcriptions: pocketsphinx (US English only; start a speech server such as whisper.cpp for other languages)</source>
+        <extracomment>AI settings: transcriptions run on pocketsphinx (no speech server answers). Arguments: none.</extracomment>
+        <translation>Transcrições: pocketsphinx (somente inglês dos EUA; inicie um servidor de voz como o whisper.cpp para outros idiomas)</translation>
+    </message>
+    <message id="ai.local.engine.summary">
+        <source>Summaries: %1 on the model server at %2</source>
+        <extracomment>AI settings: summaries run on the local model server; %1 = model, %2 = address. Arguments: %1 = model (text), %2 = address (text).</extracomment>
+        <translation>Resumos: %1 no servidor de modelos em %2</translation>
+    </message>
+    <message id="ai.local.speechURL">
+        <source>Speech server</source>
+        <extracomment>AI settings label of the local speech server address field. Arguments: none.</extracomment>
+        <translation>Servidor de voz</translation>
+    </message>
+    <message id="ai.local.modelURL">
+        <source>Model server</source>
+        <extracomment>AI settings label of the local model server address field. Arguments: none.</extracomment>
+        <translation>Servidor de modelos</translation>
+    </message>
+    <message id="ai.local.model">
+        <source>Local model</source>
+        <extracomment>AI settings label of the local model name field. Arguments: none.</extracomment>
+        <translation>Modelo local</translation>
+    </message>
+    <message id="ai.local.environment">
+        <source>Set by %1 for this session.</source>
+        <extracomment>AI settings caption: an environment variable overrides the address for this run; %1 = variable name. Arguments: %1 = variable (text).</extracomment>
+        <translation>Definido por %1 nesta sessão.</translation>
+    </message>
 </context>
 </TS>

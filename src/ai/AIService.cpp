@@ -76,6 +76,13 @@ AIService::AIService(AppSettings *settings, NoteStore *store, Options options, Q
         m_ownBrowser = Browser::create();
         m_options.browser = m_ownBrowser.get();
     }
+    if (m_options.local) {
+        QPointer<AIService> self(this);
+        m_options.local->setStatusListener([self] {
+            if (self)
+                Q_EMIT self->localStatusChanged();
+        });
+    }
     auto scanning = loadKeys();
     Q_UNUSED(scanning);
 }
@@ -175,6 +182,27 @@ std::optional<QString> AIService::localSummaryUnavailableReason() const
     if (!m_options.local)
         return L("ai.local.summary.unsupported");
     return m_options.local->summaryUnavailableReason();
+}
+
+QString AIService::localEngineFor(Action::Kind kind) const
+{
+    if (!m_options.local)
+        return {};
+    switch (kind) {
+    case Action::Kind::ExtractText:
+        return m_options.local->engineFor(LocalAI::Job::Text);
+    case Action::Kind::Transcribe:
+        return m_options.local->engineFor(LocalAI::Job::Speech);
+    case Action::Kind::Summarize:
+        return m_options.local->engineFor(LocalAI::Job::Summary);
+    }
+    return {};
+}
+
+void AIService::refreshLocalStatus()
+{
+    if (m_options.local)
+        m_options.local->refreshStatus();
 }
 
 std::optional<AIProvider> AIService::providerFor(const Action &action) const

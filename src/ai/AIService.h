@@ -144,6 +144,10 @@ public:
     bool canRun(Action::Kind kind) const;
     /// Why on-device summaries cannot run here, or nothing when they can.
     std::optional<QString> localSummaryUnavailableReason() const;
+    /// Which on-device engine runs a job of `kind` now, in words; empty without one.
+    QString localEngineFor(Action::Kind kind) const;
+    /// Asks the on-device engine to look again at its local servers.
+    void refreshLocalStatus();
 
     /// Starts a job for the note (or asks for consent first). Ignored while one runs.
     void run(const Action &action, const QString &noteID);
@@ -183,6 +187,9 @@ Q_SIGNALS:
     void keyProblemChanged(const QString &problem);
     /// The scan of stored keys made at start has its answer.
     void keysLoaded();
+    /// What the on-device engine can run changed (`localSummaryUnavailableReason`,
+    /// `localEngineFor`).
+    void localStatusChanged();
     /// A job ended (after `result` or `problem` was published, or quietly when cancelled).
     void jobFinished(const AIService::Job &job, bool ok);
 

@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 /// The on-device engine: text recognition in images, speech to text and summaries, without
@@ -26,4 +27,29 @@ public:
     virtual QCoro::Task<AIResult<QString>> summarize(QString text, QString instructions) = 0;
     /// Why local summaries cannot run now ("ai.local.summary.off", …); nothing when they can.
     virtual std::optional<QString> summaryUnavailableReason() = 0;
+
+    /// The jobs the engine does, for `engineFor`.
+    enum class Job { Text, Speech, Summary };
+    /// Which engine will run a job of `job` now, in words for the settings ("tesseract
+    /// (English, Spanish, Portuguese)", …); empty when the engine does not say.
+    virtual QString engineFor(Job job)
+    {
+        Q_UNUSED(job);
+        return {};
+    }
+    /// Looks again at what can run (local servers start and stop); the listener hears of it.
+    virtual void refreshStatus() { }
+    /// Called on the main thread whenever `summaryUnavailableReason` or `engineFor` may
+    /// answer differently. One listener; null removes it.
+    void setStatusListener(std::function<void()> listener) { m_statusListener = std::move(listener); }
+
+protected:
+    void notifyStatusChanged()
+    {
+        if (m_statusListener)
+            m_statusListener();
+    }
+
+private:
+    std::function<void()> m_statusListener;
 };

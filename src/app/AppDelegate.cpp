@@ -6,6 +6,7 @@
 #include "telemetry/Telemetry.h"
 
 #include "ai/AIService.h"
+#include "ai/local/LocalEngine.h"
 
 #include "base/AppInfo.h"
 #include "settings/AppSettings.h"
@@ -138,8 +139,11 @@ bool AppDelegate::launch(const QStringList &arguments)
     m_sync = std::make_unique<SyncEngine>(m_store.get(), m_settings.get(),
                                           Keychain::create(), syncOptions);
     // The providers' keys live in the desktop keychain too, under a service of their own.
+    m_localAI = std::make_unique<LocalEngine>(m_settings.get());
+    AIService::Options aiOptions;
+    aiOptions.local = m_localAI.get();
     m_ai = std::make_unique<AIService>(m_settings.get(), m_store.get(), Keychain::create(),
-                                       AIService::Options {});
+                                       aiOptions);
     ScreenEnvironment environment;
     environment.store = m_store.get();
     environment.sync = m_sync.get();

@@ -15,6 +15,7 @@
 #include <optional>
 
 class AIService;
+class LocalEngine;
 class AppSettings;
 class CommandServer;
 class Dialogs;
@@ -118,6 +119,7 @@ private:
     std::optional<StoreLock> m_lock;
     std::unique_ptr<NoteStore> m_store;
     std::unique_ptr<SyncEngine> m_sync;
+    std::unique_ptr<LocalEngine> m_localAI; // the on-device engine the AI service uses
     std::unique_ptr<AIService> m_ai; // after the store and the settings it uses
     std::unique_ptr<HotKeyManager> m_hotKeys;
     std::unique_ptr<SingleInstance> m_instance;

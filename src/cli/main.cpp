@@ -2,6 +2,7 @@
 // through the same store, and takes the same lock; while the app runs, the note commands go
 // through the app instead (see runStoreCommand).
 #include "ai/AIService.h"
+#include "ai/local/LocalEngine.h"
 #include "base/AppInfo.h"
 #include "commands/NoteCommands.h"
 #include "settings/AppSettings.h"
@@ -116,6 +117,11 @@ AI (the same settings, keys and consent as the app; keys live in the desktop key
   without --yes it refuses. PROVIDER: anthropic, openai, deepseek, openrouter.
   SCRIVEL_ANTHROPIC_URL, SCRIVEL_OPENAI_URL, SCRIVEL_DEEPSEEK_URL, SCRIVEL_OPENROUTER_URL
   replace a provider's address (https, or http to 127.0.0.1/localhost only).
+  On this device (--engine local): text in images with tesseract; speech with the local
+  speech server (whisper.cpp or OpenAI-compatible) when one answers, else pocketsphinx
+  (US English); summaries with the local model server (Ollama or OpenAI-compatible).
+  SCRIVEL_LOCAL_SPEECH_URL and SCRIVEL_LOCAL_LLM_URL replace their addresses (this
+  computer only); the settings hold them and the model otherwise.
 
 Options:
   --notes DIR                 the notes folder (default: the app's setting, else
@@ -735,6 +741,9 @@ int openAISettings(const Arguments &args, AISettings &settings)
     run.setTranscriptionEngine(engineValue(user.transcriptionEngine()));
     run.setSpeechLanguage(speech.value_or(user.speechLanguage()));
     run.setAiAskBeforeSending(user.aiAskBeforeSending());
+    run.setLocalSpeechURL(user.localSpeechURL());
+    run.setLocalModelURL(user.localModelURL());
+    run.setLocalModel(user.localModel());
     return Ok;
 }
 
@@ -875,7 +884,12 @@ int runAI(QCoreApplication &app, const Arguments &args)
     AISettings settings;
     if (const int code = openAISettings(args, settings); code != Ok)
         return code;
+    // The jobs ask the servers themselves; a look in advance would only cost time.
+    LocalEngine::Options localOptions;
+    localOptions.probeAtStart = false;
+    LocalEngine local(settings.active(), localOptions);
     AIService::Options options;
+    options.local = &local;
 
     if (sub != u"summarize") {
         const QString file = args.positional.at(1);

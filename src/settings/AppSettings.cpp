@@ -32,6 +32,9 @@ const QString keyTranscriptionEngine = QStringLiteral("transcriptionEngine");
 const QString keySpeechLanguage = QStringLiteral("speechLanguage");
 const QString keyAiAskBeforeSending = QStringLiteral("aiAskBeforeSending");
 const QString keyServerURL = QStringLiteral("serverURL");
+const QString keyLocalSpeechURL = QStringLiteral("localSpeechURL");
+const QString keyLocalModelURL = QStringLiteral("localModelURL");
+const QString keyLocalModel = QStringLiteral("localModel");
 
 // An INI store gives every scalar back as text, so "wrong type" means text that does not spell
 // a value of the type. Values written by this process keep their QVariant type.
@@ -257,6 +260,13 @@ void AppSettings::load()
         m_speechLanguage = appLanguageFromRawValue(*raw);
     if (const auto on = asBool(s.value(keyAiAskBeforeSending)))
         m_aiAskBeforeSending = *on;
+    const auto localText = [&](const QString &key, QString &field) {
+        if (const auto raw = text(key); raw && !raw->trimmed().isEmpty())
+            field = raw->trimmed();
+    };
+    localText(keyLocalSpeechURL, m_localSpeechURL);
+    localText(keyLocalModelURL, m_localModelURL);
+    localText(keyLocalModel, m_localModel);
 }
 
 void AppSettings::write(const QString &key, const QVariant &value)
@@ -428,6 +438,42 @@ void AppSettings::setAiAskBeforeSending(bool on)
     m_aiAskBeforeSending = on;
     write(keyAiAskBeforeSending, on);
     emit aiAskBeforeSendingChanged(on);
+}
+
+bool AppSettings::setLocalText(QString &field, const QString &key, const QString &value,
+                               const char *fallback)
+{
+    const QString trimmed = value.trimmed();
+    const QString next = trimmed.isEmpty() ? QString::fromLatin1(fallback) : trimmed;
+    if (next == field)
+        return false;
+    field = next;
+    // The default is not written down, so that a later version's default applies.
+    if (trimmed.isEmpty()) {
+        m_store->remove(key);
+        m_store->sync();
+    } else {
+        write(key, next);
+    }
+    return true;
+}
+
+void AppSettings::setLocalSpeechURL(const QString &url)
+{
+    if (setLocalText(m_localSpeechURL, keyLocalSpeechURL, url, defaultLocalSpeechURL))
+        emit localSpeechURLChanged(m_localSpeechURL);
+}
+
+void AppSettings::setLocalModelURL(const QString &url)
+{
+    if (setLocalText(m_localModelURL, keyLocalModelURL, url, defaultLocalModelURL))
+        emit localModelURLChanged(m_localModelURL);
+}
+
+void AppSettings::setLocalModel(const QString &model)
+{
+    if (setLocalText(m_localModel, keyLocalModel, model, defaultLocalModel))
+        emit localModelChanged(m_localModel);
 }
 
 void AppSettings::setLaunchAtLogin(bool on)

@@ -22,7 +22,9 @@ class QSettings;
 /// "hotKey" (optionSpace), "notesFolder" (AppPaths::defaultNotesFolder()), "panelHeight" (520,
 /// clamped to 380…900), "language" (system), "aiProvider" (none), "aiModels" (a group of
 /// provider raw value → model name), "summaryEngine" and "transcriptionEngine" (local),
-/// "speechLanguage" (system), "aiAskBeforeSending" (true). `launchAtLogin` is not stored: it
+/// "speechLanguage" (system), "aiAskBeforeSending" (true), "localSpeechURL"
+/// (defaultLocalSpeechURL), "localModelURL" (defaultLocalModelURL), "localModel"
+/// (defaultLocalModel). `launchAtLogin` is not stored: it
 /// mirrors the login item.
 class AppSettings : public QObject
 {
@@ -46,6 +48,11 @@ class AppSettings : public QObject
                    speechLanguageChanged)
     Q_PROPERTY(bool aiAskBeforeSending READ aiAskBeforeSending WRITE setAiAskBeforeSending NOTIFY
                    aiAskBeforeSendingChanged)
+    Q_PROPERTY(QString localSpeechURL READ localSpeechURL WRITE setLocalSpeechURL NOTIFY
+                   localSpeechURLChanged)
+    Q_PROPERTY(QString localModelURL READ localModelURL WRITE setLocalModelURL NOTIFY
+                   localModelURLChanged)
+    Q_PROPERTY(QString localModel READ localModel WRITE setLocalModel NOTIFY localModelChanged)
     Q_PROPERTY(
         bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY launchAtLoginChanged)
     Q_PROPERTY(
@@ -60,6 +67,11 @@ public:
     static constexpr int defaultPanelHeight = 520;
     /// The server used when no development server is set.
     static constexpr const char *productionServerURL = "https://api.scrivelbar.app";
+    /// The on-device speech server (whisper.cpp's server listens here by default).
+    static constexpr const char *defaultLocalSpeechURL = "http://127.0.0.1:8080";
+    /// The on-device language model server (Ollama's port).
+    static constexpr const char *defaultLocalModelURL = "http://127.0.0.1:11434";
+    static constexpr const char *defaultLocalModel = "llama3.2";
 
     /// Production: the QSettings store of organisation and application "ScrivelBar", and the
     /// desktop's login item.
@@ -102,6 +114,12 @@ public:
     AIEngine transcriptionEngine() const { return m_transcriptionEngine; }
     AppLanguage speechLanguage() const { return m_speechLanguage; }
     bool aiAskBeforeSending() const { return m_aiAskBeforeSending; }
+    /// The address of the on-device speech server as the user wrote it (the engine checks it).
+    QString localSpeechURL() const { return m_localSpeechURL; }
+    /// The address of the on-device language model server as the user wrote it.
+    QString localModelURL() const { return m_localModelURL; }
+    /// The model the on-device language model server runs summaries with.
+    QString localModel() const { return m_localModel; }
     bool launchAtLogin() const { return m_launchAtLogin; }
     /// The message shown under the launch-at-login switch; empty when there is none.
     QString launchAtLoginProblem() const { return m_launchAtLoginProblem; }
@@ -132,6 +150,10 @@ public:
     void setTranscriptionEngine(AIEngine engine);
     void setSpeechLanguage(AppLanguage language);
     void setAiAskBeforeSending(bool on);
+    /// The three local-engine settings are trimmed; an empty value means the default.
+    void setLocalSpeechURL(const QString &url);
+    void setLocalModelURL(const QString &url);
+    void setLocalModel(const QString &model);
     /// Registers or unregisters the login item. On failure `launchAtLoginProblem` carries
     /// "account.launchAtLogin.failed" and the value goes back to the login item's real status.
     void setLaunchAtLogin(bool on);
@@ -156,6 +178,9 @@ signals:
     void transcriptionEngineChanged(AIEngine engine);
     void speechLanguageChanged(AppLanguage language);
     void aiAskBeforeSendingChanged(bool on);
+    void localSpeechURLChanged(const QString &url);
+    void localModelURLChanged(const QString &url);
+    void localModelChanged(const QString &model);
     void launchAtLoginChanged(bool on);
     void launchAtLoginProblemChanged(const QString &problem);
 
@@ -166,6 +191,8 @@ private:
     void write(const QString &key, const QVariant &value);
     void writeModels();
     void setLaunchAtLoginProblem(const QString &problem);
+    bool setLocalText(QString &field, const QString &key, const QString &value,
+                      const char *fallback);
 
     std::unique_ptr<QSettings> m_store;
     std::unique_ptr<LoginItem> m_loginItem;
@@ -186,6 +213,9 @@ private:
     AIEngine m_transcriptionEngine = AIEngine::Local;
     AppLanguage m_speechLanguage = AppLanguage::System;
     bool m_aiAskBeforeSending = true;
+    QString m_localSpeechURL = QString::fromLatin1(defaultLocalSpeechURL);
+    QString m_localModelURL = QString::fromLatin1(defaultLocalModelURL);
+    QString m_localModel = QString::fromLatin1(defaultLocalModel);
     bool m_launchAtLogin = false;
     QString m_launchAtLoginProblem;
 };

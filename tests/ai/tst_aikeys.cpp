@@ -241,12 +241,13 @@ private Q_SLOTS:
         QCOMPARE(failed.code, 8);
         QVERIFY(failed.err.contains(L("ai.error.http", 401, QStringLiteral("bad key"))));
 
-        // Local engines do not exist yet; DeepSeek does not transcribe.
+        // The on-device engine reads the file and says it is no image; DeepSeek does not
+        // transcribe.
         const QString file = m_folders.path(QStringLiteral("memo.m4a"));
         QVERIFY(TestSupport::writeFile(file, "audio"));
         const Run ocr = scrivel({ QStringLiteral("ai"), QStringLiteral("ocr"), file });
         QCOMPARE(ocr.code, 8);
-        QVERIFY(ocr.err.contains(L("ai.local.text.unsupported")));
+        QVERIFY(ocr.err.contains(L("ai.error.imageUnreadable")));
         const Run deepseek = scrivel({ QStringLiteral("ai"), QStringLiteral("transcribe"), file,
                                        QStringLiteral("--engine"), QStringLiteral("provider"),
                                        QStringLiteral("--provider"), QStringLiteral("deepseek"),

@@ -4,8 +4,11 @@
 #include "ScreenFixture.h"
 #include "RecordingBrowser.h"
 #include "ScriptedLocalAI.h"
+#include "TestHttpServer.h"
 
 #include "ai/AIService.h"
+#include "ai/local/LocalEndpoints.h"
+#include "ai/local/LocalEngine.h"
 #include "base/Localization.h"
 #include "ui/account/AISettingsSection.h"
 #include "ui/ai/AIConsent.h"
@@ -16,6 +19,8 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -605,6 +610,75 @@ private Q_SLOTS:
             QTest::keyClicks(model, QStringLiteral("my-model"));
             QCOMPARE(m_fx->settings->aiModel(AIProvider(provider)), QStringLiteral("my-model"));
         }
+    }
+
+    // The real on-device engine behind the section: it says why summaries cannot run and
+    // which engine runs each job, and the address fields refuse what is not this computer.
+    void localEngineSection_data()
+    {
+        QTest::addColumn<QJsonArray>("models");
+        QTest::addColumn<QString>("reasonKey"); // empty: no reason shown
+        QTest::newRow("model pulled") << QJsonArray { QJsonObject { { QStringLiteral("id"), QStringLiteral("llama3.2:latest") } } }
+                                      << "";
+        QTest::newRow("model missing") << QJsonArray { QJsonObject { { QStringLiteral("id"), QStringLiteral("mistral") } } }
+                                       << "ai.local.summary.notReady";
+    }
+
+    void localEngineSection()
+    {
+        QFETCH(QJsonArray, models);
+        QFETCH(QString, reasonKey);
+        TestSupport::TestHttpServer server;
+        QVERIFY(server.listen());
+        server.setHandler([models](const TestSupport::HttpRequest &request) {
+            if (request.path == u"/v1/models")
+                return TestSupport::HttpResponse::json({ { QStringLiteral("data"), models } });
+            return TestSupport::HttpResponse::text("whisper", 200);
+        });
+        m_fx->settings->setSummaryEngine(AIEngine::Local);
+        m_fx->settings->setTranscriptionEngine(AIEngine::Local);
+        m_fx->settings->setLocalModelURL(server.url());
+        m_fx->settings->setLocalSpeechURL(server.url());
+        LocalEngine engine(m_fx->settings.get());
+        AIService::Options options;
+        options.keychain = &m_fx->keychain;
+        options.browser = &m_browser;
+        options.local = &engine;
+        AIService ai(m_fx->settings.get(), m_fx->store.get(), options);
+        AISettingsSection section(m_fx->settings.get(), &ai, nullptr);
+        section.show();
+        auto *reason = section.findChild<QLabel *>(QStringLiteral("ai.summaries.reason"));
+        auto *engines = section.findChild<QLabel *>(QStringLiteral("ai.local.engines"));
+        QTRY_VERIFY(engines->text().contains(L("ai.local.engine.speechServer", server.url())));
+        QVERIFY(engines->text().contains(QStringLiteral("tesseract")));
+        QVERIFY(engines->text().contains(L("ai.local.engine.summary", QStringLiteral("llama3.2"), server.url())));
+        if (reasonKey.isEmpty())
+            QTRY_VERIFY(!reason->isVisible());
+        else
+            QTRY_COMPARE(reason->text(), L(reasonKey.toLatin1().constData()));
+
+        // An address elsewhere is kept as written but refused, in words, under the field.
+        auto *field = section.modelServerField();
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, QStringLiteral("http://192.168.0.7:11434"));
+        QCOMPARE(m_fx->settings->localModelURL(), server.url()); // not yet: still typing
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(m_fx->settings->localModelURL(), QStringLiteral("http://192.168.0.7:11434"));
+        auto *note = section.findChild<QLabel *>(QStringLiteral("ai.local.modelURL.note"));
+        QTRY_VERIFY(note->isVisible());
+        QCOMPARE(note->text(), L("ai.local.address.notLocal", QStringLiteral("http://192.168.0.7:11434")));
+        QTRY_COMPARE(reason->text(), note->text());
+
+        // The environment's address wins for the session: the field shows it and is off.
+        qputenv(LocalEndpoints::speechVariable, "http://127.0.0.1:9");
+        m_fx->settings->setLocalSpeechURL(QStringLiteral("http://localhost:8081"));
+        QTRY_VERIFY(!section.speechServerField()->isEnabled());
+        QCOMPARE(section.speechServerField()->text(), QStringLiteral("http://127.0.0.1:9"));
+        QCOMPARE(section.findChild<QLabel *>(QStringLiteral("ai.local.speechURL.note"))->text(),
+                 L("ai.local.environment", QString::fromLatin1(LocalEndpoints::speechVariable)));
+        QTRY_VERIFY(engines->text().contains(L("ai.local.engine.speechClassic")));
+        qunsetenv(LocalEndpoints::speechVariable);
     }
 };
 

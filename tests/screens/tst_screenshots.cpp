@@ -7,6 +7,7 @@
 #include "media/Thumbnails.h"
 #include "telemetry/Telemetry.h"
 #include "ai/AIService.h"
+#include "ai/local/LocalEngine.h"
 #include "ui/account/AISettingsSection.h"
 #include "ScriptedHotKeys.h"
 #include "platform/HotKeyManager.h"
@@ -31,6 +32,7 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -434,6 +436,11 @@ private Q_SLOTS:
         f.keychain.set(AIService::keychainService(), QStringLiteral("openai"), QStringLiteral("sk-x"));
         AIService::Options options;
         options.keychain = &f.keychain;
+        // The real on-device engine, with its default addresses (where nothing runs here).
+        LocalEngine local(f.settings.get());
+        QSignalSpy looked(&local, &LocalEngine::statusRefreshed);
+        QVERIFY(looked.wait(5000));
+        options.local = &local;
         AIService ai(f.settings.get(), f.store.get(), options);
         QTRY_VERIFY(!ai.isLoadingKeys());
         const QString id = f.store

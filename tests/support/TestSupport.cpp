@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTcpServer>
 
 namespace TestSupport {
 
@@ -38,6 +39,15 @@ void initTestEnvironment()
         qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
     }
     Localization::setLanguage(AppLanguage::En);
+}
+
+QString unusedAddress()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return QStringLiteral("http://127.0.0.1:%1").arg(port);
 }
 
 } // namespace TestSupport

@@ -31,4 +31,7 @@ bool writeFile(const QString &path, const QByteArray &data);
 /// XDG_RUNTIME_DIR, and the English interface language.
 void initTestEnvironment();
 
+/// "http://127.0.0.1:<port>" for a port where nothing listens (it was free a moment ago).
+QString unusedAddress();
+
 } // namespace TestSupport

@@ -2,6 +2,7 @@
 
 #include "ai/AIService.h"
 #include "ai/ProviderClient.h"
+#include "ai/local/LocalEndpoints.h"
 #include "base/Localization.h"
 #include "settings/AppSettings.h"
 #include "ui/account/AccountControls.h"
@@ -76,6 +77,45 @@ AISettingsSection::AISettingsSection(AppSettings *settings, AIService *ai, QWidg
         m_speechLanguage->addItem(entry.endonym ? QString::fromUtf8(entry.endonym) : QString(),
                                   int(entry.language));
     column()->addLayout(pickerRow(this, [] { return L("ai.speechLanguage"); }, m_speechLanguage));
+
+    // The on-device servers: where they listen, and which model writes summaries. Each group
+    // shows only while its job runs on this computer.
+    const auto group = [this](const char *name) {
+        auto *box = new QWidget(this);
+        box->setObjectName(QString::fromLatin1(name));
+        auto *layout = new QVBoxLayout(box);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(8);
+        column()->addWidget(box);
+        return box;
+    };
+    const auto addField = [this](QWidget *box, const char *name, std::function<QString()> text,
+                                 QLabel **note) {
+        auto *field = new QLineEdit(box);
+        field->setObjectName(QString::fromLatin1(name));
+        field->setMinimumWidth(190);
+        auto *layout = static_cast<QVBoxLayout *>(box->layout());
+        layout->addLayout(pickerRow(box, std::move(text), field));
+        if (note) {
+            *note = label(box, {}, true);
+            (*note)->setObjectName(QString::fromLatin1(name) + QStringLiteral(".note"));
+            (*note)->setWordWrap(true);
+            layout->addWidget(*note);
+        }
+        return field;
+    };
+    m_speechGroup = group("ai.local.speechGroup");
+    m_speechURL = addField(m_speechGroup, "ai.local.speechURL",
+                           [] { return L("ai.local.speechURL"); }, &m_speechURLNote);
+    m_modelGroup = group("ai.local.modelGroup");
+    m_modelURL = addField(m_modelGroup, "ai.local.modelURL", [] { return L("ai.local.modelURL"); },
+                          &m_modelURLNote);
+    m_localModel = addField(m_modelGroup, "ai.local.model", [] { return L("ai.local.model"); },
+                            nullptr);
+    m_localEngines = label(this, {}, true);
+    m_localEngines->setObjectName(QStringLiteral("ai.local.engines"));
+    m_localEngines->setWordWrap(true);
+    column()->addWidget(m_localEngines);
     column()->addWidget(label(this, [] { return L("ai.local.hint"); }, true));
     auto *divider = new QFrame(this);
     divider->setFixedHeight(1);
@@ -185,6 +225,20 @@ AISettingsSection::AISettingsSection(AppSettings *settings, AIService *ai, QWidg
         if (m_settings)
             m_settings->setAiModel(m_settings->aiProvider(), text);
     });
+    // Written when the user is done with a field: every keystroke would be a new address
+    // for the engine to look at.
+    connect(m_speechURL, &QLineEdit::editingFinished, this, [this] {
+        if (m_settings)
+            m_settings->setLocalSpeechURL(m_speechURL->text());
+    });
+    connect(m_modelURL, &QLineEdit::editingFinished, this, [this] {
+        if (m_settings)
+            m_settings->setLocalModelURL(m_modelURL->text());
+    });
+    connect(m_localModel, &QLineEdit::editingFinished, this, [this] {
+        if (m_settings)
+            m_settings->setLocalModel(m_localModel->text());
+    });
     connect(m_ask, &QAbstractButton::toggled, this, [this](bool on) {
         if (m_settings)
             m_settings->setAiAskBeforeSending(on);
@@ -199,12 +253,21 @@ AISettingsSection::AISettingsSection(AppSettings *settings, AIService *ai, QWidg
                 &AISettingsSection::scheduleRefresh);
         connect(m_settings, &AppSettings::aiAskBeforeSendingChanged, this,
                 &AISettingsSection::scheduleRefresh);
+        connect(m_settings, &AppSettings::localSpeechURLChanged, this,
+                &AISettingsSection::scheduleRefresh);
+        connect(m_settings, &AppSettings::localModelURLChanged, this,
+                &AISettingsSection::scheduleRefresh);
+        connect(m_settings, &AppSettings::localModelChanged, this,
+                &AISettingsSection::scheduleRefresh);
     }
     if (m_ai) {
         connect(m_ai, &AIService::storedKeysChanged, this, &AISettingsSection::scheduleRefresh);
         connect(m_ai, &AIService::connectingChanged, this, &AISettingsSection::scheduleRefresh);
         connect(m_ai, &AIService::keyProblemChanged, this, &AISettingsSection::scheduleRefresh);
         connect(m_ai, &AIService::keysLoaded, this, &AISettingsSection::scheduleRefresh);
+        connect(m_ai, &AIService::localStatusChanged, this, &AISettingsSection::scheduleRefresh);
+        // Local servers come and go: look again whenever the settings are opened.
+        m_ai->refreshLocalStatus();
     }
     finishBuilding();
 }
@@ -304,6 +367,12 @@ void AISettingsSection::translate()
     ScreenStyle::describe(m_speechLanguage, L("ai.speechLanguage"));
     ScreenStyle::describe(m_provider, L("ai.provider"));
     ScreenStyle::describe(m_model, L("ai.model"));
+    ScreenStyle::describe(m_speechURL, L("ai.local.speechURL"));
+    ScreenStyle::describe(m_modelURL, L("ai.local.modelURL"));
+    ScreenStyle::describe(m_localModel, L("ai.local.model"));
+    m_speechURL->setPlaceholderText(QString::fromLatin1(AppSettings::defaultLocalSpeechURL));
+    m_modelURL->setPlaceholderText(QString::fromLatin1(AppSettings::defaultLocalModelURL));
+    m_localModel->setPlaceholderText(QString::fromLatin1(AppSettings::defaultLocalModel));
     m_keyField->setPlaceholderText(L("ai.key.placeholder"));
     ScreenStyle::describe(m_keyField, L("ai.key.placeholder"));
 }
@@ -340,6 +409,7 @@ void AISettingsSection::render()
     m_summaryReason->setVisible(reason.has_value() && !reason->isEmpty());
     m_openaiOnly->setVisible(m_settings->transcriptionEngine() == AIEngine::Provider
                              && provider != AIProvider::OpenAI);
+    renderLocal();
 
     m_details->setVisible(provider != AIProvider::None);
     // Without the service there is no keychain to put a key in: no key controls at all.
@@ -373,4 +443,47 @@ void AISettingsSection::render()
     const QString problem = m_ai ? m_ai->keyProblem() : QString();
     m_keyProblem->setText(problem);
     m_keyProblem->setVisible(!problem.isEmpty());
+}
+
+void AISettingsSection::renderLocal()
+{
+    const auto showField = [this](QLineEdit *field, QLabel *note, const QString &stored,
+                                  const LocalEndpoints::Endpoint &endpoint, const char *variable) {
+        // The environment's address wins for this run; the field says so instead of
+        // pretending that editing it would change anything now.
+        field->setEnabled(!endpoint.fromEnvironment);
+        const QString shown = endpoint.fromEnvironment ? endpoint.written : stored;
+        if (field->text() != shown && !field->hasFocus())
+            field->setText(shown);
+        QString text;
+        if (!endpoint.problem.isEmpty())
+            text = endpoint.problem;
+        else if (endpoint.fromEnvironment)
+            text = L("ai.local.environment", QString::fromLatin1(variable));
+        note->setText(text);
+        note->setVisible(!text.isEmpty());
+        setTextColor(note, endpoint.problem.isEmpty() ? ScreenStyle::secondary(palette())
+                                                      : ScreenStyle::orange(palette()));
+    };
+    showField(m_speechURL, m_speechURLNote, m_settings->localSpeechURL(),
+              LocalEndpoints::speechServer(*m_settings), LocalEndpoints::speechVariable);
+    showField(m_modelURL, m_modelURLNote, m_settings->localModelURL(),
+              LocalEndpoints::modelServer(*m_settings), LocalEndpoints::modelVariable);
+    if (m_localModel->text() != m_settings->localModel() && !m_localModel->hasFocus())
+        m_localModel->setText(m_settings->localModel());
+    m_speechGroup->setVisible(m_settings->transcriptionEngine() == AIEngine::Local);
+    m_modelGroup->setVisible(m_settings->summaryEngine() == AIEngine::Local);
+
+    // Which engine runs each job that stays on this computer with the current choices.
+    QStringList engines;
+    if (m_ai) {
+        engines.append(m_ai->localEngineFor(AIService::Action::Kind::ExtractText));
+        if (m_settings->transcriptionEngine() == AIEngine::Local)
+            engines.append(m_ai->localEngineFor(AIService::Action::Kind::Transcribe));
+        if (m_settings->summaryEngine() == AIEngine::Local)
+            engines.append(m_ai->localEngineFor(AIService::Action::Kind::Summarize));
+    }
+    engines.removeAll(QString());
+    m_localEngines->setText(engines.join(u'\n'));
+    m_localEngines->setVisible(!engines.isEmpty());
 }

@@ -15,8 +15,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-/// The AI block of the account screen: where summaries and transcripts are made, the speech
-/// language, the cloud provider, its key (typed, or for OpenRouter fetched through the
+/// The AI block of the account screen: where summaries and transcripts are made (and which
+/// on-device engine runs each job), the speech language, the local servers' addresses and
+/// model, the cloud provider, its key (typed, or for OpenRouter fetched through the
 /// browser), its model and whether to ask before sending. A stored key is never shown back:
 /// the section only says that one is saved. Holds only the half-typed key and the last
 /// OpenRouter connect failure.
@@ -43,6 +44,9 @@ public:
     QPushButton *saveButton() const { return m_save; }
     QPushButton *removeButton() const { return m_remove; }
     QPushButton *connectButton() const { return m_connect; }
+    QLineEdit *speechServerField() const { return m_speechURL; }
+    QLineEdit *modelServerField() const { return m_modelURL; }
+    QLineEdit *localModelField() const { return m_localModel; }
 
 protected:
     void render() override;
@@ -50,6 +54,7 @@ protected:
     void restyle() override;
 
 private:
+    void renderLocal();
     static QCoro::Task<> runSave(QPointer<AISettingsSection> self, QString draft);
     static QCoro::Task<> runRemove(QPointer<AISettingsSection> self);
     static QCoro::Task<> runConnect(QPointer<AISettingsSection> self);
@@ -81,4 +86,12 @@ private:
     QAbstractButton *m_ask = nullptr;
     QLabel *m_providerHint = nullptr;
     QLabel *m_keyProblem = nullptr;
+    QLabel *m_localEngines = nullptr;
+    QWidget *m_speechGroup = nullptr;
+    QWidget *m_modelGroup = nullptr;
+    QLineEdit *m_speechURL = nullptr;
+    QLabel *m_speechURLNote = nullptr;
+    QLineEdit *m_modelURL = nullptr;
+    QLabel *m_modelURLNote = nullptr;
+    QLineEdit *m_localModel = nullptr;
 };
