@@ -358,10 +358,11 @@ std::expected<void, QString> Storage::migrate()
                                    [this](QSqlDatabase &db) -> Stored<int> {
         if (!lockMigrations(db))
             return std::unexpected(dbError(QStringLiteral("migration lock"), db.lastError()));
-        Sql create(db, QStringLiteral("CREATE TABLE IF NOT EXISTS schema_migrations "
-                                      "(version INTEGER PRIMARY KEY, applied_at DOUBLE PRECISION)"));
-        if (!create.run())
-            return std::unexpected(create.failure(QStringLiteral("schema_migrations")));
+        // Schema statements run unprepared: PostgreSQL prepares only queries and changes.
+        QSqlQuery create(db);
+        if (!create.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_migrations "
+                                        "(version INTEGER PRIMARY KEY, applied_at DOUBLE PRECISION)")))
+            return std::unexpected(dbError(QStringLiteral("schema_migrations"), create.lastError()));
         Sql current(db, QStringLiteral("SELECT COALESCE(MAX(version), 0) FROM schema_migrations"));
         if (!current.run() || !current.next())
             return std::unexpected(current.failure(QStringLiteral("schema version")));
@@ -373,9 +374,9 @@ std::expected<void, QString> Storage::migrate()
                     .arg(version).arg(steps.size()) });
         for (int v = version + 1; v <= steps.size(); ++v) {
             for (const QString &statement : steps.at(v - 1)) {
-                Sql step(db, statement);
-                if (!step.run())
-                    return std::unexpected(step.failure(QStringLiteral("migration %1").arg(v)));
+                QSqlQuery step(db);
+                if (!step.exec(statement))
+                    return std::unexpected(dbError(QStringLiteral("migration %1").arg(v), step.lastError()));
             }
             Sql mark(db, QStringLiteral("INSERT INTO schema_migrations (version, applied_at) VALUES (?, ?)"));
             if (!mark.run(v, double(QDateTime::currentMSecsSinceEpoch())))
@@ -636,11 +637,23 @@ Stored<SyncResponse> Storage::sync(const QString &accountId, const SyncRequest &
                 stored = noteFrom(load, 0);
             if (stored && sameContent(*stored, change)) {
                 answer.accepted.append(change.id); // a repeated push: nothing changes
+                answered.insert(change.id);
                 continue;
             }
-            // Newer wins; on equal times the stored one stays and the sender keeps its own
-            // text as a conflict copy, so neither side is lost.
+            // Newer wins. On equal times the stored text stays, one millisecond later: a
+            // client takes a remote note only when it is newer than its own, so only then does
+            // the sender keep its text as a conflict copy and adopt the stored one, and other
+            // devices still holding the stored text see nothing new to them. Neither side is
+            // lost and every device converges.
             if (stored && !(change.updatedAt > stored->updatedAt)) {
+                if (change.updatedAt == stored->updatedAt) {
+                    stored->updatedAt += 1.0;
+                    ++seq;
+                    Sql nudge(db, QStringLiteral("UPDATE notes SET updated_at = ?, seq = ? "
+                                                 "WHERE account_id = ? AND id = ?"));
+                    if (!nudge.run(stored->updatedAt, seq, accountId, change.id))
+                        return std::unexpected(nudge.failure(QStringLiteral("note write")));
+                }
                 answer.rejected.append(*stored);
                 answered.insert(change.id);
                 continue;

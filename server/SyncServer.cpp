@@ -293,6 +293,9 @@ SyncServer::SyncServer(ServerConfig config, std::unique_ptr<Storage> storage)
 {
     const int threads = m_config.threads;
     m_http->new_task_queue = [threads] { return new httplib::ThreadPool(size_t(threads)); };
+    // Answers go out as soon as they are written: without this, Nagle's algorithm holds the
+    // body behind the head until the client's delayed acknowledgement (tens of ms each).
+    m_http->set_tcp_nodelay(true);
     m_http->set_keep_alive_max_count(1000);
     m_http->set_keep_alive_timeout(5);
     m_http->set_read_timeout(30);
