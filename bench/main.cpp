@@ -1,5 +1,6 @@
 // scrivelbar-bench: builds a synthetic notes folder and prints one JSON object of timings and
 // memory figures, each beside the physical floor measured in the same run.
+#include "ServerLoadBench.h"
 #include "store/IndexFile.h"
 #include "store/NoteStore.h"
 #include "ui/list/NoteListView.h"
@@ -241,7 +242,10 @@ int main(int argc, char *argv[])
           QStringLiteral(
               "Build the synthetic folders in DIR and keep them (default: a temporary folder)."),
           QStringLiteral("DIR") });
+    parser.addOption({ QStringLiteral("server-load"), QStringLiteral("Only the sync server's load figures.") });
     parser.process(app);
+    if (parser.isSet(QStringLiteral("server-load")))
+        return std::fputs(QJsonDocument(ServerLoadBench::run()).toJson().constData(), stdout) < 0;
     bool ok = false;
     const int count = parser.value(QStringLiteral("notes")).toInt(&ok);
     if (!ok || count < 1) {

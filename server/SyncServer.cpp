@@ -19,6 +19,8 @@
 #include <chrono>
 #include <cstdio>
 
+#include <sys/socket.h>
+
 namespace {
 
 using httplib::Request;
@@ -296,6 +298,12 @@ SyncServer::SyncServer(ServerConfig config, std::unique_ptr<Storage> storage)
     // Answers go out as soon as they are written: without this, Nagle's algorithm holds the
     // body behind the head until the client's delayed acknowledgement (tens of ms each).
     m_http->set_tcp_nodelay(true);
+    // The library listens with a backlog of 5, which drops the connections of a burst of
+    // clients (they retry a second later). Remember the socket to listen again with room.
+    m_http->set_socket_options([this](int socket) {
+        httplib::default_socket_options(socket);
+        m_listenSocket = socket;
+    });
     m_http->set_keep_alive_max_count(1000);
     m_http->set_keep_alive_timeout(5);
     m_http->set_read_timeout(30);
@@ -330,6 +338,8 @@ std::expected<quint16, QString> SyncServer::bind()
                                        .arg(m_config.listenHost).arg(m_config.listenPort));
         m_port = m_config.listenPort;
     }
+    if (m_listenSocket >= 0)
+        ::listen(m_listenSocket, 1024);
     if (m_config.publicUrl.isEmpty() && m_config.listenPort == 0)
         m_config.publicUrl = address();
     return m_port;

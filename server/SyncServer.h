@@ -49,5 +49,6 @@ private:
     RateLimiter m_accountLimits;
     RateLimiter m_addressLimits;
     quint16 m_port = 0;
+    int m_listenSocket = -1;
     std::thread m_thread;
 };
