@@ -5,6 +5,7 @@
 #include "platform/Keychain.h"
 
 #include <QDir>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -135,6 +136,15 @@ QString Postgres::newDatabase()
     }
     QSqlDatabase::removeDatabase(QStringLiteral("fixture-admin"));
     return base + name;
+}
+
+QByteArray idToken(const QJsonObject &claims)
+{
+    const auto part = [](const QByteArray &raw) {
+        return raw.toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals);
+    };
+    return part(R"({"alg":"RS256"})") + '.' + part(QJsonDocument(claims).toJson(QJsonDocument::Compact))
+        + '.' + part("signature");
 }
 
 ServerConfig config(const QString &engine, const QString &dataDir)

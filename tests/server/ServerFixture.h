@@ -11,6 +11,7 @@
 #include "store/NoteStore.h"
 #include "sync/SyncEngine.h"
 
+#include <QJsonObject>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -45,6 +46,10 @@ private:
     bool m_asPostgresUser = false;
     int m_databases = 0;
 };
+
+/// An ID token as a token endpoint hands it out, with these claims (the signature is not
+/// checked: the token comes straight from the endpoint over TLS).
+QByteArray idToken(const QJsonObject &claims);
 
 /// The configuration of a test server: port 0, a few workers, the given engine.
 ServerConfig config(const QString &engine, const QString &dataDir);

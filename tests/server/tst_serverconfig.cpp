@@ -1,8 +1,14 @@
-// The server's configuration: file, environment, their order and the starter file.
+// The server's configuration (file, environment, their order, the starter file) and the
+// checks of a Google ID token.
+#include "GoogleAuth.h"
+#include "ServerFixture.h"
 #include "ServerConfig.h"
 
 #include "TestSupport.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -88,6 +94,49 @@ private Q_SLOTS:
         QCOMPARE(config->mediaMaxFile, defaults.mediaMaxFile);
         QCOMPARE(config->telemetry, defaults.telemetry);
         QVERIFY(text.contains(QStringLiteral("SCRIVEL_SERVER_DATABASE")));
+    }
+
+    void idTokenChecks_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("error"); // empty: accepted
+        QTest::newRow("good") << "" << "";
+        QTest::newRow("issuer without scheme") << "iss=accounts.google.com" << "";
+        QTest::newRow("audience in a list") << "aud=[client-1]" << "";
+        QTest::newRow("another client") << "aud=client-2" << "another client";
+        QTest::newRow("another issuer") << "iss=https://evil.example" << "another issuer";
+        QTest::newRow("expired") << "exp=past" << "expired";
+        QTest::newRow("unverified e-mail") << "email_verified=false" << "not verified";
+        QTest::newRow("no subject") << "sub=" << "no subject";
+    }
+
+    void idTokenChecks()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, error);
+        const double now = 1.8e12;
+        QJsonObject claims { { QStringLiteral("iss"), QStringLiteral("https://accounts.google.com") },
+                             { QStringLiteral("aud"), QStringLiteral("client-1") },
+                             { QStringLiteral("sub"), QStringLiteral("g-1") },
+                             { QStringLiteral("email"), QStringLiteral("a@example.com") },
+                             { QStringLiteral("email_verified"), true },
+                             { QStringLiteral("exp"), now / 1000 + 60 } };
+        const QString key = change.section(u'=', 0, 0);
+        const QString value = change.section(u'=', 1);
+        if (key == u"aud" && value.startsWith(u'['))
+            claims.insert(key, QJsonArray { value.mid(1, value.size() - 2) });
+        else if (key == u"exp")
+            claims.insert(key, now / 1000 - 1);
+        else if (key == u"email_verified")
+            claims.insert(key, false);
+        else if (!key.isEmpty())
+            claims.insert(key, value);
+        const auto identity = identityFromIdToken(ServerFixture::idToken(claims), QStringLiteral("client-1"),
+                                                  QStringLiteral("https://accounts.google.com"), now);
+        if (error.isEmpty())
+            QVERIFY2(identity, qPrintable(identity ? QString() : identity.error()));
+        else
+            QVERIFY2(!identity && identity.error().contains(error), qPrintable(identity ? QStringLiteral("accepted") : identity.error()));
     }
 
     void sizes_data()
