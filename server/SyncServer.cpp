@@ -119,25 +119,19 @@ void sendFile(Response &res, const QString &path, const char *type)
                              });
 }
 
-const char *imageType(const QString &filename)
+// The media type a shared page's file is served as (anything else is a download).
+const char *mediaType(const QString &filename)
 {
+    static const std::pair<const char *, const char *> types[] = {
+        { "png", "image/png" },   { "jpg", "image/jpeg" }, { "jpeg", "image/jpeg" },
+        { "gif", "image/gif" },   { "webp", "image/webp" }, { "heic", "image/heic" },
+        { "m4a", "audio/mp4" },   { "aac", "audio/mp4" },  { "mp3", "audio/mpeg" },
+        { "wav", "audio/wav" },
+    };
     const QString ext = QFileInfo(filename).suffix().toLower();
-    if (ext == u"png")
-        return "image/png";
-    if (ext == u"jpg" || ext == u"jpeg")
-        return "image/jpeg";
-    if (ext == u"gif")
-        return "image/gif";
-    if (ext == u"webp")
-        return "image/webp";
-    if (ext == u"heic")
-        return "image/heic";
-    if (ext == u"m4a" || ext == u"aac")
-        return "audio/mp4";
-    if (ext == u"mp3")
-        return "audio/mpeg";
-    if (ext == u"wav")
-        return "audio/wav";
+    for (const auto &[suffix, type] : types)
+        if (ext == QLatin1String(suffix))
+            return type;
     return "application/octet-stream";
 }
 
@@ -780,7 +774,7 @@ void SyncServer::routes()
             return fail(res, 404, QStringLiteral("no such file"));
         res.set_header("X-Content-Type-Options", "nosniff");
         res.set_header("Content-Security-Policy", "default-src 'none'; sandbox");
-        sendFile(res, ctx->mediaPath(share.accountId, share.noteId, filename), imageType(filename));
+        sendFile(res, ctx->mediaPath(share.accountId, share.noteId, filename), mediaType(filename));
     });
 
     http.Get("/dashboard/open", [ctx](const Request &req, Response &res) {

@@ -240,6 +240,18 @@ private Q_SLOTS:
         QCOMPARE(usage->usedBytes, 1500);
         QCOMPARE(usage->quotaBytes, 10000);
         QCOMPARE(usage->maxFileBytes, 4096);
+        // The public page shows the picture, served from the link's own address.
+        const auto link = a.await(a.engine().publicLink(note->id));
+        QVERIFY(link);
+        const Reply page = call(url(), "GET", link->path().toStdString());
+        const QString image = link->path() + QStringLiteral("/media/") + attachment.filename;
+        QVERIFY2(page.body.contains(("<img src=\"" + image + "\"").toUtf8()), page.body.constData());
+        const Reply file = call(url(), "GET", image.toStdString());
+        QCOMPARE(file.status, 200);
+        QCOMPARE(file.body, QByteArray(1500, 'p'));
+        QCOMPARE(file.header("Content-Type"), QStringLiteral("image/png"));
+        // A file of the note that its text does not show is not served through the link.
+        QCOMPARE(call(url(), "GET", (link->path() + QStringLiteral("/media/other.png")).toStdString()).status, 404);
         // Nothing more is wanted once the server has the file.
         QVERIFY(decodeSync(call(url(), "POST", "/v1/sync", session.token, syncBody(0, {}))).mediaWanted->isEmpty());
     }
