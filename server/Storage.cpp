@@ -202,8 +202,12 @@ Stored<T> inTransaction(std::expected<QSqlDatabase, QString> opened, Begin begin
     if (!opened)
         return std::unexpected(StorageError { StorageError::Kind::Database, opened.error() });
     QSqlDatabase db = *opened;
-    if (!begin(db))
-        return std::unexpected(dbError(QStringLiteral("begin"), db.lastError()));
+    if (!begin(db)) {
+        const StorageError error = dbError(QStringLiteral("begin"), db.lastError());
+        // A connection the database dropped (a restart): the next call opens a new one.
+        db.close();
+        return std::unexpected(error);
+    }
     Stored<T> result = body(db);
     if (!result) {
         QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
