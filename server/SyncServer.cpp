@@ -48,6 +48,12 @@ void sendJson(Response &res, const QJsonObject &object, int status = 200)
                     "application/json");
 }
 
+// The answer of an operation that returns nothing (the client ignores the body).
+void sendOk(Response &res)
+{
+    sendJson(res, QJsonObject { { QStringLiteral("ok"), true } });
+}
+
 void fail(Response &res, int status, const QString &message)
 {
     sendJson(res, QJsonObject { { QStringLiteral("error"), message } }, status);
@@ -488,7 +494,7 @@ void SyncServer::routes()
         const QString token = q(req.get_header_value("Authorization")).mid(7).trimmed();
         if (auto done = ctx->storage().deleteSession(token); !done)
             return ctx->storageFailed(res, done.error());
-        sendJson(res, QJsonObject { { QStringLiteral("ok"), true } });
+        sendOk(res);
     });
 
     http.Post("/v1/auth/delete-account", [ctx](const Request &req, Response &res) {
@@ -498,7 +504,7 @@ void SyncServer::routes()
         if (auto done = ctx->storage().deleteAccount(account->id); !done)
             return ctx->storageFailed(res, done.error());
         ctx->removeAccountFiles(account->id);
-        sendJson(res, QJsonObject { { QStringLiteral("ok"), true } });
+        sendOk(res);
     });
 
     // ---- sync -----------------------------------------------------------------------------
@@ -570,7 +576,7 @@ void SyncServer::routes()
         // Another account's token looks exactly like one that never existed.
         if (!*revoked)
             return fail(res, 404, QStringLiteral("no such link"));
-        sendJson(res, QJsonObject { { QStringLiteral("ok"), true } });
+        sendOk(res);
     });
 
     // ---- telemetry and feedback -----------------------------------------------------------
@@ -588,7 +594,7 @@ void SyncServer::routes()
             if (auto done = ctx->storage().addTelemetry(account->id, QByteArray::fromStdString(req.body), nowMs()); !done)
                 return ctx->storageFailed(res, done.error());
         }
-        sendJson(res, QJsonObject { { QStringLiteral("ok"), true } });
+        sendOk(res);
     });
 
     http.Post("/v1/telemetry/choice", [ctx](const Request &req, Response &res) {
@@ -644,7 +650,7 @@ void SyncServer::routes()
             QDir(folder).removeRecursively();
             return ctx->storageFailed(res, done.error());
         }
-        sendJson(res, QJsonObject { { QStringLiteral("ok"), true } });
+        sendOk(res);
     });
 
     // ---- media ----------------------------------------------------------------------------
@@ -705,7 +711,7 @@ void SyncServer::routes()
         QFile::remove(temporary);
         if (!added)
             return ctx->storageFailed(res, added.error());
-        sendJson(res, QJsonObject { { QStringLiteral("ok"), true } });
+        sendOk(res);
     });
 
     http.Get(R"(/v1/media/([^/]+)/([^/]+))", [ctx](const Request &req, Response &res) {
