@@ -1,6 +1,7 @@
 // scrivelbar-bench: builds a synthetic notes folder and prints one JSON object of timings and
 // memory figures, each beside the physical floor measured in the same run.
 #include "LocalAIBench.h"
+#include "ServerLoadBench.h"
 #include "store/IndexFile.h"
 #include "store/NoteStore.h"
 #include "ui/list/NoteListView.h"
@@ -471,7 +472,10 @@ int main(int argc, char *argv[])
                        QStringLiteral("PATH"),
                        QCoreApplication::applicationDirPath() + QStringLiteral("/../src/scrivelbar") });
     parser.addOption({ QStringLiteral("local-ai"), QStringLiteral("Measure only the on-device AI engine.") });
+    parser.addOption({ QStringLiteral("server-load"), QStringLiteral("Only the sync server's load figures.") });
     parser.process(app);
+    if (parser.isSet(QStringLiteral("server-load")))
+        return std::fputs(QJsonDocument(ServerLoadBench::run()).toJson().constData(), stdout) < 0;
     if (parser.isSet(QStringLiteral("local-ai"))) {
         std::fputs(QJsonDocument(runLocalAIBench()).toJson().constData(), stdout);
         return 0;

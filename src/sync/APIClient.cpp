@@ -299,28 +299,19 @@ QCoro::Task<APIResult<TelemetryState>> APIClient::setTelemetryChoice(bool enable
 
 QCoro::Task<APIResult<SyncResponse>> APIClient::sync(qint64 cursor, QList<WireNote> changes)
 {
-    QJsonArray list;
-    for (const WireNote &note : changes)
-        list.append(note.toJson());
-    const QJsonObject body { { QStringLiteral("cursor"), cursor },
-                             { QStringLiteral("changes"), list } };
+    const SyncRequest body { cursor, std::move(changes) };
     co_return co_await requestRecord<SyncResponse>(
-        QByteArrayLiteral("POST"), QStringLiteral("/v1/sync"), true, jsonBytes(body));
+        QByteArrayLiteral("POST"), QStringLiteral("/v1/sync"), true, jsonBytes(body.toJson()));
 }
 
 QCoro::Task<APIResult<AuthResponse>> APIClient::googleSignIn(QString code, QString redirectUri,
                                                              QString codeVerifier, QString device,
                                                              bool acceptedTerms)
 {
-    const QJsonObject body {
-        { QStringLiteral("code"), code },
-        { QStringLiteral("redirectUri"), redirectUri },
-        { QStringLiteral("codeVerifier"), codeVerifier },
-        { QStringLiteral("device"), device },
-        { QStringLiteral("acceptedTerms"), acceptedTerms },
-    };
-    co_return co_await requestRecord<AuthResponse>(
-        QByteArrayLiteral("POST"), QStringLiteral("/v1/auth/google"), false, jsonBytes(body));
+    const GoogleSignInRequest body { code, redirectUri, codeVerifier, device, acceptedTerms };
+    co_return co_await requestRecord<AuthResponse>(QByteArrayLiteral("POST"),
+                                                   QStringLiteral("/v1/auth/google"), false,
+                                                   jsonBytes(body.toJson()));
 }
 
 QCoro::Task<APIResult<QUrl>> APIClient::dashboardLink()

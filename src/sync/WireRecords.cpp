@@ -466,3 +466,127 @@ Decoded<TelemetryState> TelemetryState::fromJson(const QJsonValue &value, const 
     state.enabled = r.boolean("enabled");
     return finish(r, state);
 }
+
+// ---- encoding the answers (the server's side of the same records) ---------------------------
+
+QJsonObject MediaRef::toJson() const
+{
+    return QJsonObject { { QStringLiteral("noteId"), noteId },
+                         { QStringLiteral("filename"), filename } };
+}
+
+namespace {
+QJsonArray noteArray(const QList<WireNote> &notes)
+{
+    QJsonArray list;
+    for (const WireNote &note : notes)
+        list.append(note.toJson());
+    return list;
+}
+} // namespace
+
+QJsonObject SyncResponse::toJson() const
+{
+    QJsonObject object {
+        { QStringLiteral("cursor"), cursor },
+        { QStringLiteral("hasMore"), hasMore },
+        { QStringLiteral("serverTime"), serverTime },
+        { QStringLiteral("notes"), noteArray(notes) },
+        { QStringLiteral("accepted"), QJsonArray::fromStringList(accepted) },
+        { QStringLiteral("rejected"), noteArray(rejected) },
+    };
+    if (mediaWanted) {
+        QJsonArray wanted;
+        for (const MediaRef &ref : *mediaWanted)
+            wanted.append(ref.toJson());
+        object.insert(QStringLiteral("mediaWanted"), wanted);
+    }
+    return object;
+}
+
+Decoded<SyncRequest> SyncRequest::fromJson(const QJsonValue &value)
+{
+    Reader r(value, {});
+    SyncRequest request;
+    request.cursor = r.integer("cursor");
+    request.changes = r.array<WireNote>("changes", &WireNote::fromJson);
+    return finish(r, request);
+}
+
+QJsonObject SyncRequest::toJson() const
+{
+    return QJsonObject { { QStringLiteral("cursor"), cursor },
+                         { QStringLiteral("changes"), noteArray(changes) } };
+}
+
+Decoded<GoogleSignInRequest> GoogleSignInRequest::fromJson(const QJsonValue &value)
+{
+    Reader r(value, {});
+    GoogleSignInRequest request;
+    request.code = r.string("code");
+    request.redirectUri = r.string("redirectUri");
+    request.codeVerifier = r.string("codeVerifier");
+    request.device = r.optionalString("device").value_or(QString());
+    request.acceptedTerms = r.optionalBool("acceptedTerms").value_or(false);
+    return finish(r, request);
+}
+
+QJsonObject GoogleSignInRequest::toJson() const
+{
+    return QJsonObject {
+        { QStringLiteral("code"), code },
+        { QStringLiteral("redirectUri"), redirectUri },
+        { QStringLiteral("codeVerifier"), codeVerifier },
+        { QStringLiteral("device"), device },
+        { QStringLiteral("acceptedTerms"), acceptedTerms },
+    };
+}
+
+QJsonObject AuthResponse::toJson() const
+{
+    return QJsonObject { { QStringLiteral("token"), token },
+                         { QStringLiteral("expiresAt"), expiresAt },
+                         { QStringLiteral("user"), user.toJson() } };
+}
+
+QJsonObject Capabilities::toJson() const
+{
+    QJsonObject object { { QStringLiteral("signup"), signup },
+                         { QStringLiteral("media"), media },
+                         { QStringLiteral("google"), google } };
+    if (googleClientId)
+        object.insert(QStringLiteral("googleClientId"), *googleClientId);
+    if (termsUrl)
+        object.insert(QStringLiteral("termsUrl"), *termsUrl);
+    if (termsVersion)
+        object.insert(QStringLiteral("termsVersion"), *termsVersion);
+    return object;
+}
+
+QJsonObject ServerHealth::toJson() const
+{
+    return QJsonObject { { QStringLiteral("ok"), ok },
+                         { QStringLiteral("version"), version },
+                         { QStringLiteral("db"), db },
+                         { QStringLiteral("capabilities"), capabilities.toJson() } };
+}
+
+QJsonObject MediaUsage::toJson() const
+{
+    return QJsonObject { { QStringLiteral("usedBytes"), usedBytes },
+                         { QStringLiteral("quotaBytes"), quotaBytes },
+                         { QStringLiteral("maxFileBytes"), maxFileBytes } };
+}
+
+QJsonObject ShareLink::toJson() const
+{
+    return QJsonObject { { QStringLiteral("token"), token },
+                         { QStringLiteral("url"), url.toString(QUrl::FullyEncoded) } };
+}
+
+QJsonObject TelemetryState::toJson() const
+{
+    return QJsonObject { { QStringLiteral("beta"), beta },
+                         { QStringLiteral("required"), required },
+                         { QStringLiteral("enabled"), enabled } };
+}

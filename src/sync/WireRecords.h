@@ -105,6 +105,7 @@ struct MediaRef
     QString filename;
 
     static Decoded<MediaRef> fromJson(const QJsonValue &value, const QString &path = {});
+    QJsonObject toJson() const;
     bool operator==(const MediaRef &) const = default;
 };
 
@@ -126,6 +127,30 @@ struct SyncResponse
     std::optional<QList<MediaRef>> mediaWanted;
 
     static Decoded<SyncResponse> fromJson(const QJsonValue &value);
+    QJsonObject toJson() const;
+};
+
+/// The body of "/v1/sync": the sender's cursor (0 before its first sync) and its changes.
+struct SyncRequest
+{
+    qint64 cursor = 0;
+    QList<WireNote> changes;
+
+    static Decoded<SyncRequest> fromJson(const QJsonValue &value);
+    QJsonObject toJson() const;
+};
+
+/// The body of "/v1/auth/google": the browser flow's outcome for the server to exchange.
+struct GoogleSignInRequest
+{
+    QString code;
+    QString redirectUri;
+    QString codeVerifier;
+    QString device;
+    bool acceptedTerms = false;
+
+    static Decoded<GoogleSignInRequest> fromJson(const QJsonValue &value);
+    QJsonObject toJson() const;
 };
 
 /// The answer of a sign-in.
@@ -136,6 +161,7 @@ struct AuthResponse
     APIUser user;
 
     static Decoded<AuthResponse> fromJson(const QJsonValue &value);
+    QJsonObject toJson() const;
 };
 
 /// What a server offers (nested in `ServerHealth`).
@@ -149,6 +175,7 @@ struct Capabilities
     std::optional<QString> termsVersion;
 
     static Decoded<Capabilities> fromJson(const QJsonValue &value, const QString &path = {});
+    QJsonObject toJson() const;
     bool operator==(const Capabilities &) const = default;
 };
 
@@ -161,6 +188,7 @@ struct ServerHealth
     Capabilities capabilities;
 
     static Decoded<ServerHealth> fromJson(const QJsonValue &value);
+    QJsonObject toJson() const;
     bool operator==(const ServerHealth &) const = default;
 };
 
@@ -175,6 +203,7 @@ struct MediaUsage
     int percent() const;
 
     static Decoded<MediaUsage> fromJson(const QJsonValue &value);
+    QJsonObject toJson() const;
     bool operator==(const MediaUsage &) const = default;
 };
 
@@ -185,6 +214,7 @@ struct ShareLink
     QUrl url;
 
     static Decoded<ShareLink> fromJson(const QJsonValue &value, const QString &path = {});
+    QJsonObject toJson() const;
     bool operator==(const ShareLink &) const = default;
 };
 
@@ -196,5 +226,6 @@ struct TelemetryState
     bool enabled = false;
 
     static Decoded<TelemetryState> fromJson(const QJsonValue &value, const QString &path = {});
+    QJsonObject toJson() const;
     bool operator==(const TelemetryState &) const = default;
 };
