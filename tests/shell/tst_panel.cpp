@@ -385,6 +385,41 @@ private Q_SLOTS:
         QVERIFY(delegate->panel()->isVisible());
     }
 
+    // Whether the first start opens the panel: without a tray there is nothing to click, so
+    // the window shows, unless the login entry asked for a hidden start.
+    void firstStartOpensThePanel_data()
+    {
+        QTest::addColumn<bool>("tray");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("tray") << true << QStringList() << false;
+        QTest::newRow("tray, toggle") << true << QStringList { "--toggle" } << true;
+        QTest::newRow("tray, hidden") << true << QStringList { "--hidden" } << false;
+        QTest::newRow("no tray") << false << QStringList() << true;
+        QTest::newRow("no tray, hidden") << false << QStringList { "--hidden" } << false;
+        QTest::newRow("no tray, hidden wins over toggle")
+            << false << QStringList { "--toggle", "--hidden" } << false;
+    }
+    void firstStartOpensThePanel()
+    {
+        QFETCH(bool, tray);
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, open);
+        AppDelegate::Options options;
+        options.settingsFile = m_folders->path(QStringLiteral("settings.ini"));
+        options.supportFolder = m_folders->support();
+        options.hotKeyBackend = std::make_unique<ScriptedHotKeys>(&m_hotKeyLog, &m_press);
+        options.trayAvailable = tray;
+        options.dialogs = m_dialogs.get();
+        options.exit = [this] { ++m_exits; };
+        AppDelegate delegate(std::move(options));
+        QVERIFY(delegate.launch(arguments));
+        QCOMPARE(delegate.panel()->isVisible(), open);
+        // A hidden start of a second copy (a login while it runs) leaves the panel alone.
+        delegate.handleArguments({ QStringLiteral("--hidden") });
+        QCOMPARE(delegate.panel()->isVisible(), open);
+    }
+
     // The launched app answers the scrivel tool's note commands on its socket, from its live
     // store.
     void launchedAppRunsToolCommands()
