@@ -441,6 +441,69 @@ private Q_SLOTS:
         const Run verify = run(analyze, { QStringLiteral("verify"), QStringLiteral("--man=no"), path });
         QVERIFY2((verify.code == 0) == valid, qPrintable(verify.out + verify.err));
     }
+
+    // The server's Debian package, made by the real rules from a stand-in project (this tree
+    // does not build the server): its files, settings file, service and maintainer scripts.
+    void serverPackage()
+    {
+        const QString dpkgDeb = tool("dpkg-deb");
+        if (dpkgDeb.isEmpty() || tool("dpkg-shlibdeps").isEmpty())
+            QSKIP("dpkg-dev is not installed (scripts/setup --package)");
+        QTemporaryDir dir;
+        const QString build = dir.filePath(QStringLiteral("build"));
+        const Run configure = run(QStringLiteral(SCRIVEL_CMAKE_COMMAND),
+                                  { QStringLiteral("-S"), QStringLiteral(SCRIVEL_STANDIN_DIR),
+                                    QStringLiteral("-B"), build,
+                                    QStringLiteral("-DCMAKE_INSTALL_PREFIX=/usr"),
+                                    QStringLiteral("-DSCRIVEL_PACKAGING_DIR=" SCRIVEL_PACKAGING_DIR) });
+        QVERIFY2(configure.code == 0, qPrintable(configure.out + configure.err));
+        const Run compile = run(QStringLiteral(SCRIVEL_CMAKE_COMMAND), { QStringLiteral("--build"), build });
+        QVERIFY2(compile.code == 0, qPrintable(compile.out + compile.err));
+        QProcess cpack;
+        cpack.setWorkingDirectory(build);
+        cpack.start(QStringLiteral(SCRIVEL_CPACK_COMMAND), { QStringLiteral("-G"), QStringLiteral("DEB") });
+        QVERIFY(cpack.waitForFinished(120000));
+        QVERIFY2(cpack.exitCode() == 0, cpack.readAllStandardError().constData());
+        const QStringList found = QDir(build + QStringLiteral("/packages")).entryList({ QStringLiteral("scrivel-server_*.deb") });
+        QCOMPARE(found.size(), 1);
+        const QString package = build + QStringLiteral("/packages/") + found.first();
+
+        const Run contents = run(dpkgDeb, { QStringLiteral("--contents"), package });
+        QCOMPARE(contents.code, 0);
+        for (const char *path : { "./usr/bin/scrivel-server", "./lib/systemd/system/scrivel-server.service",
+                                  "./usr/share/man/man1/scrivel-server.1.gz",
+                                  "./usr/share/doc/scrivel-server/copyright" })
+            QVERIFY2(contents.out.contains(QString::fromLatin1(path)), path);
+        // Root only: it may hold the database's password.
+        QVERIFY2(contents.out.contains(QRegularExpression(QStringLiteral("-rw------- root/root .* ./etc/scrivel-server/scrivel-server.env"))),
+                 qPrintable(contents.out));
+        // The app's files stay in the app's package.
+        QVERIFY(!contents.out.contains(u"usr/bin/scrivelbar"));
+
+        const Run conffiles = run(dpkgDeb, { QStringLiteral("--info"), package, QStringLiteral("conffiles") });
+        QCOMPARE(conffiles.out.trimmed(), QStringLiteral("/etc/scrivel-server/scrivel-server.env"));
+        const Run postinst = run(dpkgDeb, { QStringLiteral("--info"), package, QStringLiteral("postinst") });
+        QVERIFY(postinst.out.contains(u"deb-systemd-helper enable 'scrivel-server.service'"));
+        const Run depends = run(dpkgDeb, { QStringLiteral("--field"), package, QStringLiteral("Depends") });
+        QVERIFY2(depends.out.contains(u"libqt6sql6-sqlite") && depends.out.contains(u"libc6"),
+                 qPrintable(depends.out));
+
+        const QString root = dir.filePath(QStringLiteral("root"));
+        QCOMPARE(run(dpkgDeb, { QStringLiteral("-x"), package, root }).code, 0);
+        const QString unit = QString::fromUtf8(TestSupport::readFile(root + QStringLiteral("/lib/systemd/system/scrivel-server.service")));
+        for (const char *line : { "ExecStart=/usr/bin/scrivel-server", "DynamicUser=yes",
+                                  "StateDirectory=scrivel-server",
+                                  "Environment=SCRIVEL_SERVER_DATA=/var/lib/scrivel-server",
+                                  "EnvironmentFile=-/etc/scrivel-server/scrivel-server.env" })
+            QVERIFY2(unit.split(u'\n').contains(QString::fromLatin1(line)), line);
+        // Shipped with every setting commented out: the defaults hold until the administrator
+        // changes one.
+        const QString settings = QString::fromUtf8(TestSupport::readFile(root + QStringLiteral("/etc/scrivel-server/scrivel-server.env")));
+        for (const char *name : { "SCRIVEL_SERVER_LISTEN", "SCRIVEL_SERVER_DATA", "SCRIVEL_SERVER_DATABASE" })
+            QVERIFY2(settings.contains(QStringLiteral("#%1=").arg(QLatin1String(name))), name);
+        for (const QString &line : settings.split(u'\n'))
+            QVERIFY2(line.isEmpty() || line.startsWith(u'#'), qPrintable(line));
+    }
 };
 
 QTEST_MAIN(TestInstall)

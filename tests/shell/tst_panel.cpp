@@ -37,7 +37,8 @@ private:
     int m_shutdownStarts = 0;
 
     std::unique_ptr<AppDelegate> makeDelegate(std::chrono::milliseconds quitWait = 1500ms,
-                                              const QList<HotKeyCombo> &takenKeys = {})
+                                              const QList<HotKeyCombo> &takenKeys = {},
+                                              bool tray = true)
     {
         AppDelegate::Options options;
         options.settingsFile = m_folders->path(QStringLiteral("settings.ini"));
@@ -45,7 +46,7 @@ private:
         auto desktopKeys = std::make_unique<ScriptedHotKeys>(&m_hotKeyLog, &m_press);
         desktopKeys->alsoTaken = takenKeys;
         options.hotKeyBackend = std::move(desktopKeys);
-        options.trayAvailable = true;
+        options.trayAvailable = tray;
         options.dialogs = m_dialogs.get();
         options.quitWait = quitWait;
         options.startShutdownWork = [this] { ++m_shutdownStarts; };
@@ -405,19 +406,12 @@ private Q_SLOTS:
         QFETCH(bool, tray);
         QFETCH(QStringList, arguments);
         QFETCH(bool, open);
-        AppDelegate::Options options;
-        options.settingsFile = m_folders->path(QStringLiteral("settings.ini"));
-        options.supportFolder = m_folders->support();
-        options.hotKeyBackend = std::make_unique<ScriptedHotKeys>(&m_hotKeyLog, &m_press);
-        options.trayAvailable = tray;
-        options.dialogs = m_dialogs.get();
-        options.exit = [this] { ++m_exits; };
-        AppDelegate delegate(std::move(options));
-        QVERIFY(delegate.launch(arguments));
-        QCOMPARE(delegate.panel()->isVisible(), open);
+        auto delegate = makeDelegate(1500ms, {}, tray);
+        QVERIFY(delegate->launch(arguments));
+        QCOMPARE(delegate->panel()->isVisible(), open);
         // A hidden start of a second copy (a login while it runs) leaves the panel alone.
-        delegate.handleArguments({ QStringLiteral("--hidden") });
-        QCOMPARE(delegate.panel()->isVisible(), open);
+        delegate->handleArguments({ QStringLiteral("--hidden") });
+        QCOMPARE(delegate->panel()->isVisible(), open);
     }
 
     // The launched app answers the scrivel tool's note commands on its socket, from its live
