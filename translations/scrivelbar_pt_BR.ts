@@ -1234,6 +1234,16 @@
         <extracomment>Account screen: caption when the app runs from outside its installed location. Arguments: none.</extracomment>
         <translation>O ScrivelBar está sendo executado fora do local de instalação, então talvez não abra ao iniciar a sessão.</translation>
     </message>
+    <message id="account.launchAtLogin.appImage">
+        <source>The AppImage file this copy runs from (mounted at %1) was not found, so it cannot be started at login.</source>
+        <extracomment>Launch-at-login failure: the AppImage file of the running copy is gone; %1 = its mount folder. Arguments: %1 = folder (text).</extracomment>
+        <translation>O arquivo AppImage do qual esta cópia é executada (montada em %1) não foi encontrado, então ela não pode ser aberta ao iniciar a sessão.</translation>
+    </message>
+    <message id="account.launchAtLogin.buildFolder">
+        <source>%1 is in a build folder and no installed copy was found; install ScrivelBar to start it at login.</source>
+        <extracomment>Launch-at-login failure: the running program is a build folder's and none is installed; %1 = its path. Arguments: %1 = path (text).</extracomment>
+        <translation>%1 está em uma pasta de compilação e nenhuma cópia instalada foi encontrada; instale o ScrivelBar para abri-lo ao iniciar a sessão.</translation>
+    </message>
     <message id="account.hotkey">
         <source>Global shortcut</source>
         <extracomment>Account screen picker label (preferences). Arguments: none.</extracomment>

@@ -2,6 +2,7 @@
 #include "app/BenchHook.h"
 
 #include "app/CommandServer.h"
+#include "app/DesktopIdentity.h"
 
 #include "telemetry/Telemetry.h"
 
@@ -70,6 +71,7 @@ AppDelegate::AppDelegate(Options options, QObject *parent)
     const bool tray = m_options.trayAvailable.value_or(QSystemTrayIcon::isSystemTrayAvailable());
     m_panel = std::make_unique<Panel>(tray ? Panel::Kind::Popup : Panel::Kind::Window);
     m_panel->setWindowTitle(AppInfo::name());
+    m_panel->setWindowIcon(DesktopIdentity::applicationIcon());
     m_hotKeys = std::make_unique<HotKeyManager>(std::move(m_options.hotKeyBackend));
 }
 
@@ -192,8 +194,11 @@ bool AppDelegate::launch(const QStringList &arguments)
     // Shown even without a tray: a tray that starts later (login) then picks the icon up.
     m_tray->show();
     // Without a tray there is nothing to click: the window shows at once. `--toggle` on the
-    // first start (a desktop shortcut) opens the panel too.
-    if (m_panel->kind() == Panel::Kind::Window || arguments.contains(QStringLiteral("--toggle")))
+    // first start (a desktop shortcut) opens the panel too. `--hidden` (the login entry)
+    // keeps it closed: at login the tray often comes up after the app.
+    const bool open
+        = m_panel->kind() == Panel::Kind::Window || arguments.contains(QStringLiteral("--toggle"));
+    if (open && !arguments.contains(QStringLiteral("--hidden")))
         openPanel();
     return true;
 }
@@ -290,9 +295,12 @@ void AppDelegate::applyMenuBarIcon()
     if (!m_tray)
         return;
     const QPalette palette = QApplication::palette();
-    m_tray->setIcon(Icons::trayIcon(menuBarIconRawValue(m_settings->menuBarIcon()),
-                                    palette.color(QPalette::WindowText),
-                                    palette.color(QPalette::Window)));
+    const QIcon drawn = Icons::trayIcon(menuBarIconRawValue(m_settings->menuBarIcon()),
+                                        palette.color(QPalette::WindowText),
+                                        palette.color(QPalette::Window));
+    // The installed tray glyph is the letter over a dotted underline: the default choice.
+    m_tray->setIcon(
+        DesktopIdentity::trayIcon(drawn, m_settings->menuBarIcon() == MenuBarIcon::Dotted));
 }
 
 bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
@@ -333,7 +341,7 @@ void AppDelegate::handleArguments(const QStringList &arguments)
 {
     if (arguments.contains(QStringLiteral("--toggle")))
         togglePanel();
-    else
+    else if (!arguments.contains(QStringLiteral("--hidden")))
         openPanel();
 }
 

@@ -75,7 +75,8 @@ public:
     void togglePanel();
     /// Opens the panel (or raises it when open).
     void openPanel();
-    /// Acts on the arguments of a later start: "--toggle" toggles, anything else opens.
+    /// Acts on the arguments of a later start: "--toggle" toggles, "--hidden" leaves the
+    /// panel as it is, anything else opens.
     void handleArguments(const QStringList &arguments);
     /// The quit sequence: flush, wait (bounded) for the shutdown work with the event loop
     /// running, then end the process.

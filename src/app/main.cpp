@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+#include "app/DesktopIdentity.h"
 #include "base/AppInfo.h"
 #include "store/NoteStore.h"
 #include "platform/linux/SingleInstance.h"
@@ -22,7 +23,7 @@
 namespace {
 
 // Like the command-line tool's help, in English.
-constexpr const char kHelp[] = R"(Usage: scrivelbar [--toggle]
+constexpr const char kHelp[] = R"(Usage: scrivelbar [--toggle | --hidden]
 
 ScrivelBar keeps short Markdown notes in a panel under its tray icon. Starting it while it
 runs opens the running one's panel.
@@ -31,6 +32,8 @@ Options:
   --toggle                    open the panel, or close it when it is open (bind this to a
                               desktop shortcut where the hot key cannot be grabbed, as on
                               Wayland)
+  --hidden                    start without opening the panel, even where there is no
+                              tray yet (the login entry starts it this way)
   -h, --help                  show this help
   -v, --version               show the version
 
@@ -66,10 +69,11 @@ std::optional<int> answerCommandLine(const QStringList &arguments, bool qtOption
     // Qt's options are single-dash words (-style): "-bogus" is one unknown option, not five.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption toggle(QStringLiteral("toggle"));
+    const QCommandLineOption hidden(QStringLiteral("hidden"));
     const QCommandLineOption help(QStringList { QStringLiteral("h"), QStringLiteral("help") });
     const QCommandLineOption version(
         QStringList { QStringLiteral("v"), QStringLiteral("version") });
-    parser.addOptions({ toggle, help, version });
+    parser.addOptions({ toggle, hidden, help, version });
 
     if (!parser.parse(arguments)) {
         if (!qtOptionsRemoved)
@@ -181,7 +185,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(AppInfo::name());
     QApplication::setApplicationVersion(AppInfo::version());
+    // The installed desktop entry's id: Wayland's app id, and how the desktop finds its icon.
     QApplication::setDesktopFileName(QString::fromLatin1(AppInfo::identifier));
+    QApplication::setWindowIcon(DesktopIdentity::applicationIcon());
     // A tray app: closing the panel never ends the process.
     QApplication::setQuitOnLastWindowClosed(false);
     applyPaletteOverride();

@@ -16,6 +16,9 @@ struct LoginItemError
         WriteFailed,
         /// The entry was written but does not read back as enabled.
         NotEffective,
+        /// The running program will not be there at the next login (a build folder, an
+        /// AppImage whose file is gone) and no installed copy was found.
+        NotInstalled,
     };
     Code code = Code::WriteFailed;
     /// Description for people, with the path involved; goes into "account.launchAtLogin.failed".

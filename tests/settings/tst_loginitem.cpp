@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,9 +20,27 @@ namespace {
 // An executable file at `path` (the autostart entry must point at a program that exists).
 bool makeExecutable(const QString &path)
 {
-    if (!TestSupport::writeFile(path, "#!/bin/sh\n"))
-        return false;
-    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return TestSupport::writeExecutable(path);
+}
+
+// An installed program in `dir` for the entries to start: the test itself runs from a build
+// folder, which a login entry must never name.
+QString installedProgram(const QTemporaryDir &dir)
+{
+    const QString path = dir.filePath(QStringLiteral("usr/bin/scrivelbar"));
+    return makeExecutable(path) ? path : QString();
+}
+
+QProcessEnvironment environment(const QTemporaryDir &dir,
+                                const QList<std::pair<QString, QString>> &variables)
+{
+    QProcessEnvironment env;
+    for (const auto &[name, value] : variables) {
+        QString expanded = value;
+        expanded.replace(QStringLiteral("@"), dir.path());
+        env.insert(name, expanded);
+    }
+    return env;
 }
 
 } // namespace
@@ -34,7 +54,8 @@ private:
     {
         if (backend == QLatin1String("memory"))
             return std::make_unique<MemoryLoginItem>();
-        return std::make_unique<XdgLoginItem>(dir.filePath(QStringLiteral("config/autostart")));
+        return std::make_unique<XdgLoginItem>(dir.filePath(QStringLiteral("config/autostart")),
+                                              installedProgram(dir));
     }
 
 private slots:
@@ -74,10 +95,110 @@ private slots:
         QVERIFY(QDir::isAbsolutePath(item.executable()));
     }
 
-    void writesADesktopEntry()
+    // This test runs from its build folder, and no installed copy has its name: the switch
+    // must fail in words instead of writing an entry that dies with the build folder.
+    void runningFromABuildFolderIsNotRegistered()
     {
         QTemporaryDir dir;
         XdgLoginItem item(dir.path());
+        const auto result = item.registerItem();
+        QVERIFY(!result);
+        QCOMPARE(result.error().code, LoginItemError::Code::NotInstalled);
+        QVERIFY2(result.error().message.contains(QCoreApplication::applicationFilePath()),
+                 qPrintable(result.error().message));
+        QVERIFY(!QFileInfo::exists(item.entryPath()));
+        QCOMPARE(item.status(), Status::NotRegistered);
+    }
+
+    // Which program the entry starts. "@" stands for the test's temporary folder; files named
+    // in `files` exist and are executable, `buildTree` holds a CMakeCache.txt.
+    void programToStart_data()
+    {
+        using Vars = QList<std::pair<QString, QString>>;
+        QTest::addColumn<QString>("running");
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("buildTree");
+        QTest::addColumn<Vars>("variables");
+        QTest::addColumn<QString>("expected"); // empty: an error
+        QTest::addColumn<QString>("errorMentions");
+
+        QTest::newRow("installed") << "@/usr/bin/scrivelbar" << QStringList { "usr/bin/scrivelbar" }
+                                   << QString() << Vars {} << "@/usr/bin/scrivelbar" << QString();
+        QTest::newRow("AppImage: the image file, not the mount")
+            << "@/mnt/.mount_Scriv/usr/bin/scrivelbar"
+            << QStringList { "mnt/.mount_Scriv/usr/bin/scrivelbar", "Apps/ScrivelBar.AppImage" }
+            << QString()
+            << Vars { { "APPDIR", "@/mnt/.mount_Scriv" },
+                      { "APPIMAGE", "@/Apps/ScrivelBar.AppImage" } }
+            << "@/Apps/ScrivelBar.AppImage" << QString();
+        QTest::newRow("AppImage whose file is gone")
+            << "@/mnt/.mount_Scriv/usr/bin/scrivelbar"
+            << QStringList { "mnt/.mount_Scriv/usr/bin/scrivelbar" } << QString()
+            << Vars { { "APPDIR", "@/mnt/.mount_Scriv" },
+                      { "APPIMAGE", "@/Apps/ScrivelBar.AppImage" } }
+            << QString() << "@/mnt/.mount_Scriv";
+        QTest::newRow("AppImage without APPIMAGE")
+            << "@/mnt/.mount_Scriv/usr/bin/scrivelbar"
+            << QStringList { "mnt/.mount_Scriv/usr/bin/scrivelbar" } << QString()
+            << Vars { { "APPDIR", "@/mnt/.mount_Scriv" } } << QString() << "@/mnt/.mount_Scriv";
+        QTest::newRow("relative APPIMAGE is not trusted")
+            << "@/mnt/.mount_Scriv/usr/bin/scrivelbar"
+            << QStringList { "mnt/.mount_Scriv/usr/bin/scrivelbar" } << QString()
+            << Vars { { "APPDIR", "@/mnt/.mount_Scriv" }, { "APPIMAGE", "ScrivelBar.AppImage" } }
+            << QString() << "@/mnt/.mount_Scriv";
+        // An installed copy started from a program that runs as an AppImage inherits both.
+        QTest::newRow("inherited AppImage variables")
+            << "@/usr/bin/scrivelbar"
+            << QStringList { "usr/bin/scrivelbar", "Apps/Terminal.AppImage" } << QString()
+            << Vars { { "APPDIR", "@/mnt/.mount_Term" },
+                      { "APPIMAGE", "@/Apps/Terminal.AppImage" } }
+            << "@/usr/bin/scrivelbar" << QString();
+        QTest::newRow("build folder, installed copy on PATH")
+            << "@/src/build/src/scrivelbar"
+            << QStringList { "src/build/src/scrivelbar", "prefix/bin/scrivelbar" }
+            << "src/build"
+            << Vars { { "PATH", "relative/bin:@/nothing:@/prefix/bin:/usr/bin" } }
+            << "@/prefix/bin/scrivelbar" << QString();
+        QTest::newRow("build folder, only itself on PATH")
+            << "@/src/build/src/scrivelbar" << QStringList { "src/build/src/scrivelbar" }
+            << "src/build" << Vars { { "PATH", "@/src/build/src" } } << QString()
+            << "@/src/build/src/scrivelbar";
+        QTest::newRow("build folder, nothing installed")
+            << "@/src/build/src/scrivelbar" << QStringList { "src/build/src/scrivelbar" }
+            << "src/build" << Vars {} << QString() << "@/src/build/src/scrivelbar";
+        QTest::newRow("deep in a build folder")
+            << "@/b/x/y/z/scrivelbar" << QStringList { "b/x/y/z/scrivelbar", "usr/bin/scrivelbar" }
+            << "b" << Vars { { "PATH", "@/usr/bin" } } << "@/usr/bin/scrivelbar" << QString();
+    }
+    void programToStart()
+    {
+        using Vars = QList<std::pair<QString, QString>>;
+        QFETCH(QString, running);
+        QFETCH(QStringList, files);
+        QFETCH(QString, buildTree);
+        QFETCH(Vars, variables);
+        QFETCH(QString, expected);
+        QFETCH(QString, errorMentions);
+        QTemporaryDir dir;
+        const auto at = [&dir](QString text) { return text.replace(QStringLiteral("@"), dir.path()); };
+        for (const QString &file : std::as_const(files))
+            QVERIFY(makeExecutable(dir.filePath(file)));
+        if (!buildTree.isEmpty())
+            QVERIFY(TestSupport::writeFile(dir.filePath(buildTree + QStringLiteral("/CMakeCache.txt")), "#\n"));
+        const auto result = XdgLoginItem::programToStart(at(running), environment(dir, variables));
+        if (expected.isEmpty()) {
+            QVERIFY2(!result, qPrintable(result.value_or(QString())));
+            QVERIFY2(result.error().contains(at(errorMentions)), qPrintable(result.error()));
+        } else {
+            QVERIFY2(result, qPrintable(result ? QString() : result.error()));
+            QCOMPARE(*result, at(expected));
+        }
+    }
+
+    void writesADesktopEntry()
+    {
+        QTemporaryDir dir;
+        XdgLoginItem item(dir.filePath(QStringLiteral("autostart")), installedProgram(dir));
         QVERIFY(item.registerItem());
         const QString text = QString::fromUtf8(TestSupport::readFile(item.entryPath()));
         const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
@@ -86,13 +207,17 @@ private slots:
         QVERIFY(lines.contains(QStringLiteral("Name=ScrivelBar")));
         QVERIFY(lines.contains(QStringLiteral("Icon=app.scrivelbar")));
         QVERIFY(lines.contains(QStringLiteral("X-GNOME-Autostart-enabled=true")));
-        QVERIFY(lines.contains(QStringLiteral("Exec=")
-                               + XdgLoginItem::quoteExecArgument(item.executable())));
+        // The installed program, started without opening the panel.
+        QVERIFY(lines.contains(QStringLiteral("Exec=") + dir.filePath(QStringLiteral("usr/bin/scrivelbar"))
+                               + QStringLiteral(" --hidden")));
+        const auto exec = XdgLoginItem::splitExec(lines.filter(QRegularExpression(QStringLiteral("^Exec="))).first().mid(5));
+        QVERIFY(exec);
+        QCOMPARE(exec->last(), XdgLoginItem::hiddenArgument());
         QVERIFY(std::any_of(lines.begin(), lines.end(), [](const QString &l) {
             return l.startsWith(QLatin1String("Comment="));
         }));
         // Written through a temporary file: nothing but the entry is left behind.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+        QCOMPARE(QDir(item.autostartDirectory()).entryList(QDir::Files | QDir::Hidden),
                  QStringList { QStringLiteral("app.scrivelbar.desktop") });
     }
 
@@ -240,7 +365,7 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QTemporaryDir dir;
-        XdgLoginItem item(dir.path());
+        XdgLoginItem item(dir.filePath(QStringLiteral("autostart")), installedProgram(dir));
         QVERIFY(TestSupport::writeFile(item.entryPath(), content));
         QVERIFY(item.registerItem());
         QCOMPARE(item.status(), Status::Enabled);
@@ -252,7 +377,7 @@ private slots:
         QTemporaryDir dir;
         const QString autostart = dir.filePath(QStringLiteral("autostart"));
         QVERIFY(TestSupport::writeFile(autostart, "not a folder"));
-        XdgLoginItem item(autostart);
+        XdgLoginItem item(autostart, installedProgram(dir));
         const auto result = item.registerItem();
         QVERIFY(!result);
         QCOMPARE(result.error().code, LoginItemError::Code::WriteFailed);

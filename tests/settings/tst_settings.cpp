@@ -590,7 +590,9 @@ private slots:
     {
         QTemporaryDir dir;
         const QString autostart = dir.filePath(QStringLiteral("config/autostart"));
-        auto item = std::make_unique<XdgLoginItem>(autostart);
+        const QString program = dir.filePath(QStringLiteral("usr/bin/scrivelbar"));
+        QVERIFY(TestSupport::writeExecutable(program));
+        auto item = std::make_unique<XdgLoginItem>(autostart, program);
         const QString entry = item->entryPath();
         AppSettings settings(freshFile(), std::move(item));
         QCOMPARE(settings.launchAtLogin(), false);
@@ -606,7 +608,9 @@ private slots:
         QTemporaryDir dir;
         const QString autostart = dir.filePath(QStringLiteral("autostart"));
         QVERIFY(TestSupport::writeFile(autostart, "a file where the folder should be"));
-        auto item = std::make_unique<XdgLoginItem>(autostart);
+        const QString program = dir.filePath(QStringLiteral("usr/bin/scrivelbar"));
+        QVERIFY(TestSupport::writeExecutable(program));
+        auto item = std::make_unique<XdgLoginItem>(autostart, program);
         const QString entry = item->entryPath();
         AppSettings settings(freshFile(), std::move(item));
         QSignalSpy changed(&settings, &AppSettings::launchAtLoginChanged);

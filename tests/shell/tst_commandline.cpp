@@ -84,7 +84,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("out");
         QTest::addColumn<QString>("err");
         QTest::addColumn<bool>("handedOver");
-        const QStringList help { "--toggle", "--help", "--version", "Usage: scrivelbar" };
+        const QStringList help { "--toggle", "--hidden", "--help", "--version",
+                                 "Usage: scrivelbar" };
         const QStringList version { QStringLiteral("scrivelbar ") + AppInfo::version() };
         QTest::newRow("help") << QStringList { "--help" } << 0 << help << QString() << false;
         QTest::newRow("short help") << QStringList { "-h" } << 0 << help << QString() << false;
@@ -111,6 +112,10 @@ private Q_SLOTS:
         QTest::newRow("toggle") << QStringList { "--toggle" } << 0 << QStringList() << QString()
                                 << true;
         QTest::newRow("no arguments") << QStringList() << 0 << QStringList() << QString() << true;
+        QTest::newRow("hidden") << QStringList { "--hidden" } << 0 << QStringList() << QString()
+                                << true;
+        QTest::newRow("a value for hidden")
+            << QStringList { "--hidden=1" } << 2 << QStringList() << "hidden" << false;
     }
     void answersBeforeTheRunningInstance()
     {

@@ -37,7 +37,8 @@ private:
     int m_shutdownStarts = 0;
 
     std::unique_ptr<AppDelegate> makeDelegate(std::chrono::milliseconds quitWait = 1500ms,
-                                              const QList<HotKeyCombo> &takenKeys = {})
+                                              const QList<HotKeyCombo> &takenKeys = {},
+                                              bool tray = true)
     {
         AppDelegate::Options options;
         options.settingsFile = m_folders->path(QStringLiteral("settings.ini"));
@@ -45,7 +46,7 @@ private:
         auto desktopKeys = std::make_unique<ScriptedHotKeys>(&m_hotKeyLog, &m_press);
         desktopKeys->alsoTaken = takenKeys;
         options.hotKeyBackend = std::move(desktopKeys);
-        options.trayAvailable = true;
+        options.trayAvailable = tray;
         options.dialogs = m_dialogs.get();
         options.quitWait = quitWait;
         options.startShutdownWork = [this] { ++m_shutdownStarts; };
@@ -383,6 +384,34 @@ private Q_SLOTS:
         QVERIFY(delegate->panel()->isVisible());
         delegate->handleArguments({}); // a plain start never closes it
         QVERIFY(delegate->panel()->isVisible());
+    }
+
+    // Whether the first start opens the panel: without a tray there is nothing to click, so
+    // the window shows, unless the login entry asked for a hidden start.
+    void firstStartOpensThePanel_data()
+    {
+        QTest::addColumn<bool>("tray");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("tray") << true << QStringList() << false;
+        QTest::newRow("tray, toggle") << true << QStringList { "--toggle" } << true;
+        QTest::newRow("tray, hidden") << true << QStringList { "--hidden" } << false;
+        QTest::newRow("no tray") << false << QStringList() << true;
+        QTest::newRow("no tray, hidden") << false << QStringList { "--hidden" } << false;
+        QTest::newRow("no tray, hidden wins over toggle")
+            << false << QStringList { "--toggle", "--hidden" } << false;
+    }
+    void firstStartOpensThePanel()
+    {
+        QFETCH(bool, tray);
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, open);
+        auto delegate = makeDelegate(1500ms, {}, tray);
+        QVERIFY(delegate->launch(arguments));
+        QCOMPARE(delegate->panel()->isVisible(), open);
+        // A hidden start of a second copy (a login while it runs) leaves the panel alone.
+        delegate->handleArguments({ QStringLiteral("--hidden") });
+        QCOMPARE(delegate->panel()->isVisible(), open);
     }
 
     // The launched app answers the scrivel tool's note commands on its socket, from its live

@@ -29,6 +29,12 @@ bool writeFile(const QString &path, const QByteArray &data)
     return file.write(data) == data.size();
 }
 
+bool writeExecutable(const QString &path, const QByteArray &data)
+{
+    return writeFile(path, data)
+        && QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 void initTestEnvironment()
 {
     QStandardPaths::setTestModeEnabled(true);

@@ -26,6 +26,8 @@ private:
 QByteArray readFile(const QString &path);
 /// Writes a whole file (creating its folder); false on failure.
 bool writeFile(const QString &path, const QByteArray &data);
+/// A file at `path` (folders made as needed) that the owner may run; `data` is its content.
+bool writeExecutable(const QString &path, const QByteArray &data = "#!/bin/sh\n");
 
 /// Common start of every test executable: test mode for standard paths, a private
 /// XDG_RUNTIME_DIR, and the English interface language.

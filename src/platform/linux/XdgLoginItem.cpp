@@ -131,6 +131,32 @@ std::optional<DesktopEntry> parseDesktopEntry(const QByteArray &data)
     return entry;
 }
 
+bool isExecutableFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return !path.isEmpty() && info.isFile() && info.isExecutable();
+}
+
+bool isInside(const QString &path, const QString &folder)
+{
+    const QString base = QDir::cleanPath(folder);
+    return !folder.isEmpty() && base != QLatin1String("/")
+        && QDir::cleanPath(path).startsWith(base + QLatin1Char('/'));
+}
+
+// The top of the CMake build tree that holds `path`, or nothing when it is not in one. A
+// build folder is a developer's working copy: cleaned, rebuilt or deleted at any time.
+QString buildTreeOf(const QString &path)
+{
+    QDir dir = QFileInfo(path).absoluteDir();
+    while (true) {
+        if (QFileInfo::exists(dir.filePath(QStringLiteral("CMakeCache.txt"))))
+            return dir.absolutePath();
+        if (!dir.cdUp())
+            return {};
+    }
+}
+
 bool isFieldCode(const QString &argument)
 {
     static const QString codes = QStringLiteral("fFuUickdDnNvm");
@@ -147,8 +173,42 @@ XdgLoginItem::XdgLoginItem(QString autostartDirectory, QString executable)
     if (m_directory.isEmpty())
         m_directory = QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation))
                           .filePath(QStringLiteral("autostart"));
-    if (m_executable.isEmpty())
-        m_executable = QCoreApplication::applicationFilePath();
+    if (m_executable.isEmpty()) {
+        const QString running = QCoreApplication::applicationFilePath();
+        const auto program = programToStart(running, QProcessEnvironment::systemEnvironment());
+        m_executable = program.value_or(running);
+        if (!program)
+            m_notInstalled = program.error();
+    }
+}
+
+std::expected<QString, QString>
+XdgLoginItem::programToStart(const QString &running, const QProcessEnvironment &environment)
+{
+    // An AppImage runs from a mount point ($APPDIR) that exists only while it runs; the file
+    // to start is $APPIMAGE. Both are inherited by programs it starts, so they count only for
+    // a program inside that mount.
+    const QString appDir = environment.value(QStringLiteral("APPDIR"));
+    if (isInside(running, appDir)) {
+        const QString image = environment.value(QStringLiteral("APPIMAGE"));
+        if (QDir::isAbsolutePath(image) && isExecutableFile(image))
+            return QDir::cleanPath(image);
+        return std::unexpected(L("account.launchAtLogin.appImage", QDir::toNativeSeparators(appDir)));
+    }
+    const QString buildTree = buildTreeOf(running);
+    if (buildTree.isEmpty())
+        return running;
+    const QStringList path
+        = environment.value(QStringLiteral("PATH")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString &folder : path) {
+        if (!QDir::isAbsolutePath(folder))
+            continue;
+        const QString candidate = QDir(folder).filePath(QFileInfo(running).fileName());
+        if (isExecutableFile(candidate) && !isInside(candidate, buildTree))
+            return QDir::cleanPath(candidate);
+    }
+    return std::unexpected(
+        L("account.launchAtLogin.buildFolder", QDir::toNativeSeparators(running)));
 }
 
 QString XdgLoginItem::entryPath() const
@@ -240,7 +300,8 @@ QByteArray XdgLoginItem::entryText(const QString &executable)
     // Session managers show the comment under the name in their startup list.
     text += QStringLiteral("Comment=") + escapeStringValue(L("account.launchAtLogin"))
         + QLatin1Char('\n');
-    text += QStringLiteral("Exec=") + quoteExecArgument(executable) + QLatin1Char('\n');
+    text += QStringLiteral("Exec=") + quoteExecArgument(executable) + QLatin1Char(' ')
+        + hiddenArgument() + QLatin1Char('\n');
     text += QStringLiteral("Icon=") + QString::fromLatin1(AppInfo::identifier) + QLatin1Char('\n');
     text += QStringLiteral("Terminal=false\n");
     text += QStringLiteral("X-GNOME-Autostart-enabled=true\n");
@@ -288,6 +349,9 @@ LoginItem::Status XdgLoginItem::status() const
 
 std::expected<void, LoginItemError> XdgLoginItem::registerItem()
 {
+    // An entry for a program that is gone at the next login would do nothing.
+    if (!m_notInstalled.isEmpty())
+        return std::unexpected(LoginItemError { LoginItemError::Code::NotInstalled, m_notInstalled });
     // mkpath's result carries no reason; the file open below reports the real one.
     QDir().mkpath(m_directory);
     const QString path = entryPath();
