@@ -112,6 +112,7 @@ void AudioBlockView::refresh()
     ScreenStyle::setupButton(m_play,
                              playing ? QStringLiteral("pause.circle.fill") : QStringLiteral("play.circle.fill"),
                              L(playing ? "player.pause" : "player.play"), Icons::Tint::Accent);
+    m_play->setIconSize(QSize(playSize, playSize));
     m_play->setEnabled(problem.isEmpty());
     m_scrubber->setProgress(m_player->progress());
     m_current->setText(Attachment::formatDuration(m_player->currentTime()));
