@@ -1882,6 +1882,30 @@
         <source>Set by %1 for this session.</source>
         <extracomment>AI settings caption: an environment variable overrides the address for this run; %1 = variable name. Arguments: %1 = variable (text).</extracomment>
         <translation>Definido por %1 en esta sesión.</translation>
+    <message id="recorder.noInput">
+        <source>No microphone is connected.</source>
+        <extracomment>Recorder failure detail: the system has no audio input. Arguments: none.</extracomment>
+        <translation>No hay ningún micrófono conectado.</translation>
+    </message>
+    <message id="recorder.noEncoder">
+        <source>The AAC encoder for recordings is not installed (GStreamer plugins-bad or libav).</source>
+        <extracomment>Recorder failure detail: the encoder is missing. Arguments: none.</extracomment>
+        <translation>El codificador AAC para grabaciones no está instalado (GStreamer plugins-bad o libav).</translation>
+    </message>
+    <message id="recorder.deviceFailed">
+        <source>The microphone could not be opened.</source>
+        <extracomment>Recorder failure detail: the input device refused to open or broke off. Arguments: none.</extracomment>
+        <translation>No se pudo abrir el micrófono.</translation>
+    </message>
+    <message id="player.problem">
+        <source>This recording cannot be played: %1</source>
+        <extracomment>Audio block problem text; %1 = the reason. Arguments: %1 = reason (text).</extracomment>
+        <translation>No se puede reproducir esta grabación: %1</translation>
+    </message>
+    <message id="editor.export.pdf.launch">
+        <source>pandoc could not be started: %1</source>
+        <extracomment>PDF export failure: pandoc did not start; %1 = the reason. Arguments: %1 = reason (text).</extracomment>
+        <translation>No se pudo iniciar pandoc: %1</translation>
     </message>
 </context>
 </TS>

@@ -5,6 +5,9 @@
 #include "ai/local/LocalEngine.h"
 #include "base/AppInfo.h"
 #include "commands/NoteCommands.h"
+#include "export/MarkdownExport.h"
+#include "export/PDFExport.h"
+#include "media/AudioRecorder.h"
 #include "settings/AppSettings.h"
 #include "base/Localization.h"
 #include "markdown/InlineRenderer.h"
@@ -22,6 +25,7 @@
 #include "telemetry/Telemetry.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -35,7 +39,9 @@
 
 #include <cstdio>
 #include <expected>
+#include <memory>
 #include <optional>
+#include <csignal>
 #include <termios.h>
 #include <unistd.h>
 
@@ -70,6 +76,16 @@ commands go through it and work on its notes):
                               copy (or move) a file into a note and reference it
   detach ID ATTACHMENT_ID     remove an attachment's reference (its file is parked)
   rescan                      take in changes other programs made to the notes folder
+
+Export and voice memos:
+  html ID                     print the HTML the PDF export prints (images inlined)
+  export-pdf ID OUT.pdf       export a note as PDF (pandoc with typst when both are in
+                              ~/.local/bin, /usr/local/bin or /usr/bin; else printed)
+  export-md ID OUT.md         write a note's Markdown with its media beside it
+                              (OUT's folder/attachments/ID/...)
+  record [--seconds N] [--note ID]
+                              record a voice memo from the default input into a new
+                              note (or note ID) until Ctrl+C or N seconds; prints the id
 
 Server:
   health --server URL [--json]
@@ -234,10 +250,22 @@ int emitOutcome(const NoteCommands::Outcome &outcome)
 // A note command. While the app runs it holds the folder's lock, and the command goes to the
 // app over its local socket and runs on the app's live store; otherwise this process opens
 // the store itself. Either way the same code runs the command.
+NoteCommands::Outcome storeOutcome(const Arguments &args, const QStringList &commandLine);
+
 int runStoreCommand(const Arguments &args, const QStringList &commandLine)
 {
+    return emitOutcome(storeOutcome(args, commandLine));
+}
+
+NoteCommands::Outcome failure(int code, const QString &message)
+{
+    return { code, QString(), QStringLiteral("scrivel: ") + message + u'\n' };
+}
+
+NoteCommands::Outcome storeOutcome(const Arguments &args, const QStringList &commandLine)
+{
     if (const auto usage = NoteCommands::checkUsage(args))
-        return emitOutcome(*usage);
+        return *usage;
     NoteCommands::Context context;
     context.workingDirectory = QDir::currentPath();
     if (NoteCommands::readsStandardInput(args, ::isatty(STDIN_FILENO)))
@@ -254,24 +282,24 @@ int runStoreCommand(const Arguments &args, const QStringList &commandLine)
         const auto reply
             = SingleInstance::runInRunning(SingleInstance::serverNameFor(support), request);
         if (reply)
-            return emitOutcome({ reply->exitCode, reply->out, reply->err });
+            return { reply->exitCode, reply->out, reply->err };
         // Nobody answers on the socket (another tool holds the lock, or an app too old to
         // take commands): the folder is simply in use.
         if (reply.error().notDelivered)
-            return fail(Locked, lock.error().message);
-        return fail(Failed, reply.error().message);
+            return failure(Locked, lock.error().message);
+        return failure(Failed, reply.error().message);
     }
     // No lock can be made at all (a full or read-only support disk): reading still works.
     const bool readsOnly = args.command == u"list" || args.command == u"search"
         || args.command == u"show";
     if (!lock && !readsOnly)
-        return fail(Unwritable, lock.error().message);
+        return failure(Unwritable, lock.error().message);
     if (!lock)
         fail(Ok, lock.error().message + QStringLiteral(" (reading only)"));
     NoteStore::Options options = storeOptions(args, support);
     options.readOnly = !lock;
     NoteStore store(options);
-    return emitOutcome(NoteCommands::run(store, args, context));
+    return NoteCommands::run(store, args, context);
 }
 
 QString stateName(SyncState::Kind kind)
@@ -938,6 +966,137 @@ int runAI(QCoreApplication &app, const Arguments &args)
     return Ok;
 }
 
+// ---- Export and voice memos ----
+
+// Reads a note without taking the folder's lock: the export only reads, and the running
+// app (which holds the lock) writes its files atomically.
+int withNote(const Arguments &args, int positionals,
+             const std::function<int(const NoteStore &, const Note &)> &work)
+{
+    if (args.positional.size() != positionals || !args.options.isEmpty())
+        return fail(Usage, args.command + QStringLiteral(": wrong arguments (see scrivel --help)"));
+    const QString support = args.support.isEmpty() ? NoteStore::defaultSupportFolder() : args.support;
+    NoteStore::Options options = storeOptions(args, support);
+    options.readOnly = true;
+    NoteStore store(options);
+    const QString id = args.positional.at(0);
+    const auto note = store.note(id);
+    if (!note || note->deleted)
+        return fail(UnknownId, QStringLiteral("no note with id '%1'").arg(id));
+    return work(store, *note);
+}
+
+int runExport(QCoreApplication &app, const Arguments &args)
+{
+    if (args.command == u"html")
+        return withNote(args, 1, [](const NoteStore &store, const Note &note) {
+            const QString folder = store.notesFolder();
+            out(PDFExport::html(note.body, [&](const QString &path) { return PDFExport::dataURI(folder, path); })
+                + u'\n');
+            return int(Ok);
+        });
+    if (args.command == u"export-md")
+        return withNote(args, 2, [&](const NoteStore &store, const Note &note) {
+            QList<MarkdownExport::Media> media;
+            for (const Attachment &attachment : note.referencedAttachments())
+                media.append({ store.liveMediaPath(note.id, attachment.filename), note.mediaPath(attachment) });
+            const QString target = QFileInfo(args.positional.at(1)).absoluteFilePath();
+            if (auto written = MarkdownExport::write(note.body, target, media); !written)
+                return fail(Failed, written.error());
+            return int(Ok);
+        });
+    return withNote(args, 2, [&](const NoteStore &store, const Note &note) {
+        const QString target = QFileInfo(args.positional.at(1)).absoluteFilePath();
+        QFile::remove(target);
+        const PDFExport::Outcome outcome
+            = awaitTask(app, PDFExport::exportPDF(note.body, store.notesFolder(), target));
+        if (!outcome)
+            return fail(Failed, outcome.error().describe());
+        return int(Ok);
+    });
+}
+
+volatile std::sig_atomic_t interrupted = 0;
+
+int runRecord(QCoreApplication &app, const Arguments &args, const QStringList &commandLine)
+{
+    for (auto it = args.options.cbegin(); it != args.options.cend(); ++it)
+        if (it.key() != u"--seconds" && it.key() != u"--note")
+            return fail(Usage, QStringLiteral("record: unknown option %1").arg(it.key()));
+    if (!args.positional.isEmpty())
+        return fail(Usage, QStringLiteral("record takes no arguments"));
+    bool ok = true;
+    const double seconds = args.options.contains(QStringLiteral("--seconds"))
+        ? args.options.value(QStringLiteral("--seconds")).toDouble(&ok) : 0;
+    if (!ok || seconds < 0)
+        return fail(Usage, QStringLiteral("--seconds must be a number of seconds"));
+    QString id = args.options.value(QStringLiteral("--note"));
+    if (args.options.contains(QStringLiteral("--note")) && id.isEmpty())
+        return fail(Usage, QStringLiteral("--note needs an id"));
+
+    AudioRecorder recorder;
+    recorder.start();
+    if (recorder.status().kind == AudioRecorder::Status::Kind::Denied)
+        return fail(Failed, L("recorder.permission.title"));
+    if (recorder.status().kind != AudioRecorder::Status::Kind::Recording)
+        return fail(Failed, recorder.status().message);
+    std::signal(SIGINT, [](int) { interrupted = 1; });
+    std::signal(SIGTERM, [](int) { interrupted = 1; });
+    std::fprintf(stderr, "scrivel: recording%s (Ctrl+C stops)\n",
+                 seconds > 0 ? qPrintable(QStringLiteral(" for %1 s").arg(seconds)) : "");
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, &app, [&] {
+        const bool failed = recorder.status().kind != AudioRecorder::Status::Kind::Recording;
+        if (interrupted || failed || (seconds > 0 && recorder.elapsed() >= seconds))
+            app.exit(0);
+    });
+    poll.start();
+    app.exec();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    if (recorder.status().kind == AudioRecorder::Status::Kind::Failed)
+        return fail(Failed, recorder.status().message);
+    const auto take = recorder.stop();
+    if (!take)
+        return fail(Failed, QStringLiteral("the recording was too short to keep"));
+
+    // The take goes into the notes through the note commands, so that it reaches the running
+    // app's store when the app holds the folder.
+    const QStringList prefix = [&] {
+        QStringList words;
+        if (!args.notes.isEmpty())
+            words << QStringLiteral("--notes") << args.notes;
+        if (!args.support.isEmpty())
+            words << QStringLiteral("--support") << args.support;
+        return words;
+    }();
+    Q_UNUSED(commandLine);
+    const auto runWords = [&](const QStringList &words) {
+        const auto parsed = NoteCommands::parse(prefix + words);
+        if (!parsed)
+            return failure(Usage, parsed.error());
+        return storeOutcome(*parsed, prefix + words);
+    };
+    if (id.isEmpty()) {
+        const NoteCommands::Outcome created = runWords({ QStringLiteral("new"), QString() });
+        if (created.exitCode != Ok) {
+            QFile::remove(take->file);
+            return emitOutcome(created);
+        }
+        id = created.out.trimmed();
+    }
+    const NoteCommands::Outcome attached = runWords(
+        { QStringLiteral("attach"), id, take->file, QStringLiteral("--kind"), QStringLiteral("audio"),
+          QStringLiteral("--duration"), QString::number(take->duration, 'f', 2), QStringLiteral("--move") });
+    if (attached.exitCode != Ok) {
+        QFile::remove(take->file);
+        return emitOutcome(attached);
+    }
+    out(id + u'\n');
+    return Ok;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -945,7 +1104,16 @@ int main(int argc, char *argv[])
     // The tool's sync, sign-in and AI lines belong in the same log the diagnostics read.
     CrashHandler::install();
     AppLog::install();
-    QCoreApplication app(argc, argv);
+    // Printing a PDF lays text out with fonts, which needs the GUI application (offscreen:
+    // the tool never shows a window, and it runs without a display too).
+    bool printing = false;
+    for (int i = 1; i < argc; ++i)
+        printing = printing || qstrcmp(argv[i], "export-pdf") == 0;
+    if (printing && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> application(printing ? new QGuiApplication(argc, argv)
+                                                           : new QCoreApplication(argc, argv));
+    QCoreApplication &app = *application;
     QCoreApplication::setOrganizationName(QStringLiteral("ScrivelBar"));
     QCoreApplication::setApplicationName(QStringLiteral("ScrivelBar"));
     QCoreApplication::setApplicationVersion(AppInfo::version());
@@ -982,6 +1150,10 @@ int main(int argc, char *argv[])
         return runSync(app, *args);
     if (args->command == u"ai")
         return runAI(app, *args);
+    if (args->command == u"html" || args->command == u"export-pdf" || args->command == u"export-md")
+        return runExport(app, *args);
+    if (args->command == u"record")
+        return runRecord(app, *args, all.mid(1));
     if (args->command == u"signin" || args->command == u"signout" || args->command == u"share"
         || args->command == u"unshare")
         return runAccountCommand(app, *args);

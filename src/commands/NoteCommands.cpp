@@ -22,7 +22,8 @@ namespace {
 const QSet<QString> kValueOptions = { QStringLiteral("--tag"), QStringLiteral("--kind"),
                                       QStringLiteral("--duration"), QStringLiteral("--server"),
                                       QStringLiteral("--engine"),   QStringLiteral("--provider"),
-                                      QStringLiteral("--apply"),    QStringLiteral("--locale") };
+                                      QStringLiteral("--apply"),    QStringLiteral("--locale"),
+                                      QStringLiteral("--seconds"),  QStringLiteral("--note") };
 const QSet<QString> kFlags = { QStringLiteral("--json"), QStringLiteral("--trash"),
                                QStringLiteral("--move"), QStringLiteral("--accept-terms"),
                                QStringLiteral("--yes") };

@@ -6,6 +6,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDir>
+#include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QTest>
 
@@ -221,6 +224,56 @@ private Q_SLOTS:
         const Run run = scrivel(m_base + QStringList { QStringLiteral("list") });
         QCOMPARE(run.code, 4);
         QVERIFY(run.err.contains("store.lock"));
+    }
+
+    // The exports of a note with an image: the printing path's HTML, Markdown with its media
+    // beside it, and a printed PDF (no pandoc on the tool's search path in the test's home).
+    void exports_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("code");
+        QTest::newRow("html") << "html" << 0;
+        QTest::newRow("export-md") << "export-md" << 0;
+        QTest::newRow("export-pdf") << "export-pdf" << 0;
+        QTest::newRow("unknown id") << "html-unknown" << 3;
+        QTest::newRow("missing output") << "export-md-bare" << 2;
+    }
+    void exports()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, code);
+        QImage picture(40, 20, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        const QString image = m_folders.path(QStringLiteral("pic.png"));
+        QVERIFY(picture.save(image));
+        const Run made = scrivel(m_base + QStringList { QStringLiteral("new"), QStringLiteral("# Pictures") });
+        QCOMPARE(made.code, 0);
+        const QString id = QString::fromUtf8(made.out).trimmed();
+        QCOMPARE(scrivel(m_base + QStringList { QStringLiteral("attach"), id, image, QStringLiteral("--kind"),
+                                                QStringLiteral("image") }).code, 0);
+        const QString folder = m_folders.path(QStringLiteral("export-") + command);
+        QDir().mkpath(folder);
+        Run run;
+        if (command == u"html") {
+            run = scrivel(m_base + QStringList { command, id });
+            QVERIFY(run.out.contains("<h1>Pictures</h1>"));
+            QVERIFY(run.out.contains("<img src=\"data:image/png;base64,"));
+        } else if (command == u"export-md") {
+            run = scrivel(m_base + QStringList { command, id, folder + QStringLiteral("/n.md") });
+            const QStringList media = QDir(folder + QStringLiteral("/attachments/") + id).entryList(QDir::Files);
+            QCOMPARE(media.size(), 1);
+            QVERIFY(QFile::exists(folder + QStringLiteral("/n.md")));
+        } else if (command == u"export-pdf") {
+            run = scrivel(m_base + QStringList { command, id, folder + QStringLiteral("/n.pdf") });
+            QFile pdf(folder + QStringLiteral("/n.pdf"));
+            QVERIFY(pdf.open(QIODevice::ReadOnly));
+            QCOMPARE(pdf.read(4), QByteArray("%PDF"));
+        } else if (command == u"html-unknown") {
+            run = scrivel(m_base + QStringList { QStringLiteral("html"), QStringLiteral("000000000000") });
+        } else {
+            run = scrivel(m_base + QStringList { QStringLiteral("export-md"), id });
+        }
+        QVERIFY2(run.code == code, run.err.constData());
     }
 };
 

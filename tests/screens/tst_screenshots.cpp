@@ -2,6 +2,14 @@
 // the pictures are written there (docs/screenshots is made this way); without, the test only
 // checks that every screen renders at the panel's width in both palettes.
 #include "ScreenFixture.h"
+#include "PulseAudioServer.h"
+
+#include "export/PDFExport.h"
+#include "media/AudioPlayer.h"
+#include "ui/editor/MarkdownView.h"
+#include "ui/media/AudioBlockView.h"
+#include "ui/media/ImageBlockView.h"
+#include "ui/recording/RecordingView.h"
 
 #include "base/Localization.h"
 #include "media/Thumbnails.h"
@@ -78,6 +86,8 @@ class ScreenshotsTest : public QObject
 
     QString m_dir;
     QPalette m_light;
+    PulseAudioServer m_pulse;
+    QString m_pulseProblem;
 
     void save(QWidget *widget, const QString &name)
     {
@@ -94,6 +104,8 @@ private Q_SLOTS:
         TestSupport::initTestEnvironment();
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
         m_light = QApplication::style()->standardPalette();
+        // Before anything touches QtMultimedia: the recording screen records from it.
+        m_pulseProblem = m_pulse.start();
         m_dir = qEnvironmentVariable("SCRIVEL_SCREENSHOT_DIR");
         if (!m_dir.isEmpty())
             QDir().mkpath(m_dir);
@@ -505,6 +517,104 @@ private Q_SLOTS:
         }
         qunsetenv("SCRIVEL_OPENAI_URL");
         qunsetenv("SCRIVEL_OPENROUTER_URL");
+    }
+
+    // The recording screen, an image block with its hover buttons, an audio block playing,
+    // and a printed PDF page.
+    void mediaScreens_data() { screens_data(); }
+    void mediaScreens()
+    {
+        QFETCH(bool, dark);
+        if (!m_pulseProblem.isEmpty())
+            QFAIL(qPrintable(m_pulseProblem));
+        QApplication::setPalette(dark ? darkPalette() : m_light);
+        const QString suffix = dark ? QStringLiteral("-dark") : QStringLiteral("-light");
+        ScreenFixture f;
+        {
+            const QString id = f.store->create(QString()).id;
+            EditorView editor(id, f.store.get(), f.settings.get(), f.sync.get(), &f.dialogs);
+            AudioRecorder::Options options;
+            options.tick = std::chrono::milliseconds(20);
+            options.folder = f.folders.path(QStringLiteral("takes"));
+            editor.setRecorderOptions(options);
+            editor.setMode(EditorView::Mode::Edit);
+            editor.resize(380, 420);
+            editor.show();
+            editor.startRecording();
+            QTRY_COMPARE(editor.recordingView()->page(), QStringLiteral("recording"));
+            QTRY_VERIFY_WITH_TIMEOUT(editor.recordingView()->recorder()->elapsed() >= 1.2, 5000);
+            save(&editor, QStringLiteral("recording") + suffix);
+            editor.recordingView()->cancel();
+        }
+        {
+            QImage picture(640, 400, QImage::Format_RGB32);
+            QPainter painter(&picture);
+            QLinearGradient sky(0, 0, 0, 400);
+            sky.setColorAt(0, QColor(250, 170, 90));
+            sky.setColorAt(1, QColor(120, 60, 140));
+            painter.fillRect(picture.rect(), sky);
+            painter.setBrush(QColor(255, 220, 120));
+            painter.setPen(Qt::NoPen);
+            painter.drawEllipse(QPoint(320, 300), 90, 90);
+            painter.fillRect(QRect(0, 320, 640, 80), QColor(40, 30, 70));
+            painter.end();
+            const QString file = f.folders.path(QStringLiteral("sunset.png"));
+            QVERIFY(picture.save(file));
+            auto note = f.store->createWithAttachment(file, Attachment::Kind::Image);
+            f.store->setBody(QStringLiteral("# Evening walk\n\nThe light over the bay.\n\n") + note->body, note->id, false);
+            EditorView editor(note->id, f.store.get(), f.settings.get(), f.sync.get(), &f.dialogs);
+            editor.resize(380, 420);
+            editor.show();
+            QTRY_COMPARE(editor.preview()->findChildren<ImageBlockView *>().size(), 1);
+            ImageBlockView *block = editor.preview()->findChildren<ImageBlockView *>().first();
+            QTRY_VERIFY(block->isLoaded());
+            QApplication::processEvents();
+            block->setHovering(true);
+            save(&editor, QStringLiteral("media-image") + suffix);
+        }
+        {
+            const QString tone = f.folders.path(QStringLiteral("memo.wav"));
+            QVERIFY(PulseAudioServer::tone(tone, 8, 330));
+            const QString id = f.store->create(QStringLiteral("Standup memo\n\nWhat we agreed on.")).id;
+            QVERIFY(f.store->importAttachment(tone, Attachment::Kind::Audio, id, 8.0));
+            EditorView editor(id, f.store.get(), f.settings.get(), f.sync.get(), &f.dialogs);
+            editor.resize(380, 300);
+            editor.show();
+            QTRY_COMPARE(editor.preview()->findChildren<AudioBlockView *>().size(), 1);
+            AudioBlockView *block = editor.preview()->findChildren<AudioBlockView *>().first();
+            QTRY_VERIFY_WITH_TIMEOUT(block->player()->duration() > 0, 5000);
+            block->playButton()->click();
+            QTRY_VERIFY_WITH_TIMEOUT(block->player()->currentTime() >= 2.6, 8000);
+            save(&editor, QStringLiteral("media-audio-playing") + suffix);
+            block->player()->stop();
+        }
+        if (!dark) {
+            const QString base = f.folders.notes();
+            QDir(base).mkpath(QStringLiteral("attachments/n"));
+            QImage chart(480, 200, QImage::Format_RGB32);
+            chart.fill(QColor(238, 242, 246));
+            QPainter painter(&chart);
+            for (int i = 0; i < 6; ++i)
+                painter.fillRect(QRect(30 + i * 75, 190 - 25 * (i + 1), 50, 25 * (i + 1)), QColor(27, 108, 168));
+            painter.end();
+            QVERIFY(chart.save(QDir(base).filePath(QStringLiteral("attachments/n/chart.png"))));
+            const QString pdf = f.folders.path(QStringLiteral("page.pdf"));
+            QVERIFY(PDFExport::withPrinting(
+                QStringLiteral("# Quarterly review\n\nSales grew **12 %** over the quarter; see the chart.\n\n"
+                               "## Next steps\n- [x] Close the books\n- [ ] Plan the offsite\n- Hire *two* engineers\n"
+                               "1. Budget\n2. Roadmap\n\n> Small steps, often.\n\n```\nmake report\n```\n\n"
+                               "![Chart](attachments/n/chart.png)\n\n[Recording 0:42](attachments/n/memo.m4a)\n\n---\n\n"
+                               "More at https://example.org."),
+                base, pdf));
+            if (!m_dir.isEmpty()) {
+                QProcess render;
+                render.start(QStringLiteral("pdftoppm"), { QStringLiteral("-r"), QStringLiteral("80"), QStringLiteral("-png"),
+                                                           QStringLiteral("-singlefile"), pdf,
+                                                           QDir(m_dir).filePath(QStringLiteral("pdf-page")) });
+                QVERIFY(render.waitForFinished(30000));
+                QCOMPARE(render.exitCode(), 0);
+            }
+        }
     }
 };
 

@@ -8,8 +8,10 @@
 #include "telemetry/Telemetry.h"
 #include "ui/shell/Dialogs.h"
 #include "platform/FileReveal.h"
-#include "ui/editor/MarkdownExport.h"
+#include "export/MarkdownExport.h"
 #include "ui/editor/MarkdownView.h"
+#include "ui/media/MediaActions.h"
+#include "ui/recording/RecordingView.h"
 #include "ui/widgets/Notice.h"
 #include "ui/ai/AIConsent.h"
 #include "ui/ai/AIResultPanel.h"
@@ -19,6 +21,8 @@
 
 #include <QButtonGroup>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
@@ -62,6 +66,7 @@ EditorView::EditorView(const QString &noteId, NoteStore *store, AppSettings *set
     : QWidget(parent), m_noteId(noteId), m_store(store), m_settings(settings), m_sync(sync),
       m_dialogs(dialogs), m_telemetry(telemetry), m_ai(ai)
 {
+    m_canRecord = AudioRecorder::isAvailable();
     buildUi();
     bind();
     load();
@@ -171,8 +176,14 @@ void EditorView::buildUi()
     m_edit->setContextMenuPolicy(Qt::CustomContextMenu);
     m_content->addWidget(m_edit);
     layout->addWidget(m_content, 1);
-    m_aiPanel = new AIResultPanel(m_ai, m_noteId, this);
-    layout->addWidget(m_aiPanel);
+    // In a holder of its own: the panel shows and hides itself with its job, and the
+    // recording screen hides the holder.
+    auto *aiHolder = new QWidget(this);
+    auto *aiLayout = new QVBoxLayout(aiHolder);
+    aiLayout->setContentsMargins(0, 0, 0, 0);
+    m_aiPanel = new AIResultPanel(m_ai, m_noteId, aiHolder);
+    aiLayout->addWidget(m_aiPanel);
+    layout->addWidget(aiHolder);
 
     m_notice = new Notice(Notice::Edge::Top, 44, this);
     applyLook();
@@ -181,9 +192,9 @@ void EditorView::buildUi()
 void EditorView::bind()
 {
     connect(m_back, &QToolButton::clicked, this, &EditorView::back);
-    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(escape, &QShortcut::activated, this, &EditorView::back);
+    m_escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(m_escape, &QShortcut::activated, this, &EditorView::back);
     connect(m_editTab, &QToolButton::clicked, this, [this] { setMode(Mode::Edit); });
     connect(m_previewTab, &QToolButton::clicked, this, [this] { setMode(Mode::Preview); });
     connect(m_copy, &QToolButton::clicked, this, &EditorView::copyText);
@@ -206,6 +217,7 @@ void EditorView::bind()
         if (const auto note = liveNote())
             replaceText(note->body);
     });
+    m_preview->setMediaContext(mediaContext());
     connect(m_moreMenu, &QMenu::aboutToShow, this, &EditorView::moreMenu);
     ScreenStyle::holdPanelWhileOpen(m_moreMenu, m_dialogs);
     connect(m_share, &ShareButton::notice, this, &EditorView::showNotice);
@@ -493,7 +505,7 @@ void EditorView::refreshDerived()
 void EditorView::refreshAI()
 {
     bool summarizable = false;
-    if (m_ai && !m_ai->running() && liveNote()) {
+    if (m_ai && !m_ai->running() && liveNote() && !m_recordingView) {
         Note working;
         working.id = m_noteId;
         working.body = m_text;
@@ -604,10 +616,13 @@ QMenu *EditorView::moreMenu()
     if (m_publicLink)
         entry(L("editor.shareLink.stop"), QStringLiteral("eye.slash"), !m_sharing,
               [this] { stopSharing(); });
-    // Recording and PDF export are left out until they exist; an entry that cannot work is
+    // Recording is offered only where the encoder is installed; an entry that cannot work is
     // not offered. An AI entry shows only when the service has an engine for it.
     m_moreMenu->addSeparator();
     entry(L("editor.addImage"), QStringLiteral("photo.badge.plus"), true, [this] { importImage(); });
+    if (m_canRecord)
+        entry(L("editor.addAudio"), QStringLiteral("mic.badge.plus"), true, [this] { startRecording(); })
+            ->setObjectName(QStringLiteral("editor.addAudio"));
     if (m_ai) {
         using Kind = AIService::Action::Kind;
         const bool idle = !m_ai->running();
@@ -624,6 +639,8 @@ QMenu *EditorView::moreMenu()
     }
     m_moreMenu->addSeparator();
     entry(L("editor.export.text"), QStringLiteral("square.and.arrow.down"), true, [this] { exportMarkdown(); });
+    entry(L("editor.export.pdf"), QStringLiteral("doc.richtext"), signedIn && !blank, [this] { exportPDF(); })
+        ->setObjectName(QStringLiteral("editor.export.pdf"));
     entry(L("editor.reveal"), QStringLiteral("folder"), true, [this] { revealNote(); });
     m_moreMenu->addSeparator();
     Menu::markDestructive(
@@ -652,11 +669,6 @@ void EditorView::exportMarkdown()
     m_store->flush();
     const auto file = m_store->filePath(m_noteId);
     const QString suggested = file ? QFileInfo(*file).fileName() : QStringLiteral("note.md");
-    const QString filter = L("dialog.filter.markdown", QStringLiteral("*.md")) + QStringLiteral(";;")
-        + L("dialog.filter.text", QStringLiteral("*.txt"));
-    const auto target = m_dialogs->saveFile(this, L("editor.export.prompt"), suggested, filter);
-    if (!target || !m_store)
-        return;
     QList<MarkdownExport::Media> media;
     Note working;
     if (const auto note = liveNote())
@@ -665,8 +677,148 @@ void EditorView::exportMarkdown()
     working.body = m_text;
     for (const Attachment &attachment : working.referencedAttachments())
         media.append({ m_store->liveMediaPath(m_noteId, attachment.filename), working.mediaPath(attachment) });
-    if (auto written = MarkdownExport::write(m_text, *target, media); !written && m_dialogs)
-        m_dialogs->alert(this, L("editor.export.failed"), written.error());
+    MediaActions::exportMarkdown(this, m_dialogs, m_text, suggested, media);
+}
+
+void EditorView::exportPDF()
+{
+    if (!m_store || !m_dialogs)
+        return;
+    if (m_telemetry)
+        m_telemetry->record(QStringLiteral("note_exported"), { { QStringLiteral("format"), QStringLiteral("pdf") } });
+    m_store->flush();
+    const auto file = m_store->filePath(m_noteId);
+    const QString suggested
+        = (file ? QFileInfo(*file).completeBaseName() : QStringLiteral("note")) + QStringLiteral(".pdf");
+    MediaActions::exportPDF(this, m_dialogs, m_text, suggested, m_store->notesFolder(), m_pdfOptions);
+}
+
+std::optional<Attachment> EditorView::attachmentFor(const QString &path) const
+{
+    const auto note = liveNote();
+    if (!note)
+        return std::nullopt;
+    for (const Attachment &attachment : note->attachments) {
+        if (note->mediaPath(attachment) == path)
+            return attachment;
+    }
+    return std::nullopt;
+}
+
+MediaContext EditorView::mediaContext() const
+{
+    MediaContext media;
+    const QPointer<const EditorView> self(this);
+    // The path comes from the note's text: it may name a file only inside the notes folder.
+    media.resolve = [self](const QString &path) -> QString {
+        if (!self || !self->m_store)
+            return {};
+        const QString clean = QDir::cleanPath(path);
+        if (clean.isEmpty() || QDir::isAbsolutePath(clean) || clean == u".."
+            || clean.startsWith(QStringLiteral("../")))
+            return {};
+        return QDir(self->m_store->notesFolder()).filePath(clean);
+    };
+    auto *editor = const_cast<EditorView *>(this);
+    const QPointer<EditorView> view(editor);
+    media.exportMedia = [view](const QString &path) {
+        if (!view || !view->m_store)
+            return;
+        if (const auto attachment = view->attachmentFor(path))
+            MediaActions::exportMedia(view, view->m_dialogs,
+                                      view->m_store->liveMediaPath(view->m_noteId, attachment->filename),
+                                      attachment->kind, attachment->createdAt);
+    };
+    media.reveal = [view, resolve = media.resolve](const QString &path) {
+        const QString file = resolve(path);
+        if (view && !file.isEmpty() && !FileReveal::reveal({ file }))
+            view->showNotice(L("editor.reveal.failed"));
+    };
+    media.remove = [view](const QString &path) {
+        if (!view || !view->m_store)
+            return;
+        if (const auto attachment = view->attachmentFor(path)) {
+            view->m_store->removeAttachment(attachment->id, view->m_noteId);
+            if (const auto note = view->liveNote())
+                view->replaceText(note->body);
+        }
+    };
+    if (m_ai) {
+        using Kind = AIService::Action::Kind;
+        if (m_ai->canRun(Kind::ExtractText))
+            media.extractText = [view](const QString &path) {
+                if (view && view->m_ai && !view->m_ai->running())
+                    view->m_ai->run(AIService::Action::extractText(path), view->m_noteId);
+            };
+        if (m_ai->canRun(Kind::Transcribe))
+            media.transcribe = [view](const QString &path) {
+                if (view && view->m_ai && !view->m_ai->running())
+                    view->m_ai->run(AIService::Action::transcribe(path), view->m_noteId);
+            };
+    }
+    return media;
+}
+
+void EditorView::startRecording()
+{
+    if (m_recordingView || !m_canRecord)
+        return;
+    m_recordingView = new RecordingView(m_recorderOptions, m_content);
+    m_content->addWidget(m_recordingView);
+    m_content->setCurrentWidget(m_recordingView);
+    connect(m_recordingView, &RecordingView::finished, this, &EditorView::finishRecording);
+    connect(m_recordingView, &RecordingView::cancelled, this, &EditorView::endRecording);
+    if (m_dialogs) {
+        connect(m_recordingView, &RecordingView::holdPanel, m_dialogs, &Dialogs::holdPanel);
+        connect(m_recordingView, &RecordingView::releasePanel, m_dialogs, &Dialogs::releasePanel);
+    }
+    setFocusProxy(m_recordingView);
+    refreshRecordingState();
+    if (isVisible())
+        m_recordingView->setFocus(Qt::OtherFocusReason);
+}
+
+void EditorView::finishRecording(const QString &file, double duration)
+{
+    bool imported = false;
+    if (m_store && liveNote())
+        imported = m_store->importAttachment(file, Attachment::Kind::Audio, m_noteId, duration, true)
+                       .has_value();
+    if (!imported) {
+        // The note went meanwhile, or the file could not be taken in: no stray take stays behind.
+        QFile::remove(file);
+        if (m_store && !m_store->lastError().isEmpty())
+            showNotice(m_store->lastError());
+    }
+    endRecording();
+    if (imported) {
+        m_previewStale = true;
+        setMode(Mode::Preview);
+    }
+}
+
+void EditorView::endRecording()
+{
+    if (!m_recordingView)
+        return;
+    RecordingView *view = m_recordingView;
+    m_recordingView = nullptr;
+    m_content->removeWidget(view);
+    view->hide();
+    view->deleteLater();
+    refreshRecordingState();
+    setMode(m_mode);
+}
+
+void EditorView::refreshRecordingState()
+{
+    const bool recording = m_recordingView != nullptr;
+    m_back->setEnabled(!recording);
+    m_modes->setEnabled(!recording);
+    m_more->setEnabled(!recording);
+    m_escape->setEnabled(!recording);
+    m_aiPanel->parentWidget()->setVisible(!recording);
+    refreshAI();
 }
 
 void EditorView::revealNote()

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "export/PDFExport.h"
+#include "media/AudioRecorder.h"
 #include "store/Note.h"
+#include "ui/media/MediaContext.h"
 #include "ui/share/ShareButton.h"
 
 #include <QCoro/QCoroTask>
@@ -24,6 +27,8 @@ class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QScrollArea;
+class QShortcut;
+class RecordingView;
 class QStackedWidget;
 class QToolButton;
 class SyncEngine;
@@ -73,6 +78,23 @@ public:
     void copyText();
     void importImage();
     void exportMarkdown();
+    /// Asks for a PDF file and exports the note there (pandoc with typst when installed).
+    void exportPDF();
+
+    /// Shows the recording screen in place of the content (when this system can record).
+    /// While it shows, back, the mode switch and the more menu are off; a finished take
+    /// becomes an audio attachment and the preview shows; a cancel leaves the mode as it was.
+    void startRecording();
+    bool isRecording() const { return m_recordingView != nullptr; }
+    RecordingView *recordingView() const { return m_recordingView; }
+    /// Whether the recorder can run here (the encoder is installed).
+    bool canRecord() const { return m_canRecord; }
+    /// The recorder's options (tests shorten its clock and choose its folder).
+    void setRecorderOptions(AudioRecorder::Options options) { m_recorderOptions = std::move(options); }
+    /// The PDF export's options (tests point its tool search at stand-ins).
+    void setPDFOptions(PDFExport::Options options) { m_pdfOptions = std::move(options); }
+    /// What the preview's media blocks act through.
+    MediaContext mediaContext() const;
     void revealNote();
     void confirmDelete();
     /// Asks the AI service for a summary of the note (when the summarize button is enabled).
@@ -148,6 +170,11 @@ private:
     void refreshOpenMenu();
     void refreshAI();
     void askConsentSoon();
+    void finishRecording(const QString &file, double duration);
+    void endRecording();
+    void refreshRecordingState();
+    /// The note's attachment whose media path is exactly `path`.
+    std::optional<Attachment> attachmentFor(const QString &path) const;
     /// The media path ("attachments/<id>/<file>") of the note's first attachment of `kind`.
     std::optional<QString> firstMediaPath(Attachment::Kind kind) const;
     // Static, taking the editor by guarded pointer: a member coroutine's `this` would dangle
@@ -182,6 +209,12 @@ private:
     quint64 m_linksGeneration = 0;
     /// The account (by identifier; none when signed out) the last live-link query was for.
     std::optional<std::optional<QString>> m_linksAccount;
+
+    bool m_canRecord = false;
+    AudioRecorder::Options m_recorderOptions;
+    PDFExport::Options m_pdfOptions;
+    RecordingView *m_recordingView = nullptr;
+    QShortcut *m_escape = nullptr;
 
     QToolButton *m_back = nullptr;
     QFrame *m_modes = nullptr;

@@ -2,6 +2,8 @@
 
 #include "base/Localization.h"
 #include "markdown/InlineRenderer.h"
+#include "ui/media/AudioBlockView.h"
+#include "ui/media/ImageBlockView.h"
 #include "ui/style/ScreenStyle.h"
 
 #include <QDesktopServices>
@@ -65,6 +67,13 @@ void MarkdownView::setOnToggleCheckbox(std::function<void(int)> handler)
     m_onToggle = std::move(handler);
     for (QToolButton *box : std::as_const(m_checkboxes))
         box->setEnabled(bool(m_onToggle));
+}
+
+void MarkdownView::setMediaContext(MediaContext media)
+{
+    m_media = std::move(media);
+    if (!m_blocks.isEmpty())
+        rebuild();
 }
 
 bool MarkdownView::isSafeLink(const QUrl &url)
@@ -252,11 +261,15 @@ QWidget *MarkdownView::makeBlock(const MarkdownBlock &block, int &ordinal)
         return code;
     }
     case MarkdownBlock::Kind::Image: {
+        if (m_media)
+            return new ImageBlockView(block.path, *m_media, this);
         QLabel *caption = plainLabel(block.alt.isEmpty() ? block.path : block.alt, this);
         caption->setStyleSheet(QStringLiteral("color: %1;").arg(secondary));
         return caption;
     }
     case MarkdownBlock::Kind::Audio: {
+        if (m_media)
+            return new AudioBlockView(block.path, *m_media, this);
         QLabel *caption = plainLabel(block.label, this);
         caption->setStyleSheet(QStringLiteral("color: %1;").arg(secondary));
         return caption;

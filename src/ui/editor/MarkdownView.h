@@ -1,6 +1,9 @@
 #pragma once
 
 #include "markdown/MarkdownBlock.h"
+#include "ui/media/MediaContext.h"
+
+#include <optional>
 
 #include <QList>
 #include <QUrl>
@@ -14,7 +17,7 @@ class QVBoxLayout;
 
 /// A note's Markdown rendered as a read-only page: one widget per block of
 /// Markdown::parse(), inline styling through Markdown::inlineHtml(), clickable task boxes,
-/// and captions for image and audio references (the media blocks come with the media work).
+/// and media blocks for image and audio references (captions while no media context is set).
 /// Holds no state beyond its text: it is rebuilt whenever the text changes. Only links and
 /// task boxes take the keyboard focus; a task box is named by its task's text.
 class MarkdownView : public QWidget
@@ -29,6 +32,10 @@ public:
     /// Called with a task box's ordinal (the number of task bullets before it) when the box is
     /// clicked. Without a handler the boxes are shown but cannot be clicked.
     void setOnToggleCheckbox(std::function<void(int)> handler);
+
+    /// What the image and audio blocks act through; rebuilds the page. Without one, media
+    /// references show as captions.
+    void setMediaContext(MediaContext media);
 
     /// Whether a link may be opened: http, https and mailto only.
     static bool isSafeLink(const QUrl &url);
@@ -60,6 +67,7 @@ private:
 
     QString m_text;
     std::function<void(int)> m_onToggle;
+    std::optional<MediaContext> m_media;
     QVBoxLayout *m_layout = nullptr;
     QList<QWidget *> m_blocks;
     QList<QToolButton *> m_checkboxes;

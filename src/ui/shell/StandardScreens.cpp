@@ -4,6 +4,7 @@
 #include "ui/list/NoteListView.h"
 #include "ui/shell/RootView.h"
 
+#include "media/AudioRecorder.h"
 #include "store/NoteStore.h"
 
 namespace {
@@ -13,6 +14,9 @@ QWidget *makeList(const ScreenEnvironment &environment, const ListScreenArgs &ar
     auto *view = new NoteListView(environment.store, environment.settings, environment.sync,
                                   environment.dialogs, environment.telemetry);
     view->setTrashMode(args.trash);
+    // The record button only where the recorder can run.
+    if (args.onRecord && AudioRecorder::isAvailable())
+        view->setRecordHandler(args.onRecord);
     NoteStore *store = environment.store;
     QObject::connect(view, &NoteListView::openNote, view, [store, onOpen = args.onOpen](const QString &id) {
         const auto note = store->note(id);
@@ -39,6 +43,8 @@ QWidget *makeEditor(const ScreenEnvironment &environment, const EditorScreenArgs
                                 environment.ai);
     if (args.startInEdit)
         view->setMode(EditorView::Mode::Edit);
+    if (args.startRecording)
+        view->startRecording();
     QObject::connect(view, &EditorView::back, view, [onBack = args.onBack] {
         if (onBack)
             onBack();

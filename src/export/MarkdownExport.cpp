@@ -1,4 +1,4 @@
-#include "ui/editor/MarkdownExport.h"
+#include "export/MarkdownExport.h"
 
 #include "base/Localization.h"
 #include "base/DurableFile.h"
