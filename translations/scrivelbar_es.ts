@@ -1882,6 +1882,7 @@
         <source>Set by %1 for this session.</source>
         <extracomment>AI settings caption: an environment variable overrides the address for this run; %1 = variable name. Arguments: %1 = variable (text).</extracomment>
         <translation>Definido por %1 en esta sesión.</translation>
+    </message>
     <message id="recorder.noInput">
         <source>No microphone is connected.</source>
         <extracomment>Recorder failure detail: the system has no audio input. Arguments: none.</extracomment>
