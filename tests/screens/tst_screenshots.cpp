@@ -205,6 +205,10 @@ private Q_SLOTS:
             EditorView editor(editorNote, f.store.get(), f.settings.get(), f.sync.get(), &f.dialogs);
             editor.resize(380, 620);
             editor.show();
+            // Images decode off the main thread: the picture shows them as a user sees them.
+            for (ImageBlockView *block : editor.preview()->findChildren<ImageBlockView *>())
+                QTRY_VERIFY(block->isLoaded());
+            QApplication::processEvents();
             save(&editor, QStringLiteral("editor-preview") + suffix);
             editor.setMode(EditorView::Mode::Edit);
             save(&editor, QStringLiteral("editor-edit") + suffix);
