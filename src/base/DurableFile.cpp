@@ -6,9 +6,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <utility>
 
 namespace DurableFile {
 
@@ -55,21 +58,25 @@ bool isTemporaryName(QStringView name)
 
 int removeStaleTemporaries(const QString &folder)
 {
+    // Read straight from the folder: it may hold tens of thousands of notes, and only the
+    // few hidden names can be ours.
     int removed = 0;
-    const QDir dir(folder);
-    const QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : names) {
-        if (!isTemporaryName(name))
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return 0;
+    const int dirFd = ::dirfd(dir);
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_name[0] != '.' || !isTemporaryName(QFile::decodeName(entry->d_name)))
             continue;
-        const QByteArray path = QFile::encodeName(dir.filePath(name));
         struct stat info
         {
         };
-        // lstat: a link that happens to carry the name is not ours.
-        if (::lstat(path.constData(), &info) == 0 && S_ISREG(info.st_mode)
-            && ::unlink(path.constData()) == 0)
+        // Not followed: a link that happens to carry the name is not ours.
+        if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0
+            && S_ISREG(info.st_mode) && ::unlinkat(dirFd, entry->d_name, 0) == 0)
             ++removed;
     }
+    ::closedir(dir);
     return removed;
 }
 
@@ -84,7 +91,7 @@ bool isSafeComponent(QStringView name)
     return true;
 }
 
-std::expected<Prepared, QString> prepare(const QString &path, const QByteArray &data)
+std::expected<Stream, QString> Stream::open(const QString &path)
 {
     const QFileInfo target(path);
     const QString folder = target.absolutePath();
@@ -106,39 +113,72 @@ std::expected<Prepared, QString> prepare(const QString &path, const QByteArray &
     const int fd = ::open(temporaryPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0)
         return std::unexpected(failure(path, "cannot create a temporary file", errno));
-
-    auto abandon = [&](const char *what, int error) {
-        ::close(fd);
-        ::unlink(temporaryPath.constData());
-        return std::unexpected(failure(path, what, error));
-    };
-
     if (existing.st_mode != 0)
         ::fchmod(fd, mode); // the umask must not narrow an existing file's permissions
+    return Stream(fd, Prepared { temporary, target.absoluteFilePath() });
+}
 
-    const char *cursor = data.constData();
-    qsizetype remaining = data.size();
-    while (remaining > 0) {
+Stream::Stream(Stream &&other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1)), m_names(std::move(other.m_names))
+{
+}
+
+Stream::~Stream()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        ::unlink(QFile::encodeName(m_names.temporaryPath).constData());
+    }
+}
+
+std::expected<void, QString> Stream::append(const char *data, qsizetype size)
+{
+    const QString &path = m_names.targetPath;
+    if (m_fd < 0)
+        return std::unexpected(failure(path, "cannot write", EBADF));
+    while (size > 0) {
         if (!allowed(Step::Write, path))
-            return abandon("cannot write", ENOSPC);
-        const ssize_t written = ::write(fd, cursor, size_t(remaining));
+            return std::unexpected(failure(path, "cannot write", ENOSPC));
+        const ssize_t written = ::write(m_fd, data, size_t(size));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            return abandon("cannot write", errno);
+            return std::unexpected(failure(path, "cannot write", errno));
         }
-        cursor += written;
-        remaining -= written;
+        data += written;
+        size -= written;
     }
-    if (!allowed(Step::Close, path))
-        return abandon("cannot close", EIO);
+    return {};
+}
+
+std::expected<Prepared, QString> Stream::finish()
+{
+    const QString &path = m_names.targetPath;
+    const QByteArray temporaryPath = QFile::encodeName(m_names.temporaryPath);
+    if (m_fd < 0)
+        return std::unexpected(failure(path, "cannot close", EBADF));
+    if (!allowed(Step::Close, path)) {
+        ::close(std::exchange(m_fd, -1));
+        ::unlink(temporaryPath.constData());
+        return std::unexpected(failure(path, "cannot close", EIO));
+    }
     // Never retry close(): on Linux the descriptor is gone even when it reports EINTR.
-    if (::close(fd) != 0) {
+    if (::close(std::exchange(m_fd, -1)) != 0) {
         const int error = errno;
         ::unlink(temporaryPath.constData());
         return std::unexpected(failure(path, "cannot close", error));
     }
-    return Prepared { temporary, target.absoluteFilePath() };
+    return m_names;
+}
+
+std::expected<Prepared, QString> prepare(const QString &path, const QByteArray &data)
+{
+    auto stream = Stream::open(path);
+    if (!stream)
+        return std::unexpected(stream.error());
+    if (auto appended = stream->append(data.constData(), data.size()); !appended)
+        return std::unexpected(appended.error());
+    return stream->finish();
 }
 
 std::expected<void, QString> commit(const Prepared &prepared)

@@ -25,6 +25,27 @@ struct Prepared
 
 /// The quick half of `write`: the temporary file with the complete data, closed.
 std::expected<Prepared, QString> prepare(const QString &path, const QByteArray &data);
+
+/// A temporary file filled piece by piece, for data too large to hold in memory at once.
+/// `finish` closes it and hands it over for `commit`; a stream dropped before that removes
+/// its temporary file.
+class Stream
+{
+public:
+    static std::expected<Stream, QString> open(const QString &path);
+    Stream(Stream &&other) noexcept;
+    Stream &operator=(Stream &&other) = delete;
+    Stream(const Stream &) = delete;
+    ~Stream();
+
+    std::expected<void, QString> append(const char *data, qsizetype size);
+    std::expected<Prepared, QString> finish();
+
+private:
+    Stream(int fd, Prepared names) : m_fd(fd), m_names(std::move(names)) { }
+    int m_fd = -1;
+    Prepared m_names;
+};
 /// The slow half, safe on a worker thread: sync the temporary file, rename it over the
 /// target, sync the folder. On failure the temporary file is removed.
 std::expected<void, QString> commit(const Prepared &prepared);

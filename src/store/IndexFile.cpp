@@ -1,9 +1,12 @@
 #include "store/IndexFile.h"
 
+#include "store/IndexReader.h"
+
 #include "base/DurableFile.h"
 #include "store/JsonText.h"
 #include "store/JsonView.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -135,44 +138,85 @@ void writeMeta(JsonText &json, int level, const Meta &entry)
 
 } // namespace
 
-QByteArray IndexFile::encode() const
+namespace {
+
+// Streamed: a document tree of every body would be a second and third copy of all the text,
+// and building it costs more than writing the text itself. With `write`, the text goes out in
+// pieces between records, so that even the bytes are never all in memory at once; without
+// it, everything stays in `out`.
+bool encodeIndex(const IndexFile &index, QByteArray &out, qsizetype chunk,
+                 const std::function<bool(QByteArrayView)> &write,
+                 const std::function<void(Meta &)> &completeMeta)
 {
-    // Streamed: a document tree of every body would be a second and third copy of all the
-    // text, and building it costs more than writing the text itself.
-    QByteArray out;
-    qsizetype estimate = 256;
-    for (const Note &note : notes)
-        estimate += note.body.size() + 256;
-    out.reserve(estimate + meta.size() * 256);
+    bool ok = true;
+    const auto drain = [&] {
+        if (write && ok && out.size() >= chunk) {
+            ok = write(QByteArrayView(out));
+            out.resize(0);
+        }
+    };
     JsonText json(out);
     {
         Container root(json, 1, '{', '}');
-        root.member("cursor").integer(cursor);
-        if (!heldMissing.isEmpty()) {
+        root.member("cursor").integer(index.cursor);
+        if (!index.heldMissing.isEmpty()) {
             root.member("heldMissing");
             Container list(json, 2, '[', ']');
-            for (const QString &id : heldMissing)
+            for (const QString &id : index.heldMissing)
                 list.element().string(id);
         }
         root.member("meta");
         {
             Container list(json, 2, '[', ']');
-            for (const Meta &entry : meta) {
+            for (const Meta &entry : index.meta) {
                 list.element();
-                writeMeta(json, 3, entry);
+                if (completeMeta) {
+                    Meta complete = entry;
+                    completeMeta(complete);
+                    writeMeta(json, 3, complete);
+                } else {
+                    writeMeta(json, 3, entry);
+                }
+                drain();
             }
         }
         root.member("notes");
         {
             Container list(json, 2, '[', ']');
-            for (const Note &note : notes) {
+            for (const Note &note : index.notes) {
                 list.element();
                 writeNote(json, 3, note);
+                drain();
+                if (!ok)
+                    break;
             }
         }
-        root.member("version").integer(currentVersion);
+        root.member("version").integer(IndexFile::currentVersion);
     }
     out += '\n';
+    if (write && ok)
+        ok = write(QByteArrayView(out));
+    return ok;
+}
+
+} // namespace
+
+bool IndexFile::encode(const std::function<bool(QByteArrayView)> &write, qsizetype chunk,
+                       const std::function<void(Meta &)> &completeMeta) const
+{
+    QByteArray out;
+    out.reserve(std::min<qsizetype>(chunk, 8 << 20) + 4096);
+    return encodeIndex(*this, out, chunk, write, completeMeta);
+}
+
+QByteArray IndexFile::encode() const
+{
+    QByteArray out;
+    qsizetype estimate = 4096;
+    for (const Note &note : notes)
+        estimate += note.body.size() + note.body.size() / 16 + 256;
+    out.reserve(estimate + meta.size() * 256);
+    encodeIndex(*this, out, 0, {}, {});
     return out;
 }
 
@@ -221,77 +265,93 @@ template<typename View> std::optional<IndexFile> decodeIndex(const View &root)
     if (!std::isfinite(cursorValue) || cursorValue != std::floor(cursorValue))
         return std::nullopt;
 
-    IndexFile index;
-    index.cursor = qint64(cursorValue);
-    notes.forEach([&](const View &item) {
-        auto note = readNote(item);
-        if (!note || !isSafeNote(*note)) {
-            ++index.skippedRecords;
-            return;
-        }
-        // Only a damaged or hand-made index repeats an id. Keep the newest record (the first
-        // of equals) and hand the others back, so that their text is not silently dropped.
-        const auto existing = index.notes.find(note->id);
-        if (existing == index.notes.end()) {
-            index.notes.insert(note->id, *note);
-        } else if (note->updatedAt > existing->updatedAt) {
-            index.duplicateNotes.append(*existing);
-            *existing = *note;
-        } else {
-            index.duplicateNotes.append(*note);
-        }
-    });
-    QSet<QString> filenames;
-    meta.forEach([&](const View &item) {
-        auto entry = readMeta(item);
-        if (!entry || !index.notes.contains(entry->id)) {
-            ++index.skippedRecords;
-            return;
-        }
-        if (index.meta.contains(entry->id)) {
-            ++index.duplicateMeta; // the first entry wins
-            return;
-        }
-        // A name that is not a plain note file name could lead outside the notes folder or
-        // onto the media folder: forget it. The rescan finds the note's file by the id in its
-        // name, and the note gets its proper name on its next write.
-        if (!entry->filename.isEmpty() && !isNoteFilename(entry->filename)) {
-            ++index.unsafeFilenames;
-            entry->filename.clear();
-            entry->fileHash.clear();
-            entry->fileSize.reset();
-            entry->fileStamp.clear();
-        }
-        // Two notes never share a file; the later one finds its own by its id.
-        if (!entry->filename.isEmpty() && filenames.contains(entry->filename)) {
-            ++index.duplicateMeta;
-            entry->filename.clear();
-            entry->fileHash.clear();
-            entry->fileSize.reset();
-            entry->fileStamp.clear();
-        }
-        if (!entry->filename.isEmpty())
-            filenames.insert(entry->filename);
-        index.meta.insert(entry->id, *entry);
-    });
-    // A note without bookkeeping cannot be tied to its file; leaving it out lets the file be
-    // adopted again under the same identifier instead of turning into a duplicate.
-    for (auto it = index.notes.begin(); it != index.notes.end();) {
-        if (index.meta.contains(it.key())) {
-            ++it;
-        } else {
-            ++index.skippedRecords;
-            it = index.notes.erase(it);
-        }
-    }
+    IndexBuilder builder;
+    builder.setCursor(qint64(cursorValue));
+    notes.forEach([&](const View &item) { builder.addNote(readNote(item)); });
+    meta.forEach([&](const View &item) { builder.addMeta(readMeta(item)); });
+    QStringList held;
     root.member("heldMissing").forEach([&](const View &id) {
-        if (id.isString() && index.notes.contains(id.toString()))
-            index.heldMissing.append(id.toString());
+        if (id.isString())
+            held.append(id.toString());
     });
-    return index;
+    return builder.finish(held);
 }
 
 } // namespace
+
+void IndexBuilder::addNote(std::optional<Note> note)
+{
+    if (!note || !isSafeNote(*note)) {
+        ++m_index.skippedRecords;
+        return;
+    }
+    // Only a damaged or hand-made index repeats an id. Keep the newest record (the first of
+    // equals) and hand the others back, so that their text is not silently dropped.
+    const auto existing = m_index.notes.find(note->id);
+    if (existing == m_index.notes.end()) {
+        const QString id = note->id;
+        m_index.notes.insert(id, std::move(*note));
+    } else if (note->updatedAt > existing->updatedAt) {
+        m_index.duplicateNotes.append(*existing);
+        *existing = std::move(*note);
+    } else {
+        m_index.duplicateNotes.append(std::move(*note));
+    }
+}
+
+void IndexBuilder::addMeta(std::optional<Meta> entry)
+{
+    if (!entry || !m_index.notes.contains(entry->id)) {
+        ++m_index.skippedRecords;
+        return;
+    }
+    if (m_index.meta.contains(entry->id)) {
+        ++m_index.duplicateMeta; // the first entry wins
+        return;
+    }
+    // A name that is not a plain note file name could lead outside the notes folder or onto
+    // the media folder: forget it. The rescan finds the note's file by the id in its name, and
+    // the note gets its proper name on its next write.
+    const auto forgetFile = [&] {
+        entry->filename.clear();
+        entry->fileHash.clear();
+        entry->fileSize.reset();
+        entry->fileStamp.clear();
+    };
+    if (!entry->filename.isEmpty() && !isNoteFilename(entry->filename)) {
+        ++m_index.unsafeFilenames;
+        forgetFile();
+    }
+    // Two notes never share a file; the later one finds its own by its id.
+    if (!entry->filename.isEmpty() && m_filenames.contains(entry->filename)) {
+        ++m_index.duplicateMeta;
+        forgetFile();
+    }
+    if (!entry->filename.isEmpty())
+        m_filenames.insert(entry->filename);
+    const QString id = entry->id;
+    m_index.meta.insert(id, std::move(*entry));
+}
+
+IndexFile IndexBuilder::finish(const QStringList &held)
+{
+    // A note without bookkeeping cannot be tied to its file; leaving it out lets the file be
+    // adopted again under the same identifier instead of turning into a duplicate.
+    for (auto it = m_index.notes.begin(); it != m_index.notes.end();) {
+        if (m_index.meta.contains(it.key())) {
+            ++it;
+        } else {
+            ++m_index.skippedRecords;
+            it = m_index.notes.erase(it);
+        }
+    }
+    for (const QString &id : held) {
+        if (m_index.notes.contains(id))
+            m_index.heldMissing.append(id);
+    }
+    m_filenames.clear();
+    return std::move(m_index);
+}
 
 std::optional<IndexFile> IndexFile::decode(const QByteArray &data)
 {
@@ -313,4 +373,16 @@ std::optional<IndexFile> IndexFile::decode(const QByteArray &data)
     if (error.error != QJsonParseError::NoError || !document.isObject())
         return std::nullopt;
     return decodeIndex(QtJsonView(document.object()));
+}
+
+std::optional<IndexFile> IndexFile::read(const QString &path)
+{
+    if (auto index = IndexReader::readFast(path))
+        return index;
+    // Anything the streaming reader did not take (a byte order mark, a repeated top-level
+    // member, a damaged file) is decoded whole, by the same rules as ever.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return decode(file.readAll());
 }

@@ -3,10 +3,12 @@
 #include "store/Note.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 /// True for a name the store may use for a note file: a plain, visible name ending in ".md"
@@ -57,6 +59,12 @@ struct IndexFile
 
     /// Pretty-printed JSON with sorted keys.
     QByteArray encode() const;
+    /// The same text handed to `write` in pieces of about `chunk` bytes as it is made, so
+    /// that an index of any size goes to disk through a small buffer. Stops, and returns
+    /// false, as soon as `write` returns false. `completeMeta`, when given, may fill in each
+    /// bookkeeping entry's file record just before it is written.
+    bool encode(const std::function<bool(QByteArrayView)> &write, qsizetype chunk = 1 << 20,
+                const std::function<void(Meta &)> &completeMeta = {}) const;
 
     /// Nothing when the data is not JSON or a top-level member is missing or of the wrong
     /// type. Single records that are damaged (a wrong type, an identifier that is not a plain
@@ -64,4 +72,8 @@ struct IndexFile
     /// bookkeeping entry are kept or left out together, so a left-out note's file is adopted
     /// again under its own identifier.
     static std::optional<IndexFile> decode(const QByteArray &data);
+    /// The index file at `path`, as `decode` would read its bytes, but streamed from the
+    /// disk: neither the whole file nor a document tree is ever held. Nothing when the file
+    /// cannot be read or decoded.
+    static std::optional<IndexFile> read(const QString &path);
 };

@@ -4,6 +4,10 @@
 
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 char hexDigit(unsigned value)
@@ -15,63 +19,86 @@ char hexDigit(unsigned value)
 
 void JsonText::string(QStringView text)
 {
-    // Filled in chunks: a body may be megabytes, and appending byte by byte is the slow part.
-    char buffer[4096];
-    qsizetype used = 0;
-    m_out += '"';
+    // Written straight into the output, which is grown once for the worst case (every unit a
+    // six-byte escape) and cut back after. Runs of plain ASCII, which is nearly all of a
+    // note, go eight units at a time.
+    const qsizetype start = m_out.size();
+    m_out.resize(start + 2 + 6 * text.size());
+    char *out = m_out.data() + start;
+    *out++ = '"';
     const char16_t *p = text.utf16();
     const char16_t *const end = p + text.size();
     while (p < end) {
-        if (used > qsizetype(sizeof buffer) - 8) {
-            m_out.append(buffer, used);
-            used = 0;
+#if defined(__SSE2__)
+        if (end - p >= 8) {
+            const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+            // Plain: below 0x80, not a control character, not '"' or '\'.
+            const __m128i ascii = _mm_cmpeq_epi16(
+                _mm_and_si128(units, _mm_set1_epi16(short(0xff80))), _mm_setzero_si128());
+            const __m128i escaped = _mm_or_si128(
+                _mm_cmplt_epi16(units, _mm_set1_epi16(0x20)),
+                _mm_or_si128(_mm_cmpeq_epi16(units, _mm_set1_epi16('"')),
+                             _mm_cmpeq_epi16(units, _mm_set1_epi16('\\'))));
+            const int plainMask = _mm_movemask_epi8(_mm_andnot_si128(escaped, ascii));
+            if (plainMask == 0xffff) {
+                _mm_storel_epi64(reinterpret_cast<__m128i *>(out), _mm_packus_epi16(units, units));
+                out += 8;
+                p += 8;
+                continue;
+            }
+            // Copy the plain units before the first special one, then take that one below.
+            const int plain = __builtin_ctz(~unsigned(plainMask)) / 2;
+            for (int i = 0; i < plain; ++i)
+                *out++ = char(p[i]);
+            p += plain;
         }
+#endif
         const char16_t unit = *p++;
         if (unit < 0x80) {
             if (unit >= 0x20 && unit != u'"' && unit != u'\\') {
-                buffer[used++] = char(unit);
+                *out++ = char(unit);
                 continue;
             }
-            buffer[used++] = '\\';
+            *out++ = '\\';
             switch (unit) {
-            case u'"': buffer[used++] = '"'; break;
-            case u'\\': buffer[used++] = '\\'; break;
-            case 0x08: buffer[used++] = 'b'; break;
-            case 0x0c: buffer[used++] = 'f'; break;
-            case 0x0a: buffer[used++] = 'n'; break;
-            case 0x0d: buffer[used++] = 'r'; break;
-            case 0x09: buffer[used++] = 't'; break;
+            case u'"': *out++ = '"'; break;
+            case u'\\': *out++ = '\\'; break;
+            case 0x08: *out++ = 'b'; break;
+            case 0x0c: *out++ = 'f'; break;
+            case 0x0a: *out++ = 'n'; break;
+            case 0x0d: *out++ = 'r'; break;
+            case 0x09: *out++ = 't'; break;
             default:
-                buffer[used++] = 'u';
-                buffer[used++] = '0';
-                buffer[used++] = '0';
-                buffer[used++] = hexDigit(unit >> 4);
-                buffer[used++] = hexDigit(unit & 0xf);
+                *out++ = 'u';
+                *out++ = '0';
+                *out++ = '0';
+                *out++ = hexDigit(unit >> 4);
+                *out++ = hexDigit(unit & 0xf);
             }
         } else if (unit < 0x800) {
-            buffer[used++] = char(0xc0 | (unit >> 6));
-            buffer[used++] = char(0x80 | (unit & 0x3f));
+            *out++ = char(0xc0 | (unit >> 6));
+            *out++ = char(0x80 | (unit & 0x3f));
         } else if (QChar::isHighSurrogate(unit) && p < end && QChar::isLowSurrogate(*p)) {
             const char32_t code = QChar::surrogateToUcs4(unit, *p++);
-            buffer[used++] = char(0xf0 | (code >> 18));
-            buffer[used++] = char(0x80 | ((code >> 12) & 0x3f));
-            buffer[used++] = char(0x80 | ((code >> 6) & 0x3f));
-            buffer[used++] = char(0x80 | (code & 0x3f));
+            *out++ = char(0xf0 | (code >> 18));
+            *out++ = char(0x80 | ((code >> 12) & 0x3f));
+            *out++ = char(0x80 | ((code >> 6) & 0x3f));
+            *out++ = char(0x80 | (code & 0x3f));
         } else if (QChar::isSurrogate(unit)) {
-            buffer[used++] = '\\';
-            buffer[used++] = 'u';
-            buffer[used++] = hexDigit((unit >> 12) & 0xf);
-            buffer[used++] = hexDigit((unit >> 8) & 0xf);
-            buffer[used++] = hexDigit((unit >> 4) & 0xf);
-            buffer[used++] = hexDigit(unit & 0xf);
+            *out++ = '\\';
+            *out++ = 'u';
+            *out++ = hexDigit((unit >> 12) & 0xf);
+            *out++ = hexDigit((unit >> 8) & 0xf);
+            *out++ = hexDigit((unit >> 4) & 0xf);
+            *out++ = hexDigit(unit & 0xf);
         } else {
-            buffer[used++] = char(0xe0 | (unit >> 12));
-            buffer[used++] = char(0x80 | ((unit >> 6) & 0x3f));
-            buffer[used++] = char(0x80 | (unit & 0x3f));
+            *out++ = char(0xe0 | (unit >> 12));
+            *out++ = char(0x80 | ((unit >> 6) & 0x3f));
+            *out++ = char(0x80 | (unit & 0x3f));
         }
     }
-    m_out.append(buffer, used);
-    m_out += '"';
+    *out++ = '"';
+    m_out.resize(out - m_out.constData());
 }
 
 void JsonText::number(double value)

@@ -4,11 +4,14 @@
 #include "TestSupport.h"
 
 #include "store/IndexFile.h"
+#include "store/IndexReader.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cmath>
@@ -95,6 +98,56 @@ bool sameIndex(const IndexFile &a, const IndexFile &b)
         && a.heldMissing == b.heldMissing && a.skippedRecords == b.skippedRecords
         && a.duplicateMeta == b.duplicateMeta && a.unsafeFilenames == b.unsafeFilenames
         && a.duplicateNotes == b.duplicateNotes;
+}
+
+// What the store's start reads from the disk for `data`: through the streaming reader, and
+// whether that reader took the file itself or left it to the whole-document decoder.
+struct FileRead
+{
+    std::optional<IndexFile> index;
+    bool fast = false;
+};
+
+FileRead readThroughFile(const QByteArray &data)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("index.json"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+        return {};
+    file.close();
+    return { IndexFile::read(path), IndexReader::readFast(path).has_value() };
+}
+
+// A realistic index of a few megabytes: large enough for the reader's second thread and for
+// giving pages back on the way.
+IndexFile largeIndex(int count)
+{
+    QRandomGenerator random(424242);
+    IndexFile index;
+    index.cursor = 12;
+    const QString words[] = { QStringLiteral("milk"), QStringLiteral("Café"), QStringLiteral("日本語"),
+                              QStringLiteral("\"quoted\""), QStringLiteral("back\\slash"),
+                              QString::fromUcs4(U"\U0001F600", 1), QStringLiteral("tab\there") };
+    for (int n = 0; n < count; ++n) {
+        QString body = QStringLiteral("# Note %1\n\n").arg(n);
+        const int length = n % 97 == 0 ? 40000 : 300 + random.bounded(2500);
+        while (body.size() < length)
+            body += words[random.bounded(int(std::size(words)))] + (random.bounded(9) ? u' ' : u'\n');
+        Note note = makeNote(QStringLiteral("%1").arg(0x100000000000LL + n, 12, 16, QLatin1Char('0')),
+                             body, 700000000 + n, 700000000.5 + n);
+        note.deleted = n % 50 == 0;
+        if (n % 10 == 0)
+            note.attachments.append({ QStringLiteral("A%1").arg(n), Attachment::Kind::Image,
+                                      QStringLiteral("img-%1.png").arg(n), Date { 1.5 }, std::nullopt });
+        Meta meta;
+        meta.filename = QStringLiteral("note-%1.md").arg(note.id);
+        meta.fileHash = QStringLiteral("00ff");
+        meta.fileSize = body.size();
+        meta.fileStamp = QStringLiteral("%1:2:3").arg(body.size());
+        add(index, note, meta);
+    }
+    return index;
 }
 
 } // namespace
@@ -196,6 +249,17 @@ private Q_SLOTS:
     {
         QFETCH(IndexFile, index);
         const QByteArray streamed = index.encode();
+        // Written in pieces, the same bytes.
+        QByteArray pieces;
+        QVERIFY(index.encode([&](QByteArrayView piece) { pieces += piece; return true; }, 100));
+        QCOMPARE(pieces, streamed);
+        // Read back from the disk the way the store starts: the same as decoding the bytes,
+        // and (but for lone surrogates, which only the document decoder keeps) without it.
+        const FileRead read = readThroughFile(streamed);
+        const auto decoded = IndexFile::decode(streamed);
+        QCOMPARE(bool(read.index), bool(decoded));
+        if (decoded)
+            QVERIFY(sameIndex(*read.index, *decoded));
         const QByteArray expected = documentEncode(index);
         if (streamed != expected) {
             qsizetype at = 0;
@@ -272,6 +336,10 @@ private Q_SLOTS:
         QFETCH(QString, body);
         const auto decoded = IndexFile::decode(data);
         QCOMPARE(bool(decoded), readable);
+        const FileRead read = readThroughFile(data);
+        QCOMPARE(bool(read.index), readable);
+        if (readable)
+            QVERIFY(sameIndex(*read.index, *decoded));
         // Qt's parser is the reference for what "readable" means.
         QCOMPARE(QJsonDocument::fromJson(data).isObject(), readable);
         if (readable) {
@@ -289,6 +357,9 @@ private Q_SLOTS:
         QTest::newRow("bad attachment") << QByteArray(R"({"id":"a","body":"x","createdAt":1,"updatedAt":2,"deleted":false,"attachments":[{"id":"i","kind":"video","filename":"f.png","createdAt":1}]})") << 0 << 3;
         QTest::newRow("null attachments") << QByteArray(R"({"id":"a","body":"x","createdAt":1,"updatedAt":2,"deleted":false,"attachments":null})") << 1 << 1;
         QTest::newRow("unsafe id") << QByteArray(R"({"id":"..","body":"x","createdAt":1,"updatedAt":2,"deleted":false})") << 0 << 3;
+        QTest::newRow("repeated note keeps the newest")
+            << QByteArray(R"({"id":"a","body":"old","createdAt":1,"updatedAt":2,"deleted":false},{"id":"a","body":"new","createdAt":1,"updatedAt":3,"deleted":false},7)")
+            << 1 << 2;
     }
 
     void damagedRecordsAreCountedAlike()
@@ -302,9 +373,74 @@ private Q_SLOTS:
         // The same file with a byte order mark goes through Qt's parser only.
         const auto reference = IndexFile::decode(QByteArray("\xef\xbb\xbf") + data);
         QVERIFY(fast && reference);
+        const FileRead read = readThroughFile(data);
+        QVERIFY(read.fast);
+        QVERIFY(sameIndex(*read.index, *fast));
         QCOMPARE(int(fast->notes.size()), kept);
         QCOMPARE(fast->skippedRecords, skipped);
         QVERIFY(sameIndex(*fast, *reference));
+    }
+
+
+    // Several megabytes, ending exactly on a page boundary (so nothing of the file's own
+    // last page is left to end the text): read on two threads, the same as decoding it whole.
+    void largeIndexReadsAsDecoded()
+    {
+        const IndexFile index = largeIndex(3000);
+        QByteArray data = index.encode();
+        QVERIFY(data.size() > (4 << 20));
+        data.append(QByteArray(4096 - data.size() % 4096, '\n'));
+        QCOMPARE(data.size() % 4096, 0);
+        const FileRead read = readThroughFile(data);
+        QVERIFY(read.fast);
+        const auto decoded = IndexFile::decode(data);
+        QVERIFY(decoded && read.index);
+        QVERIFY(sameIndex(*read.index, *decoded));
+        QVERIFY(sameIndex(*read.index, index));
+    }
+
+    // A broken body far into a large file stops both threads and leaves the file to the
+    // whole-document decoder, which calls it damaged.
+    void brokenBodyDeepInside()
+    {
+        QByteArray data = largeIndex(3000).encode();
+        const qsizetype at = data.lastIndexOf("\"body\": \"");
+        QVERIFY(at > data.size() / 2);
+        data.insert(at + 10, "\xc3\x28");
+        const FileRead read = readThroughFile(data);
+        QVERIFY(!read.fast);
+        QVERIFY(!read.index);
+    }
+
+    // Another program cuts the file short while it is being read: the pages the reader still
+    // needs are gone (an access would end the process). No crash, and the file is then read
+    // as what it is now (here: damaged).
+    void fileCutShortWhileRead_data()
+    {
+        QTest::addColumn<int>("notes");
+        QTest::newRow("one thread") << 200;
+        QTest::newRow("two threads") << 3000;
+    }
+
+    void fileCutShortWhileRead()
+    {
+        QFETCH(int, notes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("index.json"));
+        const QByteArray data = largeIndex(notes).encode();
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(data), data.size());
+        }
+        IndexReader::testHook() = [&] {
+            QFile file(path);
+            QVERIFY(file.resize(data.size() / 3));
+        };
+        const auto fast = IndexReader::readFast(path);
+        IndexReader::testHook() = {};
+        QVERIFY(!fast);
+        QVERIFY(!IndexFile::read(path));
     }
 };
 
