@@ -473,7 +473,26 @@ int main(int argc, char *argv[])
                        QCoreApplication::applicationDirPath() + QStringLiteral("/../src/scrivelbar") });
     parser.addOption({ QStringLiteral("local-ai"), QStringLiteral("Measure only the on-device AI engine.") });
     parser.addOption({ QStringLiteral("server-load"), QStringLiteral("Only the sync server's load figures.") });
+    parser.addOption({ QStringLiteral("read-index"),
+                       QStringLiteral("Only time reading the index file PATH, as a start does."),
+                       QStringLiteral("PATH") });
     parser.process(app);
+    if (parser.isSet(QStringLiteral("read-index"))) {
+        QJsonObject result;
+        QList<double> times;
+        for (int round = 0; round < 5; ++round) {
+            QElapsedTimer timer;
+            timer.start();
+            const auto index = IndexFile::read(parser.value(QStringLiteral("read-index")));
+            times.append(ms(timer));
+            result.insert(QStringLiteral("notes"), index ? int(index->notes.size()) : -1);
+            result.insert(QStringLiteral("rss_mb"), rssMegabytes());
+        }
+        result.insert(QStringLiteral("read_ms_first"), times.first());
+        result.insert(QStringLiteral("read_ms_median"), median(times));
+        std::fputs(QJsonDocument(result).toJson().constData(), stdout);
+        return 0;
+    }
     if (parser.isSet(QStringLiteral("server-load")))
         return std::fputs(QJsonDocument(ServerLoadBench::run()).toJson().constData(), stdout) < 0;
     if (parser.isSet(QStringLiteral("local-ai"))) {

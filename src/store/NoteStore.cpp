@@ -29,6 +29,9 @@
 #include <algorithm>
 
 #include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,9 +88,12 @@ bool folderIsEmpty(const QString &path)
 }
 
 // The last "-"-separated piece of a file's base name: where the store puts a note's id.
-QString idPieceOf(const QFileInfo &info)
+QString idPieceOf(const QString &fileName)
 {
-    const QStringList pieces = info.completeBaseName().split(u'-', Qt::SkipEmptyParts);
+    // The complete base name: everything before the last dot.
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    const QStringList pieces
+        = (dot < 0 ? fileName : fileName.first(dot)).split(u'-', Qt::SkipEmptyParts);
     return pieces.isEmpty() ? QString() : pieces.last();
 }
 
@@ -117,39 +123,54 @@ Date modificationDate(const QFileInfo &info)
     return modified.isValid() ? Date::fromDateTime(modified) : Clock::now();
 }
 
-// What proves a file unchanged without reading it: its size and its modification and change
-// times. The change time cannot be set back by any program, so equal stamps mean equal bytes,
-// provided the stamp was taken when both times were safely past: a later write within the same
-// tick of a coarse file system clock could otherwise leave all three as they were.
-// Read straight from stat(): QFileInfo's times are local-time QDateTimes, whose conversion
-// costs more than the system call, ten thousand times over at every start.
-struct FileTimes
-{
-    qint64 size = -1;
-    qint64 modifiedNs = 0;
-    qint64 changedNs = 0;
-};
+using FileTimes = NoteStore::FileTimes;
 
-std::optional<FileTimes> fileTimesOf(const QFileInfo &info)
+// In milliseconds, as QFileInfo gives it: notes taken in by a listing and by QFileInfo agree.
+Date modificationDate(const FileTimes &times)
 {
-    struct stat status {};
-    if (::stat(QFile::encodeName(info.absoluteFilePath()).constData(), &status) != 0)
-        return std::nullopt;
+    const qint64 ms = times.modifiedNs / 1000000 - (times.modifiedNs % 1000000 < 0 ? 1 : 0);
+    return Date::fromUnixMilliseconds(double(ms));
+}
+
+FileTimes fileTimesOf(const struct stat &status)
+{
     return FileTimes { qint64(status.st_size),
                        qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
                        qint64(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec };
 }
 
-QString stampOf(const FileTimes &times)
+// What proves a file unchanged without reading it: its size and its modification and change
+// times. The change time cannot be set back by any program, so equal stamps mean equal bytes,
+// provided the stamp was taken when both times were safely past: a later write within the same
+// tick of a coarse file system clock could otherwise leave all three as they were.
+std::optional<FileTimes> fileTimesAt(const QString &path)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return fileTimesOf(status);
+}
+
+// The index keeps a stamp as "size:modified:changed", the times in nanoseconds.
+QString formatStamp(const FileTimes &times)
 {
     return QString::number(times.size) + u':' + QString::number(times.modifiedNs) + u':'
         + QString::number(times.changedNs);
 }
 
-QString stampOf(const QFileInfo &info)
+std::optional<FileTimes> parseStamp(QStringView text)
 {
-    const auto times = fileTimesOf(info);
-    return times ? stampOf(*times) : QString();
+    const qsizetype first = text.indexOf(u':');
+    const qsizetype second = first < 0 ? -1 : text.indexOf(u':', first + 1);
+    if (second < 0)
+        return std::nullopt;
+    bool sizeOk = false, modifiedOk = false, changedOk = false;
+    const FileTimes times { text.first(first).toLongLong(&sizeOk),
+                            text.sliced(first + 1, second - first - 1).toLongLong(&modifiedOk),
+                            text.sliced(second + 1).toLongLong(&changedOk) };
+    if (!sizeOk || !modifiedOk || !changedOk || times.size < 0)
+        return std::nullopt;
+    return times;
 }
 
 bool stampSettled(const FileTimes &times, std::chrono::milliseconds delay)
@@ -161,30 +182,20 @@ bool stampSettled(const FileTimes &times, std::chrono::milliseconds delay)
     return times.modifiedNs <= limit && times.changedNs <= limit;
 }
 
-// Top-level Markdown and text files; hidden files (our temporary files among them) are skipped.
-QFileInfoList noteFilesOnDisk(const QString &folder, bool *listed = nullptr)
+bool hasNoteSuffix(const char *name, size_t length)
 {
-    QDir dir(folder);
-    QFileInfoList result;
-    if (!dir.exists() || !dir.isReadable()) {
-        if (listed)
-            *listed = false;
-        return result;
-    }
-    if (listed)
-        *listed = true;
-    // System: so that dangling links are listed (and reported) too. Only regular files and
-    // links go on: a FIFO or a device would block or never end when read.
-    const QFileInfoList entries
-        = dir.entryInfoList(QDir::Files | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo &info : entries) {
-        if (!info.isSymLink() && !info.isFile())
-            continue;
-        const QString suffix = info.suffix().toLower();
-        if (suffix == u"md" || suffix == u"txt")
-            result.append(info);
-    }
-    return result;
+    const auto endsWith = [&](const char *suffix, size_t suffixLength) {
+        if (length <= suffixLength)
+            return false;
+        const char *tail = name + length - suffixLength;
+        for (size_t i = 0; i < suffixLength; ++i) {
+            const char c = tail[i];
+            if ((c >= 'A' && c <= 'Z' ? char(c + 32) : c) != suffix[i])
+                return false;
+        }
+        return true;
+    };
+    return endsWith(".md", 3) || endsWith(".txt", 4);
 }
 
 bool isBlank(const QString &text)
@@ -203,6 +214,47 @@ void removeTree(const QString &path)
 }
 
 } // namespace
+
+NoteStore::FolderListing NoteStore::listNoteFiles(const QString &folder)
+{
+    FolderListing listing;
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return listing;
+    const int dirFd = ::dirfd(dir);
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry) {
+            // A folder that fails half-way (a drive going away) is not a folder without
+            // the rest of its notes.
+            listing.listed = errno == 0;
+            break;
+        }
+        const char *name = entry->d_name;
+        if (name[0] == '.') // hidden, our temporary files among them
+            continue;
+        const size_t length = std::strlen(name);
+        if (!hasNoteSuffix(name, length))
+            continue;
+        struct stat status {};
+        if (::fstatat(dirFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        const bool link = S_ISLNK(status.st_mode);
+        // Only regular files and links go on: a FIFO or a device would block or never end
+        // when read.
+        if (!link && !S_ISREG(status.st_mode))
+            continue;
+        listing.files.push_back(
+            FileEntry { QFile::decodeName(QByteArray(name, qsizetype(length))), link, fileTimesOf(status) });
+    }
+    ::closedir(dir);
+    if (!listing.listed)
+        listing.files.clear();
+    std::sort(listing.files.begin(), listing.files.end(),
+              [](const FileEntry &a, const FileEntry &b) { return a.name < b.name; });
+    return listing;
+}
 
 // One undoable body edit. Undo and redo re-apply a body through the store, which marks the
 // note dirty and schedules its write just like typing does.
@@ -393,15 +445,32 @@ void NoteStore::load()
         DurableFile::removeStaleTemporaries(m_supportFolder);
     }
 
+    // The notes folder is listed on another core while this one reads the index: at start
+    // the two are most of the work, and neither needs the other.
+    QFuture<FolderListing> listing
+        = QtConcurrent::run([folder = m_notesFolder, clean = !m_options.readOnly] {
+              if (clean)
+                  DurableFile::removeStaleTemporaries(folder);
+              return listNoteFiles(folder);
+          });
+    // Whatever happens below, the listing is collected before the store is used.
+    const auto collectListing = [&] {
+        if (listing.isValid()) {
+            m_prefetchedListing = listing.result();
+            listing = {};
+        }
+    };
+
     std::optional<IndexFile> index;
+    bool cleanIndex = false;
     const QString path = indexPath();
     if (QFileInfo::exists(path)) {
-        if (auto bytes = readBytes(path)) {
-            index = IndexFile::decode(*bytes);
-            if (index)
-                m_indexRecord->wrote(path, *bytes);
-        }
-        if (!index) {
+        index = IndexFile::read(path);
+        if (index) {
+            m_indexRecord->wrote(path, std::nullopt);
+            cleanIndex = index->skippedRecords == 0 && index->duplicateNotes.isEmpty()
+                && index->duplicateMeta == 0 && index->unsafeFilenames == 0;
+        } else {
             // Never replace a damaged index without a copy: it may hold what the files do not
             // (trash, attachments, sync state). Then fall back to the last good one.
             QString kept = path;
@@ -410,8 +479,8 @@ void NoteStore::load()
                 if (!QFile::rename(path, kept))
                     kept = path;
             }
-            if (auto backup = readBytes(backupIndexPath()))
-                index = IndexFile::decode(*backup);
+            if (QFileInfo::exists(backupIndexPath()))
+                index = IndexFile::read(backupIndexPath());
             setLastError(index ? L("store.error.indexRestored", kept)
                                : L("store.error.indexRebuilt", kept));
         }
@@ -422,12 +491,11 @@ void NoteStore::load()
         for (const Meta &entry : std::as_const(index->meta))
             knowsFiles = knowsFiles || !entry.filename.isEmpty();
     }
+    collectListing();
     // A missing folder that held notes is most likely a drive that is not mounted: creating
     // it would put new files beneath the mount point. The rescan reports it instead.
     if (!m_options.readOnly && !knowsFiles)
         QDir().mkpath(m_notesFolder);
-    if (!m_options.readOnly && QFileInfo(m_notesFolder).isDir())
-        DurableFile::removeStaleTemporaries(m_notesFolder);
 
     if (index) {
         const int repaired = index->skippedRecords + int(index->duplicateNotes.size())
@@ -440,14 +508,19 @@ void NoteStore::load()
                 setLastError(L("store.error.indexRepaired", repaired));
         }
         m_cursor = index->cursor;
-        m_meta = index->meta;
-        m_items = index->notes;
-        for (const Meta &entry : std::as_const(m_meta)) {
+        m_meta = std::move(index->meta);
+        m_items = std::move(index->notes);
+        // What the index says of each file is kept once, compactly, beside the bookkeeping.
+        m_disk.reserve(m_meta.size());
+        for (Meta &entry : m_meta) {
             if (!entry.filename.isEmpty() && entry.fileSize && !entry.fileHash.isEmpty())
                 m_disk.insert(entry.id,
                               DiskState { entry.filename,
                                           QByteArray::fromHex(entry.fileHash.toLatin1()),
-                                          *entry.fileSize, entry.fileStamp });
+                                          *entry.fileSize, parseStamp(entry.fileStamp) });
+            entry.fileHash.clear();
+            entry.fileSize.reset();
+            entry.fileStamp.clear();
         }
         m_held = index->heldMissing;
         if (!m_held.isEmpty())
@@ -472,15 +545,21 @@ void NoteStore::load()
             if (isBlank(trashed.body))
                 purge(trashed.id);
         }
+        // Read as written and nothing changed since: the file needs no rewrite.
+        if (cleanIndex && !hasPendingIndexWrite())
+            m_indexWritten = snapshot();
         return;
     }
 
     // Without a usable index the files are the truth: adopt them all; every note is dirty.
     m_cursor = 0;
     QStringList unreadable;
-    for (const QFileInfo &info : noteFilesOnDisk(m_notesFolder)) {
-        if (info.isSymLink() || !adopt(info.absoluteFilePath()))
-            unreadable.append(info.fileName());
+    FolderListing files = std::exchange(m_prefetchedListing, std::nullopt).value_or(FolderListing {});
+    if (!files.listed)
+        files = listNoteFiles(m_notesFolder);
+    for (const FileEntry &file : files.files) {
+        if (file.symlink || !adopt(QDir(m_notesFolder).filePath(file.name)))
+            unreadable.append(file.name);
     }
     setUnreadableFiles(unreadable);
     m_folderIdentity = folderIdentityOf(m_notesFolder);
@@ -498,7 +577,7 @@ bool NoteStore::adopt(const QString &path)
     if (!text)
         return false;
 
-    const QString last = idPieceOf(info);
+    const QString last = idPieceOf(info.fileName());
     QString id = (isProgramId(last) && !m_items.contains(last)) ? last : QString();
     while (id.isEmpty() || m_items.contains(id))
         id = newNoteId();
@@ -513,7 +592,7 @@ bool NoteStore::adopt(const QString &path)
     ++m_filesRead;
     m_meta.insert(id, Meta { id, info.fileName(), true, std::nullopt });
     rememberDisk(id, info.fileName(), *bytes);
-    rememberStamp(id, info);
+    rememberStamp(id, info.fileName());
     return true;
 }
 
@@ -575,7 +654,7 @@ void NoteStore::linkFile(const QString &id, const QString &filename)
 }
 
 // Reads one file that belongs to a note and reconciles it with the note.
-NoteStore::TakeIn NoteStore::takeIn(const QString &id, const QFileInfo &info,
+NoteStore::TakeIn NoteStore::takeIn(const QString &id, const FileEntry &file,
                                     QStringList &unreadable)
 {
     if (m_writeTasks.contains(id))
@@ -583,18 +662,18 @@ NoteStore::TakeIn NoteStore::takeIn(const QString &id, const QFileInfo &info,
     const auto item = m_items.constFind(id);
     if (item == m_items.cend() || m_meta.value(id).isPurged())
         return TakeIn::Unchanged;
-    const QString name = info.fileName();
-    if (info.isSymLink()) {
+    const QString &name = file.name;
+    if (file.symlink) {
         unreadable.append(name);
         return TakeIn::Unchanged;
     }
     const DiskState state = m_disk.value(id);
     const bool recorded = state.filename == name && state.size >= 0;
-    if (recorded && !item->deleted && !state.stamp.isEmpty() && state.size == info.size()
-        && state.stamp == stampOf(info))
+    if (recorded && !item->deleted && state.stamp && state.size == file.times.size
+        && *state.stamp == file.times)
         return TakeIn::Unchanged; // the bytes we recorded, without reading them again
     ++m_filesRead;
-    const auto bytes = readBytes(info.absoluteFilePath());
+    const auto bytes = readBytes(QDir(m_notesFolder).filePath(name));
     if (!bytes) {
         unreadable.append(name);
         return TakeIn::Unchanged;
@@ -602,7 +681,7 @@ NoteStore::TakeIn NoteStore::takeIn(const QString &id, const QFileInfo &info,
     const bool unchanged
         = recorded && state.size == bytes->size() && state.digest == digestOf(*bytes);
     if (unchanged && !item->deleted) {
-        rememberStamp(id, info);
+        rememberStamp(id, name);
         return TakeIn::Unchanged;
     }
     const auto text = decodeUtf8(*bytes);
@@ -632,15 +711,15 @@ NoteStore::TakeIn NoteStore::takeIn(const QString &id, const QFileInfo &info,
         storeNote(revived);
         m_meta[id].dirty = true;
         rememberDisk(id, name, *bytes);
-        rememberStamp(id, info);
+        rememberStamp(id, name);
         return TakeIn::Changed;
     }
 
     rememberDisk(id, name, *bytes);
-    rememberStamp(id, info);
+    rememberStamp(id, name);
     if (*text == item->body)
         return TakeIn::Unchanged;
-    const Date modified = modificationDate(info);
+    const Date modified = modificationDate(file.times);
     // What differs from the bytes we last wrote or read is another program's edit, whatever
     // its file time (rsync -t, restored backups and sync tools keep old times). Only without
     // such a record is the time all there is to go by; an older text then survives as a copy.
@@ -666,9 +745,11 @@ void NoteStore::rescan(bool allowDeletions)
     // A file whose write is still landing must not look missing or stale.
     waitForAllWrites();
     m_filesRead = 0;
-    bool listed = false;
-    const QFileInfoList files = noteFilesOnDisk(m_notesFolder, &listed);
-    if (!listed) {
+    FolderListing listing = std::exchange(m_prefetchedListing, std::nullopt).value_or(FolderListing {});
+    if (!listing.listed)
+        listing = listNoteFiles(m_notesFolder);
+    const std::vector<FileEntry> &files = listing.files;
+    if (!listing.listed) {
         markFolderUnavailable();
         Q_EMIT rescanned();
         return;
@@ -688,8 +769,8 @@ void NoteStore::rescan(bool allowDeletions)
     // An unmounted drive leaves no folder, an empty mount point or another file system in
     // its place. None of our files in it is an unavailable folder, not a deletion of them all.
     int knownSeen = 0;
-    for (const QFileInfo &info : files) {
-        const auto known = idByFilename.constFind(info.fileName());
+    for (const FileEntry &file : files) {
+        const auto known = idByFilename.constFind(file.name);
         if (known != idByFilename.cend() && !m_items.value(*known).deleted)
             ++knownSeen;
     }
@@ -707,18 +788,18 @@ void NoteStore::rescan(bool allowDeletions)
     QStringList unreadable;
     QSet<QString> seen;
     QSet<QString> seenIds;
-    QList<QFileInfo> unknown;
-    for (const QFileInfo &info : files) {
-        const QString name = info.fileName();
+    QList<const FileEntry *> unknown;
+    for (const FileEntry &file : files) {
+        const QString &name = file.name;
         seen.insert(name);
         const auto known = idByFilename.constFind(name);
         if (known == idByFilename.cend()) {
-            unknown.append(info);
+            unknown.append(&file);
             continue;
         }
         const QString id = *known;
         seenIds.insert(id);
-        switch (takeIn(id, info, unreadable)) {
+        switch (takeIn(id, file, unreadable)) {
         case TakeIn::Unchanged:
             break;
         case TakeIn::Changed:
@@ -728,7 +809,7 @@ void NoteStore::rescan(bool allowDeletions)
             // The trashed note keeps its text in the index; the file becomes a note of its own.
             m_meta[id].filename.clear();
             m_disk.remove(id);
-            unknown.append(info);
+            unknown.append(&file);
             break;
         }
     }
@@ -751,16 +832,18 @@ void NoteStore::rescan(bool allowDeletions)
             missing.insert(entry.id);
     }
 
-    for (const QFileInfo &info : std::as_const(unknown)) {
-        const QString name = info.fileName();
-        if (info.isSymLink()) {
+    for (const FileEntry *entry : std::as_const(unknown)) {
+        const FileEntry &file = *entry;
+        const QString &name = file.name;
+        const QString path = QDir(m_notesFolder).filePath(name);
+        if (file.symlink) {
             unreadable.append(name); // never followed, neither in nor out of the folder
             continue;
         }
         // A file whose name carries a known id is that note, renamed (by hand, or by us just
         // before a crash), moved back, or checked out under an older title.
         QString owner;
-        const QString piece = idPieceOf(info);
+        const QString piece = idPieceOf(name);
         const auto item = m_items.constFind(piece);
         if (item != m_items.cend() && !m_meta.value(piece).isPurged()) {
             if (!item->deleted && linkable.contains(piece))
@@ -770,7 +853,7 @@ void NoteStore::rescan(bool allowDeletions)
         }
         // Moved under a name without its id: the very bytes of a note whose file vanished.
         if (owner.isEmpty() && !linkableByDigest.isEmpty()) {
-            if (const auto bytes = readBytes(info.absoluteFilePath())) {
+            if (const auto bytes = readBytes(path)) {
                 const QString match = linkableByDigest.value(digestOf(*bytes));
                 if (!match.isEmpty() && linkable.contains(match)
                     && m_disk.value(match).size == bytes->size())
@@ -784,14 +867,14 @@ void NoteStore::rescan(bool allowDeletions)
             missing.remove(owner);
             seenIds.insert(owner);
             changed = true;
-            if (takeIn(owner, info, unreadable) == TakeIn::AdoptInstead) {
+            if (takeIn(owner, file, unreadable) == TakeIn::AdoptInstead) {
                 linkFile(owner, before);
-                if (!adopt(info.absoluteFilePath()))
+                if (!adopt(path))
                     unreadable.append(name);
             }
             continue;
         }
-        if (adopt(info.absoluteFilePath()))
+        if (adopt(path))
             changed = true;
         else
             unreadable.append(name);
@@ -938,41 +1021,81 @@ std::optional<QString> NoteStore::filePath(const QString &id) const
 
 // ---- index file -----------------------------------------------------------------------------
 
-IndexFile NoteStore::snapshot() const
+NoteStore::IndexSnapshot NoteStore::snapshot() const
 {
-    IndexFile index;
-    index.cursor = m_cursor;
-    index.notes = m_items; // implicitly shared: cheap, and safe to read on another thread
-    index.meta = m_meta;
-    for (Meta &entry : index.meta) {
-        const auto state = m_disk.constFind(entry.id);
-        if (state != m_disk.cend() && !entry.filename.isEmpty() && state->filename == entry.filename
-            && state->size >= 0) {
-            entry.fileHash = QString::fromLatin1(state->digest.toHex());
-            entry.fileSize = state->size;
-            entry.fileStamp = state->stamp;
-        } else {
-            entry.fileHash.clear();
-            entry.fileSize.reset();
-            entry.fileStamp.clear();
-        }
-    }
-    index.heldMissing = m_held;
-    return index;
+    // Implicitly shared: cheap, and safe to read on another thread.
+    IndexSnapshot snapshot;
+    snapshot.index.cursor = m_cursor;
+    snapshot.index.notes = m_items;
+    snapshot.index.meta = m_meta;
+    snapshot.index.heldMissing = m_held;
+    snapshot.disk = m_disk;
+    return snapshot;
 }
 
-namespace {
-QString writeIndexFile(const IndexFile &index, const QString &supportFolder, const QString &path,
-                       const std::shared_ptr<IndexWriteRecord> &record)
+bool NoteStore::IndexSnapshot::sameAs(const IndexSnapshot &other) const
+{
+    // Every change of a note, its bookkeeping or its file record goes through a non-const
+    // access, which detaches the store's container from the one written: a container still
+    // shared is one nobody touched.
+    return index.notes.isSharedWith(other.index.notes) && index.meta.isSharedWith(other.index.meta)
+        && disk.isSharedWith(other.disk) && index.cursor == other.index.cursor
+        && index.heldMissing == other.index.heldMissing;
+}
+
+bool NoteStore::indexUpToDate() const
+{
+    return m_indexWritten && snapshot().sameAs(*m_indexWritten)
+        && m_indexRecord->unchanged(indexPath()) && QFileInfo::exists(backupIndexPath());
+}
+
+QString NoteStore::writeIndexFile(const IndexSnapshot &snapshot, const QString &supportFolder,
+                                  const QString &path,
+                                  const std::shared_ptr<IndexWriteRecord> &record)
 {
     if (!QDir().mkpath(supportFolder))
         return supportFolder;
-    const QByteArray data = index.encode();
-    // The same bytes as the file already holds (a rescan that found nothing new, a flush with
-    // nothing typed): a rewrite would only cost a second and the disk's time. Until a backup
-    // exists, the write goes ahead anyway, so that the last good index has a copy.
-    if (record && record->holds(path, data) && QFileInfo::exists(path + QStringLiteral(".bak")))
+    auto stream = DurableFile::Stream::open(path);
+    if (!stream)
+        return stream.error();
+    // The file records are kept apart from the bookkeeping in memory; the index holds them in
+    // the entries' optional members.
+    const auto completeMeta = [&snapshot](Meta &entry) {
+        const auto state = snapshot.disk.constFind(entry.id);
+        if (state == snapshot.disk.cend() || entry.filename.isEmpty()
+            || state->filename != entry.filename || state->size < 0)
+            return;
+        entry.fileHash = QString::fromLatin1(state->digest.toHex());
+        entry.fileSize = state->size;
+        if (state->stamp)
+            entry.fileStamp = formatStamp(*state->stamp);
+    };
+    QString error;
+    qint64 size = 0;
+    quint64 hash = 0;
+    const bool encoded = snapshot.index.encode(
+        [&](QByteArrayView piece) {
+            size += piece.size();
+            hash = record->hashOf(piece, hash);
+            if (auto appended = stream->append(piece.data(), piece.size()); !appended) {
+                error = appended.error();
+                return false;
+            }
+            return true;
+        },
+        1 << 20, completeMeta);
+    if (!encoded)
+        return error;
+    auto prepared = stream->finish();
+    if (!prepared)
+        return prepared.error();
+    // The same bytes as the file already holds (a change that was undone, a sync that brought
+    // nothing new): a rewrite would only cost the disk's time. Until a backup exists, the
+    // write goes ahead anyway, so that the last good index has a copy.
+    if (record->holds(path, size, hash) && QFileInfo::exists(path + QStringLiteral(".bak"))) {
+        DurableFile::abandon(*prepared);
         return {};
+    }
     // The index we are about to replace was written by us and loaded fine: it becomes the
     // fallback should the new one ever be damaged. A hard link costs nothing at any size.
     const QByteArray current = QFile::encodeName(path);
@@ -982,33 +1105,63 @@ QString writeIndexFile(const IndexFile &index, const QString &supportFolder, con
     if (::link(current.constData(), fresh.constData()) == 0
         || (errno != ENOENT && QFile::copy(path, QFile::decodeName(fresh))))
         ::rename(fresh.constData(), backup.constData());
-    const auto result = DurableFile::write(path, data);
-    if (!result)
-        return result.error();
-    if (record)
-        record->wrote(path, data);
+    if (const auto committed = DurableFile::commit(*prepared); !committed)
+        return committed.error();
+    record->wrote(path, hash);
     return {};
 }
-} // namespace
 
 IndexWriteRecord::IndexWriteRecord() : m_seed(size_t(QRandomGenerator::system()->generate64())) { }
 
-bool IndexWriteRecord::holds(const QString &path, const QByteArray &data) const
+namespace {
+struct FileIdentity
 {
-    const QFileInfo info(path);
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    quint64 inode = 0;
+};
+
+std::optional<FileIdentity> identityOf(const QString &path)
+{
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return FileIdentity { qint64(status.st_size),
+                          qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+                          quint64(status.st_ino) };
+}
+} // namespace
+
+bool IndexWriteRecord::unchanged(const QString &path) const
+{
+    const auto identity = identityOf(path);
     QMutexLocker lock(&m_mutex);
-    return m_known && info.exists() && info.size() == data.size() && info.size() == m_size
-        && info.lastModified() == m_modified && qHash(data, m_seed) == m_hash;
+    return m_known && identity && identity->size == m_size && identity->modifiedNs == m_modifiedNs
+        && identity->inode == m_inode;
 }
 
-void IndexWriteRecord::wrote(const QString &path, const QByteArray &data)
+bool IndexWriteRecord::holds(const QString &path, qint64 size, quint64 hash) const
 {
-    const QFileInfo info(path);
+    if (!unchanged(path))
+        return false;
     QMutexLocker lock(&m_mutex);
-    m_known = info.exists();
-    m_size = info.size();
-    m_modified = info.lastModified();
-    m_hash = qHash(data, m_seed);
+    return m_size == size && m_hash == hash;
+}
+
+void IndexWriteRecord::wrote(const QString &path, std::optional<quint64> hash)
+{
+    const auto identity = identityOf(path);
+    QMutexLocker lock(&m_mutex);
+    m_known = identity.has_value();
+    m_size = identity ? identity->size : -1;
+    m_modifiedNs = identity ? identity->modifiedNs : 0;
+    m_inode = identity ? identity->inode : 0;
+    m_hash = hash;
+}
+
+quint64 IndexWriteRecord::hashOf(QByteArrayView piece, quint64 previous) const
+{
+    return quint64(qHashBits(piece.data(), size_t(piece.size()), size_t(m_seed ^ previous)));
 }
 
 void NoteStore::scheduleIndexWrite()
@@ -1028,12 +1181,15 @@ void NoteStore::startBackgroundIndexWrite()
         m_indexWriteAgain = true; // writes stay in order: the next starts when this one ends
         return;
     }
+    if (indexUpToDate())
+        return;
     m_indexWriter = new QFutureWatcher<QString>(this);
     connect(m_indexWriter, &QFutureWatcher<QString>::finished, this,
             &NoteStore::finishBackgroundIndexWrite);
-    m_indexWriter->setFuture(
-        QtConcurrent::run(m_writerPool, writeIndexFile, snapshot(), m_supportFolder, indexPath(),
-                          m_indexRecord));
+    m_indexWriting = snapshot();
+    m_indexWriter->setFuture(QtConcurrent::run(m_writerPool, &NoteStore::writeIndexFile,
+                                               m_indexWriting, m_supportFolder, indexPath(),
+                                               m_indexRecord));
 }
 
 void NoteStore::finishBackgroundIndexWrite()
@@ -1044,8 +1200,11 @@ void NoteStore::finishBackgroundIndexWrite()
     const QString error = writer->result();
     m_indexWriter = nullptr;
     writer->deleteLater();
-    if (!error.isEmpty())
+    if (error.isEmpty())
+        m_indexWritten = std::exchange(m_indexWriting, {});
+    else
         setLastError(L("store.error.index", error));
+    m_indexWriting = {};
     if (m_indexWriteAgain) {
         m_indexWriteAgain = false;
         startBackgroundIndexWrite();
@@ -1064,14 +1223,21 @@ bool NoteStore::writeIndexNow()
         const QString error = m_indexWriter->result();
         m_indexWriter->deleteLater();
         m_indexWriter = nullptr;
-        if (!error.isEmpty())
+        if (error.isEmpty())
+            m_indexWritten = std::exchange(m_indexWriting, {});
+        else
             qCWarning(lcStore).noquote() << "earlier index write failed:" << error;
+        m_indexWriting = {};
     }
-    const QString error = writeIndexFile(snapshot(), m_supportFolder, indexPath(), m_indexRecord);
+    if (indexUpToDate())
+        return true;
+    IndexSnapshot current = snapshot();
+    const QString error = writeIndexFile(current, m_supportFolder, indexPath(), m_indexRecord);
     if (!error.isEmpty()) {
         setLastError(L("store.error.index", error));
         return false;
     }
+    m_indexWritten = std::move(current);
     return true;
 }
 
@@ -1144,17 +1310,17 @@ void NoteStore::rememberDisk(const QString &id, const QString &filename, const Q
     m_disk.insert(id, DiskState { filename, digestOf(bytes), bytes.size(), {} });
 }
 
-void NoteStore::rememberStamp(const QString &id, const QFileInfo &info)
+void NoteStore::rememberStamp(const QString &id, const QString &filename)
 {
-    const auto state = m_disk.find(id);
-    if (state == m_disk.end() || state->filename != info.fileName() || state->size != info.size())
+    const auto state = m_disk.constFind(id);
+    if (state == m_disk.cend() || state->filename != filename)
         return;
-    const auto times = fileTimesOf(info);
+    // Looked at after the bytes were read: a later change moves the change time on.
+    const auto times = fileTimesAt(QDir(m_notesFolder).filePath(filename));
     if (!times || times->size != state->size || !stampSettled(*times, m_options.stampSettleDelay))
         return; // too fresh to prove anything yet: the next look at it decides
-    const QString stamp = stampOf(*times);
-    if (state->stamp != stamp) {
-        state->stamp = stamp;
+    if (state->stamp != times) {
+        m_disk[id].stamp = times;
         ++m_newStamps;
     }
 }

@@ -9,10 +9,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 using TestSupport::readFile;
@@ -293,6 +295,95 @@ private Q_SLOTS:
         QVERIFY(QFile::remove(index));
         QVERIFY(store.writeIndexNow());
         QVERIFY(readFile(index).contains("\"body\": \"second\""));
+    }
+
+    // A start that changes nothing leaves the index as it was read, however often it flushes;
+    // an index the start had to repair is written out repaired at the first chance.
+    void cleanStartDoesNotRewriteTheIndex()
+    {
+        TestSupport::TempFolders folders;
+        {
+            NoteStore store(options(folders));
+            store.create(QStringLiteral("one"));
+            store.create(QStringLiteral("two"));
+            store.flush();
+            store.rescan(true); // learns the files' stamps
+            QVERIFY(store.writeIndexNow());
+        }
+        const QString index = QDir(folders.support()).filePath(QStringLiteral("index.json"));
+        const ino_t before = inodeOf(index);
+        {
+            NoteStore store(options(folders));
+            QCOMPARE(store.notes().size(), 2);
+            store.flush();
+            QVERIFY(store.writeIndexNow());
+        }
+        QCOMPARE(inodeOf(index), before);
+
+        // A damaged record: left out at the start, and the file written without it.
+        QByteArray data = readFile(index);
+        data.replace("\"cursor\": 0,", "\"cursor\": 0,\n    \"heldMissing\": [7],");
+        const qsizetype notes = data.indexOf("\"notes\": [");
+        QVERIFY(notes > 0);
+        data.insert(notes + 11, "\n        17,");
+        QVERIFY(writeFile(index, data));
+        NoteStore repaired(options(folders));
+        QCOMPARE(repaired.notes().size(), 2);
+        repaired.flush();
+        QVERIFY(!readFile(index).contains("17,"));
+    }
+
+    // What the store writes, file records and all, is what Qt's document encoder writes for
+    // the same values: parsed and encoded again by Qt, the file comes back byte for byte.
+    void storeWritesWhatQtWouldWrite()
+    {
+        TestSupport::TempFolders folders;
+        NoteStore store(options(folders));
+        store.movesToSystemTrash = false;
+        const Note first = store.create(QStringLiteral("# Caf\u00e9 \"list\"\n\n- milk\t\\ eggs \U0001F600"));
+        const Note second = store.create(QStringLiteral("second"));
+        store.create(QStringLiteral("third"));
+        store.deleteNote(second.id);
+        store.setCursor(1234567);
+        store.flush();
+        store.rescan(true);
+        QVERIFY(store.writeIndexNow());
+        const QByteArray written = readFile(store.indexPath());
+        QVERIFY(written.contains("\"fileHash\""));
+        QVERIFY(written.contains("\"fileStamp\""));
+        QVERIFY(written.contains(first.id.toUtf8()));
+        QCOMPARE(QJsonDocument::fromJson(written).toJson(QJsonDocument::Indented), written);
+    }
+
+    void listingTakesNoteFilesOnly()
+    {
+        TestSupport::TempFolders folders;
+        const QDir notes(folders.notes());
+        QVERIFY(QDir().mkpath(folders.notes()));
+        for (const char *name : { "b.md", "A.MD", "c.TxT", "d.markdown", ".hidden.md", "e.md.bak", "f.txt" })
+            QVERIFY(writeFile(notes.filePath(QString::fromLatin1(name)), "x"));
+        QVERIFY(QDir().mkpath(notes.filePath(QStringLiteral("folder.md"))));
+        QVERIFY(::mkfifo(QFile::encodeName(notes.filePath(QStringLiteral("pipe.md"))).constData(), 0600) == 0);
+        QVERIFY(QFile::link(notes.filePath(QStringLiteral("b.md")), notes.filePath(QStringLiteral("link.md"))));
+        QVERIFY(QFile::link(QStringLiteral("/nonexistent"), notes.filePath(QStringLiteral("dangling.txt"))));
+
+        const NoteStore::FolderListing listing = NoteStore::listNoteFiles(folders.notes());
+        QVERIFY(listing.listed);
+        QStringList names;
+        QStringList links;
+        for (const NoteStore::FileEntry &file : listing.files) {
+            names.append(file.name);
+            if (file.symlink)
+                links.append(file.name);
+        }
+        QCOMPARE(names, (QStringList { "A.MD", "b.md", "c.TxT", "dangling.txt", "f.txt", "link.md" }));
+        QCOMPARE(links, (QStringList { "dangling.txt", "link.md" }));
+        const auto b = std::find_if(listing.files.cbegin(), listing.files.cend(),
+                                    [](const NoteStore::FileEntry &file) { return file.name == u"b.md"; });
+        QCOMPARE(b->times.size, 1);
+        QVERIFY(b->times.modifiedNs > 0 && b->times.changedNs > 0);
+
+        QVERIFY(!NoteStore::listNoteFiles(folders.path(QStringLiteral("missing"))).listed);
     }
 };
 
