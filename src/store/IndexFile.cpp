@@ -289,8 +289,8 @@ void IndexBuilder::addNote(std::optional<Note> note)
     // equals) and hand the others back, so that their text is not silently dropped.
     const auto existing = m_index.notes.find(note->id);
     if (existing == m_index.notes.end()) {
-        const QString id = note->id;
-        m_index.notes.insert(id, std::move(*note));
+        QString id = note->id;
+        m_index.notes.emplace(std::move(id), std::move(*note));
     } else if (note->updatedAt > existing->updatedAt) {
         m_index.duplicateNotes.append(*existing);
         *existing = std::move(*note);
@@ -329,8 +329,8 @@ void IndexBuilder::addMeta(std::optional<Meta> entry)
     }
     if (!entry->filename.isEmpty())
         m_filenames.insert(entry->filename);
-    const QString id = entry->id;
-    m_index.meta.insert(id, std::move(*entry));
+    QString id = entry->id;
+    m_index.meta.emplace(std::move(id), std::move(*entry));
 }
 
 IndexFile IndexBuilder::finish(const QStringList &held)

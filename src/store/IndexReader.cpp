@@ -419,8 +419,9 @@ public:
     }
 
     /// Makes bodies until none are left, waiting for more while the parser runs. False once
-    /// any body could not be made.
-    bool work()
+    /// any body could not be made. The parser's thread passes `parsed` (the parser is done)
+    /// and gives back pages as it goes; the helper passes nothing.
+    bool work(std::optional<size_t> parsed = std::nullopt)
     {
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         for (;;) {
@@ -442,6 +443,8 @@ public:
                 return false;
             }
             m_done[i].store(true, std::memory_order_release);
+            if (parsed && i % 64 == 0)
+                releaseDone(*parsed);
         }
     }
 
@@ -856,7 +859,7 @@ std::optional<IndexFile> IndexReader::readFast(const QString &path)
     if (testHook())
         testHook()();
     bodies.close(!parsed);
-    const bool made = bodies.work();
+    const bool made = bodies.work(stream.Tell());
     if (helper.joinable())
         helper.join();
     if (!parsed || !made || !helped || MappingGuard::hit())

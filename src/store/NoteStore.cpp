@@ -182,6 +182,13 @@ bool stampSettled(const FileTimes &times, std::chrono::milliseconds delay)
     return times.modifiedNs <= limit && times.changedNs <= limit;
 }
 
+// Whether anything (a link included) is there under `path`.
+bool exists(const QString &path)
+{
+    struct stat status {};
+    return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+}
+
 bool hasNoteSuffix(const char *name, size_t length)
 {
     const auto endsWith = [&](const char *suffix, size_t suffixLength) {
@@ -341,7 +348,7 @@ NoteStore::NoteStore(const Options &options, QObject *parent)
     m_rescanTimer = new QTimer(this);
     m_rescanTimer->setSingleShot(true);
     m_rescanTimer->setInterval(m_options.rescanDelay);
-    connect(m_rescanTimer, &QTimer::timeout, this, [this] { rescan(true); });
+    connect(m_rescanTimer, &QTimer::timeout, this, &NoteStore::startBackgroundRescan);
     m_retryTimer = new QTimer(this);
     m_retryTimer->setSingleShot(true);
     m_retryTimer->setInterval(m_options.retryDelay);
@@ -453,13 +460,6 @@ void NoteStore::load()
                   DurableFile::removeStaleTemporaries(folder);
               return listNoteFiles(folder);
           });
-    // Whatever happens below, the listing is collected before the store is used.
-    const auto collectListing = [&] {
-        if (listing.isValid()) {
-            m_prefetchedListing = listing.result();
-            listing = {};
-        }
-    };
 
     std::optional<IndexFile> index;
     bool cleanIndex = false;
@@ -491,7 +491,7 @@ void NoteStore::load()
         for (const Meta &entry : std::as_const(index->meta))
             knowsFiles = knowsFiles || !entry.filename.isEmpty();
     }
-    collectListing();
+    FolderListing files = listing.result();
     // A missing folder that held notes is most likely a drive that is not mounted: creating
     // it would put new files beneath the mount point. The rescan reports it instead.
     if (!m_options.readOnly && !knowsFiles)
@@ -527,7 +527,8 @@ void NoteStore::load()
             Q_EMIT massDeletionHeldChanged(m_held);
         refresh();
         m_newStamps = 0;
-        rescan(!m_options.readOnly);
+        // Listed before the folder may have been made: listed again then.
+        rescanWith(files.listed ? std::move(files) : listNoteFiles(m_notesFolder), !m_options.readOnly);
         if (m_options.readOnly)
             return;
         // Files read in full this time are proven unchanged by their stamps from now on, once
@@ -554,7 +555,6 @@ void NoteStore::load()
     // Without a usable index the files are the truth: adopt them all; every note is dirty.
     m_cursor = 0;
     QStringList unreadable;
-    FolderListing files = std::exchange(m_prefetchedListing, std::nullopt).value_or(FolderListing {});
     if (!files.listed)
         files = listNoteFiles(m_notesFolder);
     for (const FileEntry &file : files.files) {
@@ -660,22 +660,26 @@ NoteStore::TakeIn NoteStore::takeIn(const QString &id, const FileEntry &file,
     if (m_writeTasks.contains(id))
         return TakeIn::Unchanged; // our own write is pending or recent: not authoritative
     const auto item = m_items.constFind(id);
-    if (item == m_items.cend() || m_meta.value(id).isPurged())
+    const auto entry = m_meta.constFind(id);
+    if (item == m_items.cend() || (entry != m_meta.cend() && entry->isPurged()))
         return TakeIn::Unchanged;
     const QString &name = file.name;
     if (file.symlink) {
         unreadable.append(name);
         return TakeIn::Unchanged;
     }
-    const DiskState state = m_disk.value(id);
+    const auto found = m_disk.constFind(id);
+    const DiskState state = found == m_disk.cend() ? DiskState {} : *found;
     const bool recorded = state.filename == name && state.size >= 0;
     if (recorded && !item->deleted && state.stamp && state.size == file.times.size
         && *state.stamp == file.times)
         return TakeIn::Unchanged; // the bytes we recorded, without reading them again
     ++m_filesRead;
-    const auto bytes = readBytes(QDir(m_notesFolder).filePath(name));
+    const QString path = QDir(m_notesFolder).filePath(name);
+    const auto bytes = readBytes(path);
     if (!bytes) {
-        unreadable.append(name);
+        if (exists(path))
+            unreadable.append(name);
         return TakeIn::Unchanged;
     }
     const bool unchanged
@@ -744,10 +748,36 @@ void NoteStore::rescan(bool allowDeletions)
 {
     // A file whose write is still landing must not look missing or stale.
     waitForAllWrites();
+    rescanWith(listNoteFiles(m_notesFolder), allowDeletions);
+}
+
+void NoteStore::startBackgroundRescan()
+{
+    // Listing tens of thousands of files takes a while; the store goes on meanwhile and
+    // takes the listing in when it is ready.
+    if (m_rescanListing) {
+        m_rescanAgain = true;
+        return;
+    }
+    m_rescanListing = new QFutureWatcher<FolderListing>(this);
+    connect(m_rescanListing, &QFutureWatcher<FolderListing>::finished, this, [this] {
+        auto *watcher = std::exchange(m_rescanListing, nullptr);
+        watcher->deleteLater();
+        waitForAllWrites();
+        rescanWith(watcher->result(), true);
+        if (std::exchange(m_rescanAgain, false))
+            startBackgroundRescan();
+    });
+    m_rescanListing->setFuture(QtConcurrent::run(&NoteStore::listNoteFiles, m_notesFolder));
+}
+
+// The listing may be a moment old: what it names may have gone since (a file removed, or
+// renamed by a write of the store's own), and what was added since is not in it. Another
+// rescan follows such changes; until then, a file that is not there is neither reported
+// nor taken for a note's vanished file without a look.
+void NoteStore::rescanWith(FolderListing listing, bool allowDeletions)
+{
     m_filesRead = 0;
-    FolderListing listing = std::exchange(m_prefetchedListing, std::nullopt).value_or(FolderListing {});
-    if (!listing.listed)
-        listing = listNoteFiles(m_notesFolder);
     const std::vector<FileEntry> &files = listing.files;
     if (!listing.listed) {
         markFolderUnavailable();
@@ -756,6 +786,7 @@ void NoteStore::rescan(bool allowDeletions)
     }
 
     QHash<QString, QString> idByFilename;
+    idByFilename.reserve(m_meta.size());
     int knownLiveFiles = 0;
     for (const Meta &entry : std::as_const(m_meta)) {
         const auto item = m_items.constFind(entry.id);
@@ -771,7 +802,10 @@ void NoteStore::rescan(bool allowDeletions)
     int knownSeen = 0;
     for (const FileEntry &file : files) {
         const auto known = idByFilename.constFind(file.name);
-        if (known != idByFilename.cend() && !m_items.value(*known).deleted)
+        if (known == idByFilename.cend())
+            continue;
+        const auto item = m_items.constFind(*known);
+        if (item != m_items.cend() && !item->deleted)
             ++knownSeen;
     }
     const auto identity = folderIdentityOf(m_notesFolder);
@@ -787,7 +821,9 @@ void NoteStore::rescan(bool allowDeletions)
     bool changed = false;
     QStringList unreadable;
     QSet<QString> seen;
+    seen.reserve(qsizetype(files.size()));
     QSet<QString> seenIds;
+    seenIds.reserve(qsizetype(files.size()));
     QList<const FileEntry *> unknown;
     for (const FileEntry &file : files) {
         const QString &name = file.name;
@@ -825,6 +861,9 @@ void NoteStore::rescan(bool allowDeletions)
             continue;
         if (!entry.filename.isEmpty() && seen.contains(entry.filename))
             continue;
+        // Not in the listing, yet there: put there after the listing was made.
+        if (!entry.filename.isEmpty() && exists(QDir(m_notesFolder).filePath(entry.filename)))
+            continue;
         linkable.insert(entry.id);
         if (const auto state = m_disk.constFind(entry.id); state != m_disk.cend())
             linkableByDigest.insert(state->digest, entry.id);
@@ -836,6 +875,8 @@ void NoteStore::rescan(bool allowDeletions)
         const FileEntry &file = *entry;
         const QString &name = file.name;
         const QString path = QDir(m_notesFolder).filePath(name);
+        if (!exists(path))
+            continue; // gone since the listing was made
         if (file.symlink) {
             unreadable.append(name); // never followed, neither in nor out of the folder
             continue;
@@ -869,14 +910,14 @@ void NoteStore::rescan(bool allowDeletions)
             changed = true;
             if (takeIn(owner, file, unreadable) == TakeIn::AdoptInstead) {
                 linkFile(owner, before);
-                if (!adopt(path))
+                if (!adopt(path) && exists(path))
                     unreadable.append(name);
             }
             continue;
         }
         if (adopt(path))
             changed = true;
-        else
+        else if (exists(path))
             unreadable.append(name);
     }
     setUnreadableFiles(unreadable);
@@ -972,6 +1013,16 @@ void NoteStore::retryPending()
         m_retryTimer->start(m_options.retryDelay);
 }
 
+namespace {
+// The list's order: most recently changed first; the id settles ties.
+bool moreRecent(const Note &a, const Note &b)
+{
+    if (a.updatedAt != b.updatedAt)
+        return a.updatedAt > b.updatedAt;
+    return a.id < b.id;
+}
+} // namespace
+
 void NoteStore::refresh()
 {
     QList<Note> live;
@@ -980,12 +1031,26 @@ void NoteStore::refresh()
         if (!note.deleted)
             live.append(note);
     }
-    std::sort(live.begin(), live.end(), [](const Note &a, const Note &b) {
-        if (a.updatedAt != b.updatedAt)
-            return a.updatedAt > b.updatedAt;
-        return a.id < b.id;
-    });
+    std::sort(live.begin(), live.end(), moreRecent);
     m_notes = std::move(live);
+    Q_EMIT notesChanged(m_notes);
+    Q_EMIT changed();
+}
+
+void NoteStore::refreshNote(const QString &id)
+{
+    // Only this note changed: it leaves its place and takes the one its date gives it. A
+    // keystroke or a note from the server then costs a pass over the list, not a sort of
+    // every note in it.
+    const auto found = std::find_if(m_notes.cbegin(), m_notes.cend(),
+                                    [&](const Note &note) { return note.id == id; });
+    if (found != m_notes.cend())
+        m_notes.removeAt(found - m_notes.cbegin());
+    const auto item = m_items.constFind(id);
+    if (item != m_items.cend() && !item->deleted) {
+        const auto place = std::lower_bound(m_notes.cbegin(), m_notes.cend(), *item, moreRecent);
+        m_notes.insert(place - m_notes.cbegin(), *item);
+    }
     Q_EMIT notesChanged(m_notes);
     Q_EMIT changed();
 }
@@ -1585,7 +1650,7 @@ Note NoteStore::create(const QString &body)
     note.createdAt = note.updatedAt = Clock::now();
     storeNote(note);
     m_meta.insert(id, Meta { id, desiredFilename(note), true, std::nullopt });
-    refresh();
+    refreshNote(id);
     writeBodyNow(note);
     scheduleIndexWrite();
     return note;
@@ -1684,7 +1749,7 @@ void NoteStore::applyBody(QString id, const QString &body)
         entry->dirty = true;
     if (!note.attachments.isEmpty())
         reconcileMedia(note);
-    refresh();
+    refreshNote(id);
     scheduleBodyWrite(id);
 }
 
@@ -1784,7 +1849,7 @@ void NoteStore::deleteNote(QString id)
     }
     if (isBlank(note.body))
         purge(id);
-    refresh();
+    refreshNote(id);
     scheduleIndexWrite();
 }
 
@@ -1819,7 +1884,7 @@ void NoteStore::restore(QString id)
         // Its name went to another file while it was in the trash: a new file.
         writeBodyNow(note);
     }
-    refresh();
+    refreshNote(id);
     scheduleIndexWrite();
 }
 
@@ -1841,7 +1906,7 @@ void NoteStore::purge(QString id)
     m_meta[id].id = id;
     m_meta[id].purged = true;
     m_disk.remove(id);
-    refresh();
+    refreshNote(id);
     scheduleIndexWrite();
 }
 
@@ -2043,7 +2108,7 @@ std::optional<Note> NoteStore::applyRemote(const Note &incoming)
         writeBodyNow(remote);
         m_meta[remote.id].dirty = false;
     }
-    refresh();
+    refreshNote(remote.id);
     scheduleIndexWrite();
     return copy;
 }

@@ -90,6 +90,32 @@ public:
         std::chrono::milliseconds stampSettleDelay { 2000 };
     };
 
+    // ---- the notes folder as the store lists it ----
+    /// A file's size and times as one stat() saw them.
+    struct FileTimes
+    {
+        qint64 size = -1;
+        qint64 modifiedNs = 0;
+        qint64 changedNs = 0;
+        bool operator==(const FileTimes &) const = default;
+    };
+    /// A note file as the folder listing found it.
+    struct FileEntry
+    {
+        QString name;
+        bool symlink = false;
+        FileTimes times; ///< of the file; of the link itself for a link
+    };
+    struct FolderListing
+    {
+        bool listed = false; ///< false when the folder is missing or cannot be read
+        std::vector<FileEntry> files; ///< sorted by name
+    };
+    /// The note files of a folder: top-level ".md" and ".txt" files (any case), hidden ones
+    /// left out, links listed but never followed. One directory read and one fstatat() a
+    /// file, so that tens of thousands of notes list in milliseconds.
+    static FolderListing listNoteFiles(const QString &folder);
+
     explicit NoteStore(const Options &options, QObject *parent = nullptr);
     ~NoteStore() override;
 
@@ -129,6 +155,10 @@ public:
     std::optional<QString> filePath(const QString &id) const;
     void relocate(const QString &newFolder);
     void rescan(bool allowDeletions);
+    /// `rescan` against a listing made a moment earlier (on another thread): names it holds
+    /// that are gone since are passed over, and a note whose file is not in it but there now
+    /// is not taken for vanished.
+    void rescanWith(FolderListing listing, bool allowDeletions);
     /// The mass-deletion banner's "put back": writes the held notes' files again from the
     /// index and releases them.
     void putBackHeldFiles();
@@ -137,6 +167,8 @@ public:
     /// False while the notes folder is missing or looks like an empty mount point.
     bool folderAvailable() const { return !m_folderUnavailable; }
     void refresh();
+    /// `refresh` after a change of one note only.
+    void refreshNote(const QString &id);
     void scheduleIndexWrite();
     /// Writes the index now (waiting for a background write in flight). False on failure.
     bool writeIndexNow();
@@ -199,32 +231,6 @@ public:
     QString liveMediaPath(const QString &noteId, const QString &filename) const;
     QString parkedMediaPath(const QString &noteId, const QString &filename) const;
 
-    // ---- the notes folder as the store lists it ----
-    /// A file's size and times as one stat() saw them.
-    struct FileTimes
-    {
-        qint64 size = -1;
-        qint64 modifiedNs = 0;
-        qint64 changedNs = 0;
-        bool operator==(const FileTimes &) const = default;
-    };
-    /// A note file as the folder listing found it.
-    struct FileEntry
-    {
-        QString name;
-        bool symlink = false;
-        FileTimes times; ///< of the file; of the link itself for a link
-    };
-    struct FolderListing
-    {
-        bool listed = false; ///< false when the folder is missing or cannot be read
-        std::vector<FileEntry> files; ///< sorted by name
-    };
-    /// The note files of a folder: top-level ".md" and ".txt" files (any case), hidden ones
-    /// left out, links listed but never followed. One directory read and one fstatat() a
-    /// file, so that tens of thousands of notes list in milliseconds.
-    static FolderListing listNoteFiles(const QString &folder);
-
     /// Number of pending or completed-since-flush note writes (for tests and diagnostics).
     int pendingWriteCount() const { return int(m_writeTasks.size()); }
     /// Note files the last rescan read in full; the others were proven unchanged by their
@@ -271,6 +277,7 @@ private:
     void load();
     void startWatching();
     void scheduleRescan();
+    void startBackgroundRescan();
     bool adopt(const QString &path);
     TakeIn takeIn(const QString &id, const FileEntry &file, QStringList &unreadable);
     void linkFile(const QString &id, const QString &filename);
@@ -345,8 +352,9 @@ private:
     /// What the index file holds, as of the last write or a clean load: while the store's
     /// state is still shared with it, nothing changed and there is nothing to write.
     std::optional<IndexSnapshot> m_indexWritten;
-    /// The start-up listing of the notes folder, made while the index is read.
-    std::optional<FolderListing> m_prefetchedListing;
+    /// The listing of a rescan the watcher asked for, made on another thread.
+    QFutureWatcher<FolderListing> *m_rescanListing = nullptr;
+    bool m_rescanAgain = false;
 
     friend class EditCommand;
 };

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -353,6 +354,102 @@ private Q_SLOTS:
         QVERIFY(written.contains("\"fileStamp\""));
         QVERIFY(written.contains(first.id.toUtf8()));
         QCOMPARE(QJsonDocument::fromJson(written).toJson(QJsonDocument::Indented), written);
+    }
+
+    // The listing a rescan works from may be a moment old. Whatever happened since, it never
+    // trashes a note whose file is there, reports a file that is merely gone, or adopts one
+    // that left; the next rescan catches up.
+    void staleListingIsSafe_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("renamed by the store's writes") << "rename";
+        QTest::newRow("removed by hand") << "remove";
+        QTest::newRow("added by hand") << "add";
+    }
+
+    void staleListingIsSafe()
+    {
+        QFETCH(QString, change);
+        TestSupport::TempFolders folders;
+        NoteStore store(options(folders));
+        store.movesToSystemTrash = false;
+        QStringList ids;
+        for (int i = 0; i < 8; ++i)
+            ids.append(store.create(QStringLiteral("Note %1\n\ntext").arg(i)).id);
+        QVERIFY(writeFile(QDir(folders.notes()).filePath(QStringLiteral("loose.md")), "loose"));
+        store.flush();
+        store.rescan(true);
+        QCOMPARE(store.notes().size(), 9);
+        const NoteStore::FolderListing before = NoteStore::listNoteFiles(folders.notes());
+
+        if (change == u"rename") {
+            for (const QString &id : ids)
+                store.setBody(QStringLiteral("Renamed %1").arg(id), id, false);
+            store.flush();
+        } else if (change == u"remove") {
+            QVERIFY(QFile::remove(QDir(folders.notes()).filePath(QStringLiteral("loose.md"))));
+        } else {
+            QVERIFY(writeFile(QDir(folders.notes()).filePath(QStringLiteral("late.md")), "late"));
+        }
+        QSignalSpy warnings(&store, &NoteStore::massDeletionWarningChanged);
+        store.rescanWith(before, true);
+        QCOMPARE(store.notes().size(), 9);
+        QVERIFY(store.unreadableFiles().isEmpty());
+        QVERIFY(store.trashedNotes().isEmpty());
+        QCOMPARE(warnings.count(), 0);
+        for (const QString &id : ids)
+            QVERIFY(store.filePath(id)); // each note still knows its file
+
+        // A fresh look takes the change in.
+        store.rescan(true);
+        QCOMPARE(store.notes().size(), change == u"remove" ? 8 : change == u"add" ? 10 : 9);
+        QVERIFY(store.unreadableFiles().isEmpty());
+        if (change == u"rename") {
+            for (const QString &id : ids)
+                QCOMPARE(store.note(id)->body, QStringLiteral("Renamed %1").arg(id));
+        }
+    }
+
+    // One note's change moves it in the list without sorting the rest; the list stays the
+    // same as a full rebuild would make it, through every kind of single-note change.
+    void listStaysInOrderThroughSingleChanges()
+    {
+        TestSupport::TempFolders folders;
+        NoteStore store(options(folders));
+        store.movesToSystemTrash = false;
+        QRandomGenerator random(31);
+        double clock = 800000000;
+        Clock::setNowFunction([&] { return Date { clock }; });
+        QStringList ids;
+        for (int step = 0; step < 300; ++step) {
+            clock += random.bounded(3); // equal times too: the id settles those
+            const int action = ids.isEmpty() ? 0 : random.bounded(6);
+            const QString id = ids.isEmpty() ? QString() : ids.at(random.bounded(int(ids.size())));
+            switch (action) {
+            case 0: ids.append(store.create(QStringLiteral("note %1").arg(step)).id); break;
+            case 1: store.setBody(QStringLiteral("edit %1").arg(step), id, true); break;
+            case 2: store.deleteNote(id); break;
+            case 3: store.restore(id); break;
+            case 4: {
+                Note remote = store.note(id).value_or(Note {});
+                remote.body = QStringLiteral("remote %1").arg(step);
+                remote.updatedAt = Date { clock + random.bounded(5) - 2 };
+                store.applyRemote(remote);
+                break;
+            }
+            default: store.undo(id); break;
+            }
+            QStringList incremental;
+            for (const Note &note : store.notes())
+                incremental.append(note.id + u':' + note.body);
+            store.refresh();
+            QStringList rebuilt;
+            for (const Note &note : store.notes())
+                rebuilt.append(note.id + u':' + note.body);
+            if (incremental != rebuilt)
+                QFAIL(qPrintable(QStringLiteral("after step %1 (action %2)").arg(step).arg(action)));
+        }
+        Clock::setNowFunction({});
     }
 
     void listingTakesNoteFilesOnly()
