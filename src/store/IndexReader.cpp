@@ -266,6 +266,7 @@ struct PendingNote
     Note note;
     size_t bodyOffset = 0; ///< the body's JSON text in the file, between its quotes
     size_t bodyLength = 0;
+    size_t bodyBytes = 0; ///< its UTF-8 bytes once unescaped: room enough for its text
 };
 
 int hexValue(char c)
@@ -295,22 +296,30 @@ bool hex4(const char *&p, const char *end, char16_t &unit)
     return true;
 }
 
-/// Turns a JSON string's text as written (escapes and all) into `into`. False for whatever
-/// is not plainly valid (broken UTF-8, a lone surrogate): the whole-document decoder then
-/// decides what such a file means.
-bool decodeJsonString(const char *raw, size_t length, QString &into, QStringDecoder &decoder)
+/// Turns a JSON string's text as written (escapes and all) into `into`; `room` is its length
+/// once unescaped, in UTF-8 bytes. False for whatever is not plainly valid (broken UTF-8, a
+/// lone surrogate): the whole-document decoder then decides what such a file means.
+bool decodeJsonString(const char *raw, size_t length, size_t room, QString &into,
+                      QStringDecoder &decoder)
 {
-    // Never more UTF-16 units than bytes. Allocated at exactly that size: growing a string
-    // rounds its capacity up, by as much as half again.
-    into = QString(qsizetype(length), Qt::Uninitialized);
+    // Never more UTF-16 units than UTF-8 bytes, and for the plain text of most notes exactly
+    // as many. Allocated at that size: growing a string rounds its capacity up, by as much as
+    // half again.
+    into = QString(qsizetype(room), Qt::Uninitialized);
     QChar *out = into.data();
+    // The room was measured by the parser; the bytes are read again now. Should another
+    // program have changed them meanwhile, they may need more: never written past it.
+    const QChar *const limit = out + room;
     const char *p = raw;
     const char *const end = raw + length;
     while (p < end) {
         const auto *escape = static_cast<const char *>(std::memchr(p, '\\', size_t(end - p)));
         const char *runEnd = escape ? escape : end;
         if (runEnd > p) {
-            // A backslash never falls inside a multi-byte sequence: runs decode on their own.
+            // A backslash never falls inside a multi-byte sequence: runs decode on their own,
+            // each byte into one unit at most.
+            if (runEnd - p > limit - out)
+                return false;
             decoder.resetState();
             out = decoder.appendToBuffer(out, QByteArrayView(p, runEnd - p));
             if (decoder.hasError())
@@ -319,7 +328,7 @@ bool decodeJsonString(const char *raw, size_t length, QString &into, QStringDeco
         if (!escape)
             break;
         p = escape + 1;
-        if (p >= end)
+        if (p >= end || out == limit)
             return false;
         switch (*p++) {
         case '"':
@@ -355,7 +364,7 @@ bool decodeJsonString(const char *raw, size_t length, QString &into, QStringDeco
             *out++ = QChar(unit);
             if (QChar::isHighSurrogate(unit)) {
                 char16_t low = 0;
-                if (end - p < 2 || p[0] != '\\' || p[1] != 'u')
+                if (end - p < 2 || p[0] != '\\' || p[1] != 'u' || out == limit)
                     return false;
                 p += 2;
                 if (!hex4(p, end, low) || !QChar::isLowSurrogate(low))
@@ -438,7 +447,7 @@ public:
                 return false;
             PendingNote &pending = m_notes[i];
             if (!decodeJsonString(m_buffer.data() + pending.bodyOffset, pending.bodyLength,
-                                  pending.note.body, decoder)) {
+                                  pending.bodyBytes, pending.note.body, decoder)) {
                 m_failed.store(true);
                 return false;
             }
@@ -570,6 +579,7 @@ public:
             }
             m_bodyOffset = size_t(open + 1 - m_buffer.data());
             m_bodyLength = size_t(close - open - 1);
+            m_bodyBytes = length;
             return true;
         }
         if (!m_target)
@@ -613,7 +623,7 @@ public:
         switch (frame()) {
         case Frame::Notes:
             m_record.reset(Value::Type::Object);
-            m_bodyOffset = m_bodyLength = 0;
+            m_bodyOffset = m_bodyLength = m_bodyBytes = 0;
             m_frames.push_back(Frame::Note);
             return true;
         case Frame::Metas:
@@ -644,7 +654,8 @@ public:
             break;
         case Frame::Note:
             if (auto note = readNote(ValueView(&m_record))) {
-                if (!m_bodies.add(PendingNote { std::move(*note), m_bodyOffset, m_bodyLength }))
+                if (!m_bodies.add(
+                        PendingNote { std::move(*note), m_bodyOffset, m_bodyLength, m_bodyBytes }))
                     return false;
                 m_bodies.releaseDone(m_stream.Tell());
             } else {
@@ -823,6 +834,7 @@ private:
     bool m_done = false;
     size_t m_bodyOffset = 0;
     size_t m_bodyLength = 0;
+    size_t m_bodyBytes = 0;
     BodyQueue &m_bodies;
     int m_unreadableNotes = 0;
     QString m_heldId;

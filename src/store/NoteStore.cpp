@@ -27,6 +27,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <atomic>
 
 #include <cerrno>
 #include <cstring>
@@ -2014,13 +2015,33 @@ QList<Note> NoteStore::search(const QString &query, std::optional<Note::Tag> tag
         return source;
     // The bodies are matched as they are held: no folded copy to build, none to keep in step.
     const QueryMatcher matcher(trimmed);
+    const qsizetype count = source.size();
+    std::vector<char> kept(size_t(count), 0);
+    // In chunks that both cores take from: a large list is read through twice as fast, and
+    // should the helper be late, this thread simply takes every chunk itself.
+    constexpr qsizetype chunk = 256;
+    const qsizetype chunks = (count + chunk - 1) / chunk;
+    std::atomic<qsizetype> next { 0 };
+    const auto scan = [&] {
+        for (qsizetype c = next.fetch_add(1); c < chunks; c = next.fetch_add(1)) {
+            for (qsizetype i = c * chunk; i < std::min(count, (c + 1) * chunk); ++i) {
+                const Note &note = source.at(i);
+                kept[size_t(i)] = (!tag || note.tags().contains(*tag)) && matcher.matches(note.body);
+            }
+        }
+    };
+    if (chunks > 8) {
+        QFuture<void> helper = QtConcurrent::run(scan);
+        scan();
+        helper.waitForFinished();
+    } else {
+        scan();
+    }
     QList<Note> result;
-    for (const Note &note : source) {
-        if (tag && !note.tags().contains(*tag))
-            continue;
-        if (!matcher.matches(note.body))
-            continue;
-        result.append(note);
+    result.reserve(std::count(kept.cbegin(), kept.cend(), 1));
+    for (qsizetype i = 0; i < count; ++i) {
+        if (kept[size_t(i)])
+            result.append(source.at(i));
     }
     return result;
 }

@@ -399,6 +399,29 @@ private Q_SLOTS:
         QVERIFY(sameIndex(*read.index, index));
     }
 
+    // Plain ASCII bodies take exactly the room the parser measured, to the last unit, escapes
+    // at either end and surrogate pairs included; none of them is left to the slow path.
+    void exactRoomIsEnough_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::newRow("ends in an escape") << QStringLiteral("line\n");
+        QTest::newRow("starts with one") << QStringLiteral("\"quoted\"");
+        QTest::newRow("only escapes") << QStringLiteral("\n\t\\\"");
+        QTest::newRow("emoji last") << (QStringLiteral("x") + QString::fromUcs4(U"\U0001F600", 1));
+        QTest::newRow("control character") << QStringLiteral("a") + QChar(0x01);
+        QTest::newRow("empty") << QString();
+    }
+
+    void exactRoomIsEnough()
+    {
+        QFETCH(QString, body);
+        IndexFile index;
+        add(index, makeNote(QStringLiteral("a"), body, 1, 2));
+        const FileRead read = readThroughFile(index.encode());
+        QVERIFY(read.fast);
+        QCOMPARE(read.index->notes.value(QStringLiteral("a")).body, body);
+    }
+
     // A broken body far into a large file stops both threads and leaves the file to the
     // whole-document decoder, which calls it damaged.
     void brokenBodyDeepInside()
