@@ -409,19 +409,8 @@ AppRun runApp(const QString &appPath, const QString &home)
     return run;
 }
 
-struct AppFigures
-{
-    double startup = -1;
-    double firstKey = -1;
-    double keyMedian = -1;
-    double keyMax = -1;
-    double rssSettled = -1;
-    double rssSearched = -1;
-    double rssPeak = -1;
-};
-
 // A warm-up start, then three: medians, and the worst key and the highest peak.
-AppFigures measureHome(const QString &appPath, const QString &home)
+AppRun measureHome(const QString &appPath, const QString &home)
 {
     runApp(appPath, home); // warm-up: caches, and the stamps of the files it saw
     QList<double> startups, firstKeys, medians, maxima, settled, searched, peaks;
@@ -460,7 +449,7 @@ void measureApp(const QString &appPath, const QString &root, const QString &note
 {
     // The floors: the same program over an empty notes folder, in the same run.
     const QString empty = makeHome(root + QStringLiteral("/empty-home"));
-    const AppFigures bare = measureHome(appPath, empty);
+    const AppRun bare = measureHome(appPath, empty);
     result.insert(QStringLiteral("startup_empty_ms"), bare.startup);
     result.insert(QStringLiteral("first_search_empty_ms"), bare.firstKey);
     result.insert(QStringLiteral("rss_settled_empty_mb"), bare.rssSettled);
@@ -476,7 +465,7 @@ void measureApp(const QString &appPath, const QString &root, const QString &note
         result.insert(QStringLiteral("app"), QStringLiteral("could not set up the home folder"));
         return;
     }
-    const AppFigures full = measureHome(appPath, home);
+    const AppRun full = measureHome(appPath, home);
     QDir().rename(homeNotes, notes);
     QDir().rename(homeSupport, support);
     result.insert(QStringLiteral("startup_ms"), full.startup);

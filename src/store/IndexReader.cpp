@@ -533,11 +533,7 @@ public:
     bool Null() { return scalar(Value::Type::Null); }
     bool Bool(bool b)
     {
-        if (!scalar(Value::Type::Bool))
-            return false;
-        if (m_target)
-            m_target->boolean = b;
-        return true;
+        return scalar(Value::Type::Bool, [b](Value &value) { value.boolean = b; });
     }
     bool Int(int i) { return number(double(i)); }
     bool Uint(unsigned u) { return number(double(u)); }
@@ -788,12 +784,18 @@ private:
         return true;
     }
 
-    bool number(double value)
+    bool number(double number)
     {
-        if (!scalar(Value::Type::Number))
+        return scalar(Value::Type::Number, [number](Value &value) { value.number = number; });
+    }
+
+    // A scalar, and what it holds when it is kept.
+    template<typename Set> bool scalar(Value::Type type, Set set)
+    {
+        if (!scalar(type))
             return false;
         if (m_target)
-            m_target->number = value;
+            set(*m_target);
         return true;
     }
 
