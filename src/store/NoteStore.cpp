@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QUndoCommand>
 #include <QUndoStack>
+#include <QtConcurrent/QtConcurrentMap>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -150,6 +151,18 @@ std::optional<FileTimes> fileTimesAt(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &status) != 0)
         return std::nullopt;
     return fileTimesOf(status);
+}
+
+// When the file was made, to the millisecond as QFileInfo gives it; now when the file
+// system does not know.
+Date creationDate(const QString &path)
+{
+    struct statx status {};
+    if (::statx(AT_FDCWD, QFile::encodeName(path).constData(), 0, STATX_BTIME, &status) == 0
+        && (status.stx_mask & STATX_BTIME))
+        return Date::fromUnixMilliseconds(double(qint64(status.stx_btime.tv_sec) * 1000
+                                                 + status.stx_btime.tv_nsec / 1000000));
+    return Clock::now();
 }
 
 // The index keeps a stamp as "size:modified:changed", the times in nanoseconds.
@@ -558,42 +571,79 @@ void NoteStore::load()
     QStringList unreadable;
     if (!files.listed)
         files = listNoteFiles(m_notesFolder);
+    QStringList paths;
     for (const FileEntry &file : files.files) {
-        if (file.symlink || !adopt(QDir(m_notesFolder).filePath(file.name)))
-            unreadable.append(file.name);
+        if (file.symlink)
+            unreadable.append(file.name); // never followed
+        else
+            paths.append(QDir(m_notesFolder).filePath(file.name));
     }
+    readInBatches(paths, [&](qsizetype i, FileContent content) {
+        if (!adopt(paths.at(i), std::move(content)))
+            unreadable.append(QFileInfo(paths.at(i)).fileName());
+    });
     setUnreadableFiles(unreadable);
     m_folderIdentity = folderIdentityOf(m_notesFolder);
     refresh();
     scheduleIndexWrite();
 }
 
+NoteStore::FileContent NoteStore::readContent(const QString &path)
+{
+    FileContent content;
+    content.bytes = readBytes(path);
+    if (content.bytes) {
+        content.digest = digestOf(*content.bytes);
+        content.text = decodeUtf8(*content.bytes);
+    }
+    return content;
+}
+
+void NoteStore::readInBatches(const QStringList &paths,
+                              const std::function<void(qsizetype, FileContent)> &use)
+{
+    constexpr qsizetype batch = 128;
+    for (qsizetype from = 0; from < paths.size(); from += batch) {
+        const QStringList part = paths.mid(from, batch);
+        QList<FileContent> contents = part.size() > 8
+            ? QtConcurrent::blockingMapped(part, &NoteStore::readContent)
+            : [&] {
+                  QList<FileContent> read;
+                  for (const QString &path : part)
+                      read.append(readContent(path));
+                  return read;
+              }();
+        for (qsizetype i = 0; i < contents.size(); ++i)
+            use(from + i, std::move(contents[i]));
+    }
+}
+
 bool NoteStore::adopt(const QString &path)
 {
-    const QFileInfo info(path);
-    const auto bytes = readBytes(path);
-    if (!bytes)
-        return false;
-    const auto text = decodeUtf8(*bytes);
-    if (!text)
-        return false;
+    return adopt(path, readContent(path));
+}
 
-    const QString last = idPieceOf(info.fileName());
+bool NoteStore::adopt(const QString &path, FileContent content)
+{
+    if (!content.bytes || !content.text)
+        return false;
+    const QString name = QFileInfo(path).fileName();
+    const QString last = idPieceOf(name);
     QString id = (isProgramId(last) && !m_items.contains(last)) ? last : QString();
     while (id.isEmpty() || m_items.contains(id))
         id = newNoteId();
 
     Note note;
     note.id = id;
-    note.body = *text;
-    const QDateTime born = info.birthTime().toUTC();
-    note.createdAt = born.isValid() ? Date::fromDateTime(born) : Clock::now();
-    note.updatedAt = modificationDate(info);
+    note.body = std::move(*content.text);
+    note.createdAt = creationDate(path);
+    const auto times = fileTimesAt(path);
+    note.updatedAt = times ? modificationDate(*times) : Clock::now();
     m_items.insert(id, note);
     ++m_filesRead;
-    m_meta.insert(id, Meta { id, info.fileName(), true, std::nullopt });
-    rememberDisk(id, info.fileName(), *bytes);
-    rememberStamp(id, info.fileName());
+    m_meta.insert(id, Meta { id, name, true, std::nullopt });
+    rememberDisk(id, name, content.bytes->size(), content.digest);
+    rememberStamp(id, name);
     return true;
 }
 
@@ -655,8 +705,22 @@ void NoteStore::linkFile(const QString &id, const QString &filename)
 }
 
 // Reads one file that belongs to a note and reconciles it with the note.
+bool NoteStore::takeInReads(const QString &id, const FileEntry &file) const
+{
+    if (m_writeTasks.contains(id) || file.symlink)
+        return false;
+    const auto item = m_items.constFind(id);
+    const auto entry = m_meta.constFind(id);
+    if (item == m_items.cend() || (entry != m_meta.cend() && entry->isPurged()))
+        return false;
+    const auto state = m_disk.constFind(id);
+    return state == m_disk.cend() || state->filename != file.name || state->size < 0
+        || item->deleted || !state->stamp || state->size != file.times.size
+        || *state->stamp != file.times;
+}
+
 NoteStore::TakeIn NoteStore::takeIn(const QString &id, const FileEntry &file,
-                                    QStringList &unreadable)
+                                    QStringList &unreadable, std::optional<FileContent> content)
 {
     if (m_writeTasks.contains(id))
         return TakeIn::Unchanged; // our own write is pending or recent: not authoritative
@@ -677,19 +741,19 @@ NoteStore::TakeIn NoteStore::takeIn(const QString &id, const FileEntry &file,
         return TakeIn::Unchanged; // the bytes we recorded, without reading them again
     ++m_filesRead;
     const QString path = QDir(m_notesFolder).filePath(name);
-    const auto bytes = readBytes(path);
+    const FileContent read = content ? std::move(*content) : readContent(path);
+    const std::optional<QByteArray> &bytes = read.bytes;
     if (!bytes) {
         if (exists(path))
             unreadable.append(name);
         return TakeIn::Unchanged;
     }
-    const bool unchanged
-        = recorded && state.size == bytes->size() && state.digest == digestOf(*bytes);
+    const bool unchanged = recorded && state.size == bytes->size() && state.digest == read.digest;
     if (unchanged && !item->deleted) {
         rememberStamp(id, name);
         return TakeIn::Unchanged;
     }
-    const auto text = decodeUtf8(*bytes);
+    const std::optional<QString> &text = read.text;
     if (!text) {
         unreadable.append(name);
         if (!item->deleted)
@@ -715,12 +779,12 @@ NoteStore::TakeIn NoteStore::takeIn(const QString &id, const FileEntry &file,
         revived.updatedAt = std::max(item->updatedAt.addingSeconds(0.001), Clock::now());
         storeNote(revived);
         m_meta[id].dirty = true;
-        rememberDisk(id, name, *bytes);
+        rememberDisk(id, name, bytes->size(), read.digest);
         rememberStamp(id, name);
         return TakeIn::Changed;
     }
 
-    rememberDisk(id, name, *bytes);
+    rememberDisk(id, name, bytes->size(), read.digest);
     rememberStamp(id, name);
     if (*text == item->body)
         return TakeIn::Unchanged;
@@ -826,7 +890,29 @@ void NoteStore::rescanWith(FolderListing listing, bool allowDeletions)
     QSet<QString> seenIds;
     seenIds.reserve(qsizetype(files.size()));
     QList<const FileEntry *> unknown;
-    for (const FileEntry &file : files) {
+    // Files whose stamps do not prove them unchanged (a first start, a folder copied or
+    // restored) are read ahead on every core, a batch at a time.
+    QHash<QString, FileContent> readAhead;
+    QStringList toRead;
+    QList<qsizetype> toReadAt;
+    for (qsizetype i = 0; i < qsizetype(files.size()); ++i) {
+        const auto known = idByFilename.constFind(files[size_t(i)].name);
+        if (known != idByFilename.cend() && takeInReads(*known, files[size_t(i)])) {
+            toRead.append(QDir(m_notesFolder).filePath(files[size_t(i)].name));
+            toReadAt.append(i);
+        }
+    }
+    qsizetype readUpTo = 0; // files before this index have been read ahead where needed
+    for (qsizetype i = 0; i < qsizetype(files.size()); ++i) {
+        const FileEntry &file = files[size_t(i)];
+        if (toRead.size() > 64 && i >= readUpTo) {
+            const qsizetype first = std::lower_bound(toReadAt.cbegin(), toReadAt.cend(), i) - toReadAt.cbegin();
+            const QStringList batch = toRead.mid(first, 128);
+            readInBatches(batch, [&](qsizetype k, FileContent content) {
+                readAhead.insert(files[size_t(toReadAt[first + k])].name, std::move(content));
+            });
+            readUpTo = first + batch.size() < toReadAt.size() ? toReadAt[first + batch.size()] : qsizetype(files.size());
+        }
         const QString &name = file.name;
         seen.insert(name);
         const auto known = idByFilename.constFind(name);
@@ -836,7 +922,12 @@ void NoteStore::rescanWith(FolderListing listing, bool allowDeletions)
         }
         const QString id = *known;
         seenIds.insert(id);
-        switch (takeIn(id, file, unreadable)) {
+        std::optional<FileContent> ahead;
+        if (auto it = readAhead.find(name); it != readAhead.end()) {
+            ahead = std::move(*it);
+            readAhead.erase(it);
+        }
+        switch (takeIn(id, file, unreadable, std::move(ahead))) {
         case TakeIn::Unchanged:
             break;
         case TakeIn::Changed:
@@ -1373,7 +1464,13 @@ QString NoteStore::desiredFilename(const Note &note)
 
 void NoteStore::rememberDisk(const QString &id, const QString &filename, const QByteArray &bytes)
 {
-    m_disk.insert(id, DiskState { filename, digestOf(bytes), bytes.size(), {} });
+    rememberDisk(id, filename, bytes.size(), digestOf(bytes));
+}
+
+void NoteStore::rememberDisk(const QString &id, const QString &filename, qint64 size,
+                             const QByteArray &digest)
+{
+    m_disk.insert(id, DiskState { filename, digest, size, {} });
 }
 
 void NoteStore::rememberStamp(const QString &id, const QString &filename)

@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -269,6 +270,20 @@ private:
         /// Whether it holds the same state as `other`, without comparing a single note.
         bool sameAs(const IndexSnapshot &other) const;
     };
+    /// A note file as read: its bytes, their digest, and the text they hold (nothing when
+    /// they are not UTF-8). Made on any thread: reading and hashing are the slow part of
+    /// taking in many files.
+    struct FileContent
+    {
+        std::optional<QByteArray> bytes;
+        QByteArray digest;
+        std::optional<QString> text;
+    };
+    static FileContent readContent(const QString &path);
+    /// The contents of `paths`, read on every core, handed to `use` in order a batch at a
+    /// time (so that only one batch is ever held).
+    static void readInBatches(const QStringList &paths,
+                              const std::function<void(qsizetype, FileContent)> &use);
     enum class TakeIn { Unchanged, Changed, AdoptInstead };
     enum class Target { Proceed, Skip, Blocked };
 
@@ -279,7 +294,11 @@ private:
     void scheduleRescan();
     void startBackgroundRescan();
     bool adopt(const QString &path);
-    TakeIn takeIn(const QString &id, const FileEntry &file, QStringList &unreadable);
+    bool adopt(const QString &path, FileContent content);
+    /// Whether taking the file in reads it (its stamp does not prove it unchanged).
+    bool takeInReads(const QString &id, const FileEntry &file) const;
+    TakeIn takeIn(const QString &id, const FileEntry &file, QStringList &unreadable,
+                  std::optional<FileContent> content = std::nullopt);
     void linkFile(const QString &id, const QString &filename);
     void setHeld(QStringList ids);
     void setUnreadableFiles(const QStringList &names);
@@ -300,6 +319,7 @@ private:
     void discard(const QString &path);
     Note makeConflictCopy(const QString &body, Date stampDate, bool outside = false);
     void rememberDisk(const QString &id, const QString &filename, const QByteArray &bytes);
+    void rememberDisk(const QString &id, const QString &filename, qint64 size, const QByteArray &digest);
     void rememberStamp(const QString &id, const QString &filename);
     void applyBody(QString id, const QString &body);
     void startBackgroundIndexWrite();

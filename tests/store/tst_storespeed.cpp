@@ -240,6 +240,40 @@ private Q_SLOTS:
         }
     }
 
+    // Hundreds of files to read at once (a first start, a restored folder) are read ahead on
+    // every core; each still lands in its own note, in order, once.
+    void manyFilesAreTakenInAlike()
+    {
+        TestSupport::TempFolders folders;
+        QVERIFY(QDir().mkpath(folders.notes()));
+        const QDir notes(folders.notes());
+        for (int i = 0; i < 300; ++i)
+            QVERIFY(writeFile(notes.filePath(QStringLiteral("n%1-%2.md").arg(i).arg(0x200000000000LL + i, 12, 16, QLatin1Char('0'))),
+                              QByteArray("note number ") + QByteArray::number(i)));
+        QVERIFY(writeFile(notes.filePath(QStringLiteral("broken.md")), "\xff\xfe"));
+        QStringList ids;
+        {
+            NoteStore first(options(folders));
+            QCOMPARE(first.notes().size(), 300);
+            QCOMPARE(first.unreadableFiles(), QStringList { QStringLiteral("broken.md") });
+            for (int i = 0; i < 300; ++i) {
+                const QString id = QStringLiteral("%1").arg(0x200000000000LL + i, 12, 16, QLatin1Char('0'));
+                QCOMPARE(first.note(id)->body, QStringLiteral("note number %1").arg(i));
+                ids.append(id);
+            }
+        }
+        // Every other file rewritten with other text: read again (ahead), the rest not.
+        for (int i = 0; i < 300; i += 2)
+            QVERIFY(writeFile(notes.filePath(QStringLiteral("n%1-%2.md").arg(i).arg(ids.at(i))),
+                              QByteArray("changed text ") + QByteArray::number(i)));
+        NoteStore second(options(folders));
+        QCOMPARE(second.filesReadInLastRescan(), 150);
+        for (int i = 0; i < 300; ++i)
+            QCOMPARE(second.note(ids.at(i))->body,
+                     i % 2 ? QStringLiteral("note number %1").arg(i) : QStringLiteral("changed text %1").arg(i));
+        QCOMPARE(second.unreadableFiles(), QStringList { QStringLiteral("broken.md") });
+    }
+
     // A file written a moment ago proves nothing yet: a coarse clock could give the next write
     // the very same times.
     void freshFilesAreReadEveryTime()
