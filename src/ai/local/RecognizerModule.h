@@ -35,7 +35,7 @@ public:
 
     /// Where the module is looked for, in order: $SCRIVEL_RECOGNIZERS_DIR alone when set;
     /// else the program's own folder (a build tree), then the private library folder beside
-    /// the program's (an install: bin/../lib/scrivelbar).
+    /// the program's (an install: bin/../lib/<triplet>/scrivelbar).
     static QStringList searchFolders();
     /// The module in the first of those folders that has it; empty when none does. Looks at
     /// files only: cheap enough for the main thread, and it never loads anything.
