@@ -57,9 +57,6 @@ public:
     QStringList textLanguagesFor(const QList<QLocale> &locales) const;
     /// How many times the text engine has been started; 0 while the module is not loaded.
     int textEngineStarts() const;
-    /// Whether the recognizer module can be used, as far as is known without loading it: it
-    /// is where the program looks for it, and no job has failed to load it since.
-    bool recognizersAvailable() const;
 
     /// The name of the language of `locale` in the interface language ("Spanish",
     /// "espanhol"); the bare identifier for languages the app has no name for.
@@ -76,6 +73,9 @@ private:
     void setSpeechAnswers(bool answers);
     void setModelStatus(const ModelServerClient::Status &status);
     void setRecognizerProblem(const QString &problem);
+    // As far as is known without loading it: the module is where the program looks for it,
+    // and no job has failed to load it since.
+    bool recognizersAvailable() const;
 
     QPointer<AppSettings> m_settings;
     Options m_options;

@@ -22,8 +22,8 @@ std::expected<Recognizers::Create, QString> loadModule()
     }
     QElapsedTimer timer;
     timer.start();
-    // Loaded once per process and never unloaded: tesseract and OpenMP leave threads and
-    // exit handlers behind that must not outlive their code.
+    // A module that loaded stays loaded (a later load only counts up): tesseract and OpenMP
+    // leave threads and exit handlers behind that must not outlive their code.
     QLibrary library(path);
     if (!library.load()) {
         qCWarning(lcRecognizers).noquote()
