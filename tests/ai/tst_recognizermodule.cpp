@@ -22,10 +22,10 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QSemaphore>
 #include <QThreadPool>
 
 namespace {
@@ -275,10 +275,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("detail"); // in the message; "@" is the module's path
         QTest::addColumn<bool>("knownBeforeAJob");
-        QTest::newRow("no module in the folder") << "none"
-                                                 << "@" << true;
-        QTest::newRow("a file that is no library") << "garbage"
-                                                   << "@" << false;
+        QTest::newRow("no module in the folder") << "none" << "@" << true;
+        QTest::newRow("a file that is no library") << "garbage" << "@" << false;
         QTest::newRow("a module of another version") << "other version"
                                                      << "scrivel_create_recognizers_v1" << false;
         QTest::newRow("tesseract missing from the system") << "no tesseract"
