@@ -1863,6 +1863,21 @@
         <extracomment>AI settings: summaries run on the local model server; %1 = model, %2 = address. Arguments: %1 = model (text), %2 = address (text).</extracomment>
         <translation>Resumos: %1 no servidor de modelos em %2</translation>
     </message>
+    <message id="ai.error.recognizerMissing">
+        <source>On-device recognition is missing or could not be loaded (%1). Reinstalling ScrivelBar should repair it.</source>
+        <extracomment>AI error: the module holding the on-device recognizers (text in images, classic speech) is missing or cannot be loaded; %1 = the paths looked at or the system's reason. Arguments: %1 = detail (text).</extracomment>
+        <translation>O reconhecimento no dispositivo está ausente ou não pôde ser carregado (%1). Reinstalar o ScrivelBar deve corrigir isso.</translation>
+    </message>
+    <message id="ai.local.engine.textMissing">
+        <source>Text in images: unavailable (the on-device recognizer is missing; reinstall ScrivelBar)</source>
+        <extracomment>AI settings: text in images cannot be read because the on-device recognizer is missing or cannot be loaded. Arguments: none.</extracomment>
+        <translation>Texto em imagens: indisponível (o reconhecedor do dispositivo está ausente; reinstale o ScrivelBar)</translation>
+    </message>
+    <message id="ai.local.engine.speechMissing">
+        <source>Transcriptions: only with a speech server such as whisper.cpp (the on-device recognizer is missing; reinstall ScrivelBar)</source>
+        <extracomment>AI settings: no speech server answers and the on-device speech recognizer is missing or cannot be loaded. Arguments: none.</extracomment>
+        <translation>Transcrições: somente com um servidor de voz como o whisper.cpp (o reconhecedor do dispositivo está ausente; reinstale o ScrivelBar)</translation>
+    </message>
     <message id="ai.local.speechURL">
         <source>Speech server</source>
         <extracomment>AI settings label of the local speech server address field. Arguments: none.</extracomment>

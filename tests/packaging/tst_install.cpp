@@ -2,12 +2,14 @@
 // root, then checked with the desktop's validators and by running what was installed.
 #include "TestSupport.h"
 
+#include "ai/local/RecognizerModule.h"
 #include "app/DesktopIdentity.h"
 #include "base/AppInfo.h"
 #include "platform/linux/XdgLoginItem.h"
 
 #include <QDir>
 #include <QIcon>
+#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -94,6 +96,8 @@ class TestInstall : public QObject
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/run"));
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
         env.remove(QStringLiteral("SCRIVEL_DEV_SERVER"));
+        // The installed programs find their own recognizers, not the build's.
+        env.remove(QString::fromLatin1(RecognizerModule::folderVariable));
         return env;
     }
 
@@ -127,6 +131,8 @@ private Q_SLOTS:
                                   "share/doc/scrivelbar/copyright",
                                   "share/doc/scrivelbar/changelog.Debian.gz" })
             QTest::newRow(file) << QString::fromLatin1(file) << false;
+        const QString module = QStringLiteral(SCRIVEL_PRIVATE_LIBDIR "/") + QString::fromLatin1(RecognizerModule::fileName);
+        QTest::newRow("the recognizer module") << module << false;
         if (SCRIVEL_INSTALLS_PICTURES) {
             for (const QString &size : QStringLiteral(SCRIVEL_ICON_SIZES).split(u',')) {
                 const QString path = QStringLiteral("share/icons/hicolor/%1x%1/apps/app.scrivelbar.png").arg(size);
@@ -251,6 +257,9 @@ private Q_SLOTS:
             << QStringLiteral("scrivelbar ") + AppInfo::version();
         QTest::newRow("scrivelbar --help") << "scrivelbar" << QStringList { "--help" }
                                            << "--hidden";
+        // Through the recognizer module installed beside the programs.
+        QTest::newRow("scrivel ai ocr")
+            << "scrivel" << QStringList { "ai", "ocr", "@image" } << "Read by the installed module";
     }
     void installedProgramsRun()
     {
@@ -258,6 +267,19 @@ private Q_SLOTS:
         QFETCH(QStringList, arguments);
         QFETCH(QString, expected);
         QTemporaryDir home;
+        const QString image = home.filePath(QStringLiteral("words.png"));
+        if (arguments.contains(u"@image")) {
+            QImage picture(600, 90, QImage::Format_RGB32);
+            picture.fill(Qt::white);
+            QPainter painter(&picture);
+            QFont font(QStringLiteral("DejaVu Sans"));
+            font.setPixelSize(30);
+            painter.setFont(font);
+            painter.drawText(20, 55, expected);
+            painter.end();
+            QVERIFY(picture.save(image));
+            arguments.replace(arguments.indexOf(u"@image"), image);
+        }
         const Run result = run(installed(QStringLiteral("bin/") + program), arguments,
                                userEnvironment(home.path()));
         QCOMPARE(result.code, 0);

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "ai/local/RecognizerModule.h"
 #include "base/Localization.h"
 
 #include <QDir>
@@ -44,6 +45,10 @@ void initTestEnvironment()
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
     }
+    // Test programs live in folders of their own: the recognizers are this build's, never an
+    // installed copy.
+    if (qEnvironmentVariableIsEmpty(RecognizerModule::folderVariable))
+        qputenv(RecognizerModule::folderVariable, QByteArrayLiteral(SCRIVEL_RECOGNIZERS_BUILD_DIR));
     Localization::setLanguage(AppLanguage::En);
 }
 

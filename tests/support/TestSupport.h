@@ -30,7 +30,7 @@ bool writeFile(const QString &path, const QByteArray &data);
 bool writeExecutable(const QString &path, const QByteArray &data = "#!/bin/sh\n");
 
 /// Common start of every test executable: test mode for standard paths, a private
-/// XDG_RUNTIME_DIR, and the English interface language.
+/// XDG_RUNTIME_DIR, this build's recognizer module, and the English interface language.
 void initTestEnvironment();
 
 /// "http://127.0.0.1:<port>" for a port where nothing listens (it was free a moment ago).

@@ -1,8 +1,8 @@
 #include "ai/local/LocalEngine.h"
 
 #include "ai/local/LocalEndpoints.h"
-#include "ai/local/SphinxRecognizer.h"
-#include "ai/local/TextRecognizer.h"
+#include "ai/local/RecognizerModule.h"
+#include "ai/local/TextLanguages.h"
 #include "base/Localization.h"
 #include "settings/AppSettings.h"
 
@@ -17,24 +17,43 @@ AIError unavailable(const QString &message)
     return AIError::unavailable(message);
 }
 
+// A recognizer's outcome, or why the module holding the recognizers could not be loaded.
+template<typename Outcome> struct Recognized
+{
+    Outcome outcome;
+    QString moduleProblem; ///< empty when the module is loaded
+};
+
 // The worker jobs are made outside the coroutines: g++ 12 destroys a lambda's captures
-// twice when the lambda is a temporary inside a co_await expression.
-QFuture<TextRecognizer::Outcome> readText(std::shared_ptr<TextRecognizer> recognizer,
-                                          QString filePath, QStringList languages)
+// twice when the lambda is a temporary inside a co_await expression. The module is loaded
+// inside the job, so the first job's loading never stalls the main thread.
+QFuture<Recognized<Recognizers::TextOutcome>> readText(std::shared_ptr<RecognizerModule> module,
+                                                       QString filePath, QStringList languages)
 {
     return QtConcurrent::run(QThreadPool::globalInstance(),
-                             [recognizer = std::move(recognizer), filePath = std::move(filePath),
+                             [module = std::move(module), filePath = std::move(filePath),
                               languages = std::move(languages)] {
-                                 return recognizer->recognize(filePath, languages);
+                                 Recognized<Recognizers::TextOutcome> result;
+                                 if (const auto engines = module->engines())
+                                     result.outcome
+                                         = (*engines)->text().recognize(filePath, languages);
+                                 else
+                                     result.moduleProblem = engines.error();
+                                 return result;
                              });
 }
 
-QFuture<SphinxRecognizer::Outcome> hearWords(std::shared_ptr<SphinxRecognizer> recognizer,
-                                             QByteArray pcm)
+QFuture<Recognized<Recognizers::SpeechOutcome>> hearWords(std::shared_ptr<RecognizerModule> module,
+                                                          QByteArray pcm)
 {
     return QtConcurrent::run(QThreadPool::globalInstance(),
-                             [recognizer = std::move(recognizer), pcm = std::move(pcm)] {
-                                 return recognizer->recognize(pcm);
+                             [module = std::move(module), pcm = std::move(pcm)] {
+                                 Recognized<Recognizers::SpeechOutcome> result;
+                                 if (const auto engines = module->engines())
+                                     result.outcome = (*engines)->speech().recognize(pcm);
+                                 else
+                                     result.moduleProblem = engines.error();
+                                 return result;
                              });
 }
 
@@ -44,8 +63,8 @@ LocalEngine::LocalEngine(AppSettings *settings, Options options, QObject *parent
     : QObject(parent)
     , m_settings(settings)
     , m_options(options)
-    , m_text(std::make_shared<TextRecognizer>(options.tessdata))
-    , m_sphinx(std::make_shared<SphinxRecognizer>(options.sphinxModels))
+    , m_recognizers(std::make_shared<RecognizerModule>(
+          Recognizers::Paths { TextLanguages::dataPath(options.tessdata), options.sphinxModels }))
     , m_speechServer(options.speech)
     , m_modelServer(options.model)
 {
@@ -91,25 +110,32 @@ std::optional<QString> LocalEngine::speechLanguageCode(const QLocale &locale)
 
 QCoro::Task<AIResult<QString>> LocalEngine::recognizeText(QString filePath)
 {
-    using Kind = TextRecognizer::Outcome::Kind;
+    using Kind = Recognizers::TextOutcome::Kind;
+    using Failure = AIResult<QString>;
     QList<QLocale> preferred { Localization::locale() };
     if (m_settings)
         preferred.append(m_settings->speechLocale());
-    const std::shared_ptr<TextRecognizer> recognizer = m_text;
-    const QStringList languages = recognizer->languagesFor(preferred);
-    QFuture<TextRecognizer::Outcome> reading = readText(recognizer, filePath, languages);
-    const TextRecognizer::Outcome outcome = co_await reading;
-    switch (outcome.kind) {
+    const QStringList languages = textLanguagesFor(preferred);
+    QPointer<LocalEngine> self(this);
+    QFuture<Recognized<Recognizers::TextOutcome>> reading
+        = readText(m_recognizers, filePath, languages);
+    const Recognized<Recognizers::TextOutcome> read = co_await reading;
+    if (self)
+        self->setRecognizerProblem(read.moduleProblem);
+    if (!read.moduleProblem.isEmpty())
+        co_return Failure::failure(
+            unavailable(L("ai.error.recognizerMissing", read.moduleProblem)));
+    switch (read.outcome.kind) {
     case Kind::Text:
-        co_return outcome.text;
+        co_return read.outcome.text;
     case Kind::NoText:
-        co_return AIResult<QString>::failure(unavailable(L("ai.error.noText")));
+        co_return Failure::failure(unavailable(L("ai.error.noText")));
     case Kind::Unreadable:
-        co_return AIResult<QString>::failure(unavailable(L("ai.error.imageUnreadable")));
+        co_return Failure::failure(unavailable(L("ai.error.imageUnreadable")));
     case Kind::NoEngine:
         break;
     }
-    co_return AIResult<QString>::failure(unavailable(L("ai.local.text.noLanguages")));
+    co_return Failure::failure(unavailable(L("ai.local.text.noLanguages")));
 }
 
 // ---- speech ----
@@ -163,14 +189,19 @@ QCoro::Task<AIResult<QString>> LocalEngine::transcribe(QString filePath, QLocale
     // The classic recognizer: pocketsphinx knows US English only.
     if (locale.language() != QLocale::English)
         co_return Failure::failure(unavailable(L("ai.error.speechLanguage", languageName(locale))));
-    QFuture<SphinxRecognizer::Outcome> hearing = hearWords(m_sphinx, audio.pcm);
-    const SphinxRecognizer::Outcome words = co_await hearing;
-    switch (words.kind) {
-    case SphinxRecognizer::Outcome::Kind::Text:
-        co_return words.text;
-    case SphinxRecognizer::Outcome::Kind::NoSpeech:
+    QFuture<Recognized<Recognizers::SpeechOutcome>> hearing = hearWords(m_recognizers, audio.pcm);
+    const Recognized<Recognizers::SpeechOutcome> heard = co_await hearing;
+    if (self)
+        self->setRecognizerProblem(heard.moduleProblem);
+    if (!heard.moduleProblem.isEmpty())
+        co_return Failure::failure(
+            unavailable(L("ai.error.recognizerMissing", heard.moduleProblem)));
+    switch (heard.outcome.kind) {
+    case Recognizers::SpeechOutcome::Kind::Text:
+        co_return heard.outcome.text;
+    case Recognizers::SpeechOutcome::Kind::NoSpeech:
         co_return Failure::failure(unavailable(L("ai.error.noSpeech")));
-    case SphinxRecognizer::Outcome::Kind::NoModel:
+    case Recognizers::SpeechOutcome::Kind::NoModel:
         break;
     }
     co_return Failure::failure(unavailable(L("ai.error.speechLanguage", languageName(locale))));
@@ -219,8 +250,11 @@ QString LocalEngine::engineFor(Job job)
 {
     switch (job) {
     case Job::Text: {
+        if (!recognizersAvailable())
+            return L("ai.local.engine.textMissing");
         QStringList names;
-        for (const QString &code : m_text->installedLanguages())
+        for (const QString &code :
+             TextLanguages::installed(TextLanguages::dataPath(m_options.tessdata)))
             names.append(languageName(QLocale(code == u"eng" ? QLocale::English
                                               : code == u"spa" ? QLocale::Spanish
                                                                : QLocale::Portuguese)));
@@ -231,6 +265,8 @@ QString LocalEngine::engineFor(Job job)
                                        : LocalEndpoints::Endpoint {};
         if (m_speechAnswers && server.problem.isEmpty() && server.url.isValid())
             return L("ai.local.engine.speechServer", server.url.toDisplayString());
+        if (!recognizersAvailable())
+            return L("ai.local.engine.speechMissing");
         return L("ai.local.engine.speechClassic");
     }
     case Job::Summary: {
@@ -245,6 +281,29 @@ QString LocalEngine::engineFor(Job job)
 }
 
 // ---- status ----
+
+QStringList LocalEngine::textLanguagesFor(const QList<QLocale> &locales) const
+{
+    return TextLanguages::forLocales(TextLanguages::dataPath(m_options.tessdata), locales);
+}
+
+int LocalEngine::textEngineStarts() const
+{
+    return m_recognizers->textStarts();
+}
+
+bool LocalEngine::recognizersAvailable() const
+{
+    return m_recognizerProblem.isEmpty() && !RecognizerModule::locate().isEmpty();
+}
+
+void LocalEngine::setRecognizerProblem(const QString &problem)
+{
+    if (problem == m_recognizerProblem)
+        return;
+    m_recognizerProblem = problem;
+    notifyStatusChanged(); // the settings' engine lines say whether the recognizers load
+}
 
 void LocalEngine::refreshStatus()
 {

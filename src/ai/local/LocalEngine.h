@@ -11,8 +11,7 @@
 #include <memory>
 
 class AppSettings;
-class SphinxRecognizer;
-class TextRecognizer;
+class RecognizerModule;
 
 /// What the on-device engine is built with; the defaults are the product's.
 struct LocalEngineOptions
@@ -29,8 +28,10 @@ struct LocalEngineOptions
 /// The on-device engine on Linux: tesseract for text in images; for speech a local speech
 /// server when one answers, else pocketsphinx (US English); summaries through a local
 /// OpenAI-compatible model server. The addresses and the model come from the settings (the
-/// environment may override the addresses). Recognition runs on worker threads; every
-/// answer and every status change comes on the main thread.
+/// environment may override the addresses). tesseract and pocketsphinx live in the
+/// recognizer module, loaded by the first job that needs one of them (RecognizerModule).
+/// Recognition runs on worker threads; every answer and every status change comes on the
+/// main thread.
 class LocalEngine : public QObject, public LocalAI
 {
     Q_OBJECT
@@ -52,7 +53,10 @@ public:
     std::optional<ModelServerClient::Status> modelStatus() const { return m_modelStatus; }
     /// Whether the speech server answered the last time it was asked.
     bool speechServerAnswers() const { return m_speechAnswers; }
-    TextRecognizer &textRecognizer() const { return *m_text; }
+    /// The text recognition languages for `locales`, preferred first (see TextLanguages).
+    QStringList textLanguagesFor(const QList<QLocale> &locales) const;
+    /// How many times the text engine has been started; 0 while the module is not loaded.
+    int textEngineStarts() const;
 
     /// The name of the language of `locale` in the interface language ("Spanish",
     /// "espanhol"); the bare identifier for languages the app has no name for.
@@ -68,11 +72,16 @@ private:
     QCoro::Task<> probe();
     void setSpeechAnswers(bool answers);
     void setModelStatus(const ModelServerClient::Status &status);
+    void setRecognizerProblem(const QString &problem);
+    // As far as is known without loading it: the module is where the program looks for it,
+    // and no job has failed to load it since.
+    bool recognizersAvailable() const;
 
     QPointer<AppSettings> m_settings;
     Options m_options;
-    std::shared_ptr<TextRecognizer> m_text;
-    std::shared_ptr<SphinxRecognizer> m_sphinx;
+    // Shared with the worker jobs, which may outlive the engine.
+    std::shared_ptr<RecognizerModule> m_recognizers;
+    QString m_recognizerProblem; ///< why the last job could not load the module
     SpeechServerClient m_speechServer;
     ModelServerClient m_modelServer;
     std::optional<ModelServerClient::Status> m_modelStatus;

@@ -1,4 +1,4 @@
-#include "ai/local/SphinxRecognizer.h"
+#include "ai/local/recognizers/SphinxRecognizer.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,6 +13,8 @@
 #endif
 
 namespace {
+
+using Kind = Recognizers::SpeechOutcome::Kind;
 
 // 0.128 s of 16 kHz audio per step: small enough for the voice detector to cut utterances
 // where people pause, so a long recording never becomes one huge search.
@@ -70,8 +72,8 @@ bool SphinxRecognizer::ensureStarted()
     const QByteArray lm = QFile::encodeName(languageModel(m_modelDir));
     const QByteArray dict = QFile::encodeName(dictionary(m_modelDir));
     cmd_ln_t *config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm",
-                                   lm.constData(), "-dict", dict.constData(), "-samprate",
-                                   "16000", "-logfn", "/dev/null", nullptr);
+                                   lm.constData(), "-dict", dict.constData(), "-samprate", "16000",
+                                   "-logfn", "/dev/null", nullptr);
     if (!config) {
         m_failed = true;
         return false;
@@ -85,11 +87,11 @@ bool SphinxRecognizer::ensureStarted()
     return true;
 }
 
-SphinxRecognizer::Outcome SphinxRecognizer::recognize(const QByteArray &pcm)
+Recognizers::SpeechOutcome SphinxRecognizer::recognize(const QByteArray &pcm)
 {
     const QMutexLocker locker(&m_lock);
     if (!ensureStarted())
-        return { Outcome::Kind::NoModel, {} };
+        return { Kind::NoModel, {} };
     const auto *samples = reinterpret_cast<const int16 *>(pcm.constData());
     const qsizetype count = pcm.size() / qsizetype(sizeof(int16));
     QStringList words;
@@ -114,6 +116,6 @@ SphinxRecognizer::Outcome SphinxRecognizer::recognize(const QByteArray &pcm)
     if (const QString text = hypothesis(m_decoder); !text.isEmpty())
         words.append(text);
     if (words.isEmpty())
-        return { Outcome::Kind::NoSpeech, {} };
-    return { Outcome::Kind::Text, words.join(u' ') };
+        return { Kind::NoSpeech, {} };
+    return { Kind::Text, words.join(u' ') };
 }

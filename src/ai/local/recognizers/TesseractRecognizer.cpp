@@ -1,10 +1,8 @@
-#include "ai/local/TextRecognizer.h"
+#include "ai/local/recognizers/TesseractRecognizer.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
-#include <QLocale>
 #include <QPainter>
 
 #include <tesseract/baseapi.h>
@@ -13,24 +11,7 @@
 
 namespace {
 
-constexpr const char *kDebianData = "/usr/share/tesseract-ocr/5/tessdata";
-// The languages the interface and the speech settings offer, in the order used when none
-// of them is preferred.
-constexpr const char *kKnown[] = { "eng", "spa", "por" };
-
-QString codeFor(const QLocale &locale)
-{
-    switch (locale.language()) {
-    case QLocale::English:
-        return QStringLiteral("eng");
-    case QLocale::Spanish:
-        return QStringLiteral("spa");
-    case QLocale::Portuguese:
-        return QStringLiteral("por");
-    default:
-        return {};
-    }
-}
+using Kind = Recognizers::TextOutcome::Kind;
 
 // Below 70 dpi tesseract assumes a fax; screenshots and photos without a resolution read
 // best with a typical screen value.
@@ -58,53 +39,24 @@ QImage greyOnWhite(QImage image)
 
 } // namespace
 
-TextRecognizer::TextRecognizer(QString dataPath)
+TesseractRecognizer::TesseractRecognizer(QString dataPath)
     : m_dataPath(std::move(dataPath))
 {
-    if (m_dataPath.isEmpty())
-        m_dataPath = qEnvironmentVariable("TESSDATA_PREFIX");
-    if (m_dataPath.isEmpty())
-        m_dataPath = QString::fromLatin1(kDebianData);
 }
 
-TextRecognizer::~TextRecognizer()
+TesseractRecognizer::~TesseractRecognizer()
 {
     if (m_api)
         m_api->End();
 }
 
-QStringList TextRecognizer::installedLanguages() const
-{
-    QStringList installed;
-    for (const char *code : kKnown)
-        if (QFileInfo(QDir(m_dataPath).filePath(QString::fromLatin1(code) + QStringLiteral(".traineddata")))
-                .isFile())
-            installed.append(QString::fromLatin1(code));
-    return installed;
-}
-
-QStringList TextRecognizer::languagesFor(const QList<QLocale> &locales) const
-{
-    const QStringList installed = installedLanguages();
-    QStringList ordered;
-    for (const QLocale &locale : locales) {
-        const QString code = codeFor(locale);
-        if (!code.isEmpty() && installed.contains(code) && !ordered.contains(code))
-            ordered.append(code);
-    }
-    for (const QString &code : installed)
-        if (!ordered.contains(code))
-            ordered.append(code);
-    return ordered;
-}
-
-int TextRecognizer::starts() const
+int TesseractRecognizer::starts() const
 {
     const QMutexLocker locker(&m_lock);
     return m_starts;
 }
 
-bool TextRecognizer::ensureStarted(const QString &languages)
+bool TesseractRecognizer::ensureStarted(const QString &languages)
 {
     if (m_api && m_started == languages)
         return true;
@@ -126,8 +78,8 @@ bool TextRecognizer::ensureStarted(const QString &languages)
     return true;
 }
 
-TextRecognizer::Outcome TextRecognizer::recognize(const QString &imagePath,
-                                                  const QStringList &languages)
+Recognizers::TextOutcome TesseractRecognizer::recognize(const QString &imagePath,
+                                                        const QStringList &languages)
 {
     QImageReader reader(imagePath);
     // Photos from phones are stored sideways with an EXIF orientation.
@@ -137,7 +89,7 @@ TextRecognizer::Outcome TextRecognizer::recognize(const QString &imagePath,
         reader.setScaledSize(size.scaled(maxSide, maxSide, Qt::KeepAspectRatio));
     const QImage decoded = reader.read();
     if (decoded.isNull())
-        return { Outcome::Kind::Unreadable, {} };
+        return { Kind::Unreadable, {} };
     const QImage grey = greyOnWhite(decoded);
 
     const QMutexLocker locker(&m_lock);
@@ -146,7 +98,7 @@ TextRecognizer::Outcome TextRecognizer::recognize(const QString &imagePath,
     // benchmark). With dynamic threads OpenMP gives only as many as the load leaves free.
     omp_set_dynamic(1);
     if (languages.isEmpty() || !ensureStarted(languages.join(u'+')))
-        return { Outcome::Kind::NoEngine, {} };
+        return { Kind::NoEngine, {} };
     m_api->SetImage(grey.constBits(), grey.width(), grey.height(), 1, int(grey.bytesPerLine()));
     m_api->SetSourceResolution(resolutionOf(decoded));
     std::unique_ptr<char[]> raw(m_api->GetUTF8Text());
@@ -160,6 +112,6 @@ TextRecognizer::Outcome TextRecognizer::recognize(const QString &imagePath,
         }
     }
     if (lines.isEmpty())
-        return { Outcome::Kind::NoText, {} };
-    return { Outcome::Kind::Text, lines.join(u'\n') };
+        return { Kind::NoText, {} };
+    return { Kind::Text, lines.join(u'\n') };
 }
