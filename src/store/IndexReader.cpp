@@ -1,5 +1,7 @@
 #include "store/IndexReader.h"
 
+#include "base/HeapReserve.h"
+
 #include "store/JsonView.h"
 
 #include <QFile>
@@ -855,6 +857,10 @@ std::optional<IndexFile> IndexReader::readFast(const QString &path)
     std::optional<MappingGuard> guard;
     if (buffer.mapped())
         guard.emplace(buffer.data(), buffer.size());
+    // The text of every note is about to be made in fresh memory, on this thread and the
+    // helper's: each readies its share in one go. The text takes about twice the file's
+    // bytes (it is UTF-16), shared by two threads, and this thread also builds the records.
+    const HeapReserve reserve(buffer.size());
     BodyQueue bodies(buffer, buffer.size() / 60 + 16);
     rapidjson::StringStream stream(buffer.data());
     Handler handler(buffer, stream, bodies);
@@ -862,7 +868,10 @@ std::optional<IndexFile> IndexReader::readFast(const QString &path)
     bool helped = true;
     std::thread helper;
     if (buffer.size() >= (1u << 20))
-        helper = std::thread([&] { helped = bodies.work(); });
+        helper = std::thread([&] {
+            const HeapReserve helperReserve(buffer.size());
+            helped = bodies.work();
+        });
     rapidjson::Reader reader;
     // Iterative: nesting as deep as a hostile file likes costs no stack. The encoding is
     // checked string by string, where each is turned into text anyway.
