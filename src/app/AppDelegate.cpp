@@ -132,6 +132,8 @@ bool AppDelegate::launch(const QStringList &arguments)
     NoteStore::Options storeOptions;
     storeOptions.notesFolder = m_settings->notesFolder();
     storeOptions.supportFolder = support;
+    // The panel can show the notes the index holds while the folder is still being checked.
+    storeOptions.checkFolderLater = true;
     m_store = std::make_unique<NoteStore>(storeOptions);
     // While the app holds the lock, the `scrivel` tool works through it.
     if (m_instance)
@@ -188,8 +190,14 @@ bool AppDelegate::launch(const QStringList &arguments)
     connect(m_dialogs, &Dialogs::holdPanel, m_panel.get(), &Panel::hold);
     connect(m_dialogs, &Dialogs::releasePanel, m_panel.get(), &Panel::release);
 
-    // 8. One sync attempt, from the event loop.
-    QTimer::singleShot(0, m_sync.get(), [sync = m_sync.get()] { sync->syncIfPossible(); });
+    // 8. One sync attempt, from the event loop, once the store has taken in what changed in
+    // the folder while the app was not running: the server then gets those edits.
+    const auto syncOnce = [sync = m_sync.get()] { sync->syncIfPossible(); };
+    if (m_store->folderCheckPending())
+        connect(m_store.get(), &NoteStore::folderChecked, m_sync.get(), syncOnce,
+                Qt::SingleShotConnection);
+    else
+        QTimer::singleShot(0, m_sync.get(), syncOnce);
 
     // Shown even without a tray: a tray that starts later (login) then picks the icon up.
     m_tray->show();

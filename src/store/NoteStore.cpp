@@ -362,7 +362,7 @@ NoteStore::NoteStore(const Options &options, QObject *parent)
     m_rescanTimer = new QTimer(this);
     m_rescanTimer->setSingleShot(true);
     m_rescanTimer->setInterval(m_options.rescanDelay);
-    connect(m_rescanTimer, &QTimer::timeout, this, &NoteStore::startBackgroundRescan);
+    connect(m_rescanTimer, &QTimer::timeout, this, [this] { startBackgroundRescan(); });
     m_retryTimer = new QTimer(this);
     m_retryTimer->setSingleShot(true);
     m_retryTimer->setInterval(m_options.retryDelay);
@@ -466,18 +466,21 @@ void NoteStore::load()
         DurableFile::removeStaleTemporaries(m_supportFolder);
     }
 
-    // The notes folder is listed on another core while this one reads the index: at start
-    // the two are most of the work, and neither needs the other.
-    QFuture<FolderListing> listing
-        = QtConcurrent::run([folder = m_notesFolder, clean = !m_options.readOnly] {
-              if (clean)
-                  DurableFile::removeStaleTemporaries(folder);
-              return listNoteFiles(folder);
-          });
+    const auto listFolder = [folder = m_notesFolder, clean = !m_options.readOnly] {
+        if (clean)
+            DurableFile::removeStaleTemporaries(folder);
+        return listNoteFiles(folder);
+    };
+    const QString path = indexPath();
+    const bool checkLater = m_options.checkFolderLater && !m_options.readOnly && QFileInfo::exists(path);
+    // Otherwise the notes folder is listed on another core while this one reads the index:
+    // at start the two are most of the work, and neither needs the other.
+    QFuture<FolderListing> listing;
+    if (!checkLater)
+        listing = QtConcurrent::run(listFolder);
 
     std::optional<IndexFile> index;
     bool cleanIndex = false;
-    const QString path = indexPath();
     if (QFileInfo::exists(path)) {
         index = IndexFile::read(path);
         if (index) {
@@ -505,7 +508,7 @@ void NoteStore::load()
         for (const Meta &entry : std::as_const(index->meta))
             knowsFiles = knowsFiles || !entry.filename.isEmpty();
     }
-    FolderListing files = listing.result();
+    FolderListing files = listing.isValid() ? listing.result() : FolderListing {};
     // A missing folder that held notes is most likely a drive that is not mounted: creating
     // it would put new files beneath the mount point. The rescan reports it instead.
     if (!m_options.readOnly && !knowsFiles)
@@ -541,28 +544,18 @@ void NoteStore::load()
             Q_EMIT massDeletionHeldChanged(m_held);
         refresh();
         m_newStamps = 0;
+        if (checkLater) {
+            // The notes the index holds are there to show now; the folder is listed on
+            // another core meanwhile and taken in from the event loop.
+            m_afterRescan = [this, duplicates = std::move(index->duplicateNotes), cleanIndex] {
+                finishLoad(duplicates, cleanIndex);
+            };
+            startBackgroundRescan(listFolder);
+            return;
+        }
         // Listed before the folder may have been made: listed again then.
         rescanWith(files.listed ? std::move(files) : listNoteFiles(m_notesFolder), !m_options.readOnly);
-        if (m_options.readOnly)
-            return;
-        // Files read in full this time are proven unchanged by their stamps from now on, once
-        // the index holds them.
-        if (m_newStamps > 0)
-            scheduleIndexWrite();
-        // A duplicate record's text that the kept record does not have survives as a copy.
-        for (const Note &duplicate : std::as_const(index->duplicateNotes)) {
-            const auto kept = m_items.constFind(duplicate.id);
-            if (!isBlank(duplicate.body) && (kept == m_items.cend() || kept->body != duplicate.body))
-                makeConflictCopy(duplicate.body, duplicate.updatedAt, true);
-        }
-        embedUnreferencedMedia();
-        for (const Note &trashed : trashedNotes()) {
-            if (isBlank(trashed.body))
-                purge(trashed.id);
-        }
-        // Read as written and nothing changed since: the file needs no rewrite.
-        if (cleanIndex && !hasPendingIndexWrite())
-            m_indexWritten = snapshot();
+        finishLoad(index->duplicateNotes, cleanIndex);
         return;
     }
 
@@ -570,7 +563,7 @@ void NoteStore::load()
     m_cursor = 0;
     QStringList unreadable;
     if (!files.listed)
-        files = listNoteFiles(m_notesFolder);
+        files = listing.isValid() ? listNoteFiles(m_notesFolder) : listFolder();
     QStringList paths;
     for (const FileEntry &file : files.files) {
         if (file.symlink)
@@ -586,6 +579,33 @@ void NoteStore::load()
     m_folderIdentity = folderIdentityOf(m_notesFolder);
     refresh();
     scheduleIndexWrite();
+}
+
+void NoteStore::finishLoad(const QList<Note> &duplicates, bool cleanIndex)
+{
+    if (m_options.readOnly) {
+        Q_EMIT folderChecked();
+        return;
+    }
+    // Files read in full this time are proven unchanged by their stamps from now on, once
+    // the index holds them.
+    if (m_newStamps > 0)
+        scheduleIndexWrite();
+    // A duplicate record's text that the kept record does not have survives as a copy.
+    for (const Note &duplicate : duplicates) {
+        const auto kept = m_items.constFind(duplicate.id);
+        if (!isBlank(duplicate.body) && (kept == m_items.cend() || kept->body != duplicate.body))
+            makeConflictCopy(duplicate.body, duplicate.updatedAt, true);
+    }
+    embedUnreferencedMedia();
+    for (const Note &trashed : trashedNotes()) {
+        if (isBlank(trashed.body))
+            purge(trashed.id);
+    }
+    // Read as written and nothing changed since: the file needs no rewrite.
+    if (cleanIndex && !hasPendingIndexWrite())
+        m_indexWritten = snapshot();
+    Q_EMIT folderChecked();
 }
 
 NoteStore::FileContent NoteStore::readContent(const QString &path)
@@ -816,7 +836,7 @@ void NoteStore::rescan(bool allowDeletions)
     rescanWith(listNoteFiles(m_notesFolder), allowDeletions);
 }
 
-void NoteStore::startBackgroundRescan()
+void NoteStore::startBackgroundRescan(const std::function<FolderListing()> &list)
 {
     // Listing tens of thousands of files takes a while; the store goes on meanwhile and
     // takes the listing in when it is ready.
@@ -830,10 +850,13 @@ void NoteStore::startBackgroundRescan()
         watcher->deleteLater();
         waitForAllWrites();
         rescanWith(watcher->result(), true);
+        if (const auto then = std::exchange(m_afterRescan, {}))
+            then();
         if (std::exchange(m_rescanAgain, false))
             startBackgroundRescan();
     });
-    m_rescanListing->setFuture(QtConcurrent::run(&NoteStore::listNoteFiles, m_notesFolder));
+    m_rescanListing->setFuture(list ? QtConcurrent::run(list)
+                                    : QtConcurrent::run(&NoteStore::listNoteFiles, m_notesFolder));
 }
 
 // The listing may be a moment old: what it names may have gone since (a file removed, or

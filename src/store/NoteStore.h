@@ -89,6 +89,12 @@ public:
         /// How far in the past a file's times must lie before its size and times are trusted
         /// to prove its bytes unchanged (a coarse file system clock may tick that slowly).
         std::chrono::milliseconds stampSettleDelay { 2000 };
+        /// With an index: the constructor makes the notes it holds available at once, and the
+        /// notes folder is listed on another core and taken in from the event loop (outside
+        /// changes then show a moment later; `rescanned` says when). Lets the app show its
+        /// panel before a large folder has been checked. Without an index the files are the
+        /// notes, and they are read before the constructor returns either way.
+        bool checkFolderLater = false;
     };
 
     // ---- the notes folder as the store lists it ----
@@ -130,6 +136,9 @@ public:
 
     // Published state.
     const QList<Note> &notes() const { return m_notes; }
+    /// Whether the constructor left the first look at the notes folder to the event loop and
+    /// it has not come yet.
+    bool folderCheckPending() const { return bool(m_afterRescan); }
     QString lastError() const { return m_lastError; }
     void setLastError(const QString &message);
     QString massDeletionWarning() const { return m_massDeletionWarning; }
@@ -249,6 +258,9 @@ Q_SIGNALS:
     void changed();
     /// A rescan ran (after watcher events or an explicit call).
     void rescanned();
+    /// Loading is complete: the notes folder has been taken in once. With `checkFolderLater`
+    /// this comes from the event loop; otherwise within the constructor.
+    void folderChecked();
     /// Another program changed a note file while the store had its own change pending; its
     /// text was kept as the note `copyId`.
     void externalConflict(const QString &noteId, const QString &copyId);
@@ -292,7 +304,10 @@ private:
     void load();
     void startWatching();
     void scheduleRescan();
-    void startBackgroundRescan();
+    /// Lists the folder on another thread (with `list` when given) and rescans with it.
+    void startBackgroundRescan(const std::function<FolderListing()> &list = {});
+    /// The part of loading that follows the first rescan.
+    void finishLoad(const QList<Note> &duplicates, bool cleanIndex);
     bool adopt(const QString &path);
     bool adopt(const QString &path, FileContent content);
     /// Whether taking the file in reads it (its stamp does not prove it unchanged).
@@ -375,6 +390,8 @@ private:
     /// The listing of a rescan the watcher asked for, made on another thread.
     QFutureWatcher<FolderListing> *m_rescanListing = nullptr;
     bool m_rescanAgain = false;
+    /// Run once after the next rescan from a listing made in the background.
+    std::function<void()> m_afterRescan;
 
     friend class EditCommand;
 };

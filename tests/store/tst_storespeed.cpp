@@ -486,6 +486,76 @@ private Q_SLOTS:
         Clock::setNowFunction({});
     }
 
+    // A start may show the notes the index holds before it has looked at the folder. What
+    // changed there while the app was closed is then taken in from the event loop, exactly as
+    // a start that looks first would, and a keystroke made before that loses nothing.
+    void laterFolderCheckTakesInWhatChanged_data()
+    {
+        QTest::addColumn<bool>("editFirst");
+        QTest::newRow("untouched until checked") << false;
+        QTest::newRow("edited before the check") << true;
+    }
+
+    void laterFolderCheckTakesInWhatChanged()
+    {
+        QFETCH(bool, editFirst);
+        TestSupport::TempFolders folders;
+        QString kept, edited, removed;
+        {
+            NoteStore store(options(folders));
+            store.movesToSystemTrash = false;
+            kept = store.create(QStringLiteral("Kept as it was")).id;
+            edited = store.create(QStringLiteral("Written before")).id;
+            removed = store.create(QStringLiteral("Removed outside")).id;
+            store.flush();
+            QVERIFY(writeFile(*store.filePath(edited), "Written outside"));
+            QVERIFY(QFile::remove(*store.filePath(removed)));
+        }
+        QVERIFY(writeFile(QDir(folders.notes()).filePath(QStringLiteral("new.md")), "Arrived outside"));
+
+        NoteStore::Options later = options(folders);
+        later.checkFolderLater = true;
+        NoteStore store(later);
+        store.movesToSystemTrash = false;
+        QSignalSpy checked(&store, &NoteStore::folderChecked);
+        // What the index holds, at once.
+        QVERIFY(store.folderCheckPending());
+        QCOMPARE(store.notes().size(), 3);
+        QCOMPARE(store.note(edited)->body, QStringLiteral("Written before"));
+        if (editFirst)
+            store.setBody(QStringLiteral("Typed at once"), edited, true);
+
+        QVERIFY(checked.wait(5000));
+        QVERIFY(!store.folderCheckPending());
+        QCOMPARE(store.note(kept)->body, QStringLiteral("Kept as it was"));
+        QVERIFY(store.note(removed)->deleted);
+        QCOMPARE(store.search(QStringLiteral("arrived")).size(), 1);
+        // Neither the outside edit nor the keystroke is lost: one is the note, the other
+        // (if any) a copy of it.
+        store.flush();
+        QStringList bodies;
+        for (const Note &note : store.notes())
+            bodies.append(note.body.section(u'\n', 0, 0));
+        QVERIFY2(bodies.contains(QStringLiteral("Written outside")), qPrintable(bodies.join(u'|')));
+        if (editFirst)
+            QVERIFY2(bodies.contains(QStringLiteral("Typed at once")), qPrintable(bodies.join(u'|')));
+        QCOMPARE(bodies.size(), editFirst ? 4 : 3);
+        QCOMPARE(checked.size(), 1);
+    }
+
+    // Without an index the files are the notes: they are all there when the store is made.
+    void laterFolderCheckNeedsAnIndex()
+    {
+        TestSupport::TempFolders folders;
+        QVERIFY(QDir().mkpath(folders.notes()));
+        QVERIFY(writeFile(QDir(folders.notes()).filePath(QStringLiteral("a.md")), "alpha"));
+        NoteStore::Options later = options(folders);
+        later.checkFolderLater = true;
+        NoteStore store(later);
+        QVERIFY(!store.folderCheckPending());
+        QCOMPARE(store.notes().size(), 1);
+    }
+
     void listingTakesNoteFilesOnly()
     {
         TestSupport::TempFolders folders;
