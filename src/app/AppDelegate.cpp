@@ -127,8 +127,8 @@ bool AppDelegate::launch(const QStringList &arguments)
     connect(m_panel.get(), &Panel::closed, this, &AppDelegate::panelClosed);
     connect(m_panel.get(), &Panel::userResized, this, &AppDelegate::storeUserHeight);
 
-    // 4–5. The services, created in order (the store loads the notes folder synchronously),
-    // and the root view as the panel's content.
+    // 4–5. The services, created in order (the store reads its index before its constructor
+    // returns), and the root view as the panel's content.
     NoteStore::Options storeOptions;
     storeOptions.notesFolder = m_settings->notesFolder();
     storeOptions.supportFolder = support;
