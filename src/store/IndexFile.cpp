@@ -301,10 +301,13 @@ void IndexBuilder::addNote(std::optional<Note> note)
 
 void IndexBuilder::addMeta(std::optional<Meta> entry)
 {
-    if (!entry || !m_index.notes.contains(entry->id)) {
+    const auto note = entry ? m_index.notes.constFind(entry->id) : m_index.notes.cend();
+    if (note == m_index.notes.cend()) {
         ++m_index.skippedRecords;
         return;
     }
+    // One copy of the id serves the note, its bookkeeping and every table keyed by it.
+    entry->id = note.key();
     if (m_index.meta.contains(entry->id)) {
         ++m_index.duplicateMeta; // the first entry wins
         return;
