@@ -14,10 +14,13 @@
 
 #include <QImage>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
 #include <chrono>
+
+#include <dlfcn.h>
 
 using namespace std::chrono_literals;
 
@@ -98,6 +101,7 @@ private:
     std::unique_ptr<Recorder> m_recorder;
     std::unique_ptr<RootView> m_root;
     int m_terminations = 0;
+    QTemporaryDir m_noPlugins;
 
     void makeRoot()
     {
@@ -116,7 +120,15 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() { TestSupport::initTestEnvironment(); }
+    void initTestCase()
+    {
+        TestSupport::initTestEnvironment();
+        // A GStreamer without plugins: whatever this process loads of it cannot record.
+        QVERIFY(m_noPlugins.isValid());
+        qputenv("GST_PLUGIN_SYSTEM_PATH_1_0", m_noPlugins.path().toLocal8Bit());
+        qputenv("GST_PLUGIN_PATH_1_0", m_noPlugins.path().toLocal8Bit());
+        qputenv("GST_REGISTRY_1_0", m_noPlugins.filePath(QStringLiteral("registry.bin")).toLocal8Bit());
+    }
 
     void init()
     {
@@ -145,6 +157,38 @@ private Q_SLOTS:
         m_store.reset();
         m_settings.reset();
         Localization::setLanguage(AppLanguage::En);
+    }
+
+    // The list does not load GStreamer to decide on its record button: that waits for the
+    // button's first use. Where GStreamer cannot record, the button then goes and the list
+    // says why, and no empty note is left behind. (First: nothing in this process may have
+    // loaded GStreamer before.)
+    void recordButtonAsksOnFirstUse()
+    {
+        ScreenEnvironment environment { m_store.get(), m_sync.get(), m_settings.get(),
+                                        m_dialogs.get(), [] {} };
+        m_root = std::make_unique<RootView>(environment);
+        m_root->show();
+        auto *list = qobject_cast<NoteListView *>(m_root->currentScreenWidget());
+        QVERIFY(list);
+        const auto gstLoaded = reinterpret_cast<int (*)()>(dlsym(RTLD_DEFAULT, "gst_is_initialized"));
+        QVERIFY(gstLoaded);
+        QVERIFY(!gstLoaded());
+        QVERIFY(list->canRecord());
+
+        QToolButton *record = nullptr;
+        for (QToolButton *button : list->findChildren<QToolButton *>()) {
+            if (button->toolTip() == L("list.newAudio"))
+                record = button;
+        }
+        QVERIFY(record && record->isVisibleTo(list));
+        record->click();
+        QVERIFY(gstLoaded());
+        QVERIFY(!list->canRecord());
+        QVERIFY(!record->isVisibleTo(list));
+        QCOMPARE(list->errorBannerText(), L("recorder.failed", L("recorder.noEncoder")));
+        QCOMPARE(m_root->currentScreenWidget(), list);
+        QVERIFY(m_store->notes().isEmpty());
     }
 
     void startsOnTheList()

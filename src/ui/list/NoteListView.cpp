@@ -303,8 +303,9 @@ void NoteListView::bind()
         Q_EMIT conflictsDismissed();
     });
     connect(m_newAudio, &QToolButton::clicked, this, [this] {
-        if (m_onRecord && !m_trash)
-            m_onRecord();
+        // A copy: the handler may replace itself.
+        if (const auto record = m_onRecord; record && !m_trash)
+            record();
     });
     connect(m_putBack, &QPushButton::clicked, this, [this] {
         if (m_store)
@@ -313,7 +314,9 @@ void NoteListView::bind()
     connect(m_trashHeld, &QPushButton::clicked, this, &NoteListView::confirmTrashHeldNotes);
     connect(m_errorOk, &QPushButton::clicked, this, [this] {
         // Read here, so no other screen shows it again.
-        if (m_store)
+        if (!m_problem.isEmpty())
+            m_problem.clear();
+        else if (m_store)
             m_store->setLastError(QString());
         m_errorBanner->hide();
     });
@@ -407,6 +410,13 @@ QString NoteListView::heldBannerText() const
     return m_heldBanner->isVisibleTo(this) ? m_heldText->text() : QString();
 }
 
+void NoteListView::showProblem(const QString &text)
+{
+    m_problem = text;
+    m_errorText->setText(text);
+    m_errorBanner->setVisible(!text.isEmpty());
+}
+
 QString NoteListView::errorBannerText() const
 {
     return m_errorBanner->isVisibleTo(this) ? m_errorText->text() : QString();
@@ -431,7 +441,9 @@ void NoteListView::updateStoreBanners()
     }
     m_heldBanner->setVisible(showHeld);
 
-    const QString error = m_store ? m_store->lastError() : QString();
+    const QString error = !m_problem.isEmpty() ? m_problem
+        : m_store                               ? m_store->lastError()
+                                                : QString();
     m_errorText->setText(error);
     m_errorBanner->setVisible(!error.isEmpty());
 

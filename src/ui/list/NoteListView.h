@@ -79,6 +79,9 @@ public:
     QString heldBannerText() const;
     /// The store error the list shows, until its OK is pressed.
     QString errorBannerText() const;
+    /// Shows a problem of this screen's own (a control that turned out not to work here) in
+    /// the error banner, until its OK is pressed.
+    void showProblem(const QString &text);
     /// The line that counts the files the store could not read.
     QString unreadableText() const;
 
@@ -180,6 +183,7 @@ private:
     /// The rows are exactly the matches of m_lastQuery over the current store state.
     bool m_narrowable = false;
     QString m_lastQuery;
+    QString m_problem;
 
     NoteListModel *m_model = nullptr;
     NoteRowDelegate *m_delegate = nullptr;

@@ -4,6 +4,7 @@
 #include "ui/list/NoteListView.h"
 #include "ui/shell/RootView.h"
 
+#include "base/Localization.h"
 #include "media/AudioRecorder.h"
 #include "store/NoteStore.h"
 
@@ -14,9 +15,19 @@ QWidget *makeList(const ScreenEnvironment &environment, const ListScreenArgs &ar
     auto *view = new NoteListView(environment.store, environment.settings, environment.sync,
                                   environment.dialogs, environment.telemetry);
     view->setTrashMode(args.trash);
-    // The record button only where the recorder can run.
-    if (args.onRecord && AudioRecorder::isAvailable())
-        view->setRecordHandler(args.onRecord);
+    // Whether GStreamer can record here is asked when the record button is first used, not
+    // when the list is made: loading GStreamer and its plugin registry at every start costs
+    // time and megabytes. Where it cannot, the button goes and the list says why.
+    if (args.onRecord) {
+        view->setRecordHandler([view, onRecord = args.onRecord] {
+            if (AudioRecorder::isAvailable()) {
+                onRecord();
+                return;
+            }
+            view->showProblem(L("recorder.failed", L("recorder.noEncoder")));
+            view->setRecordHandler({});
+        });
+    }
     NoteStore *store = environment.store;
     QObject::connect(view, &NoteListView::openNote, view, [store, onOpen = args.onOpen](const QString &id) {
         const auto note = store->note(id);
