@@ -885,13 +885,17 @@ void NoteStore::rescanWith(FolderListing listing, bool allowDeletions)
             ++knownLiveFiles; // a note whose write is pending may have no file yet
     }
 
+    // Each file's note, looked up once: with tens of thousands of files the lookups are most
+    // of a rescan that reads nothing.
+    std::vector<const QString *> knownIds(files.size(), nullptr);
     // An unmounted drive leaves no folder, an empty mount point or another file system in
     // its place. None of our files in it is an unavailable folder, not a deletion of them all.
     int knownSeen = 0;
-    for (const FileEntry &file : files) {
-        const auto known = idByFilename.constFind(file.name);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const auto known = idByFilename.constFind(files[i].name);
         if (known == idByFilename.cend())
             continue;
+        knownIds[i] = &*known;
         const auto item = m_items.constFind(*known);
         if (item != m_items.cend() && !item->deleted)
             ++knownSeen;
@@ -918,11 +922,19 @@ void NoteStore::rescanWith(FolderListing listing, bool allowDeletions)
     QHash<QString, FileContent> readAhead;
     QStringList toRead;
     QList<qsizetype> toReadAt;
+    // A known file that takeIn would not read (its stamp proves it unchanged, or it is not
+    // the store's to take in now) needs nothing more from it, unless it is a link to report.
+    std::vector<bool> needsTakeIn(files.size(), false);
     for (qsizetype i = 0; i < qsizetype(files.size()); ++i) {
-        const auto known = idByFilename.constFind(files[size_t(i)].name);
-        if (known != idByFilename.cend() && takeInReads(*known, files[size_t(i)])) {
+        const QString *known = knownIds[size_t(i)];
+        if (!known)
+            continue;
+        if (takeInReads(*known, files[size_t(i)])) {
             toRead.append(QDir(m_notesFolder).filePath(files[size_t(i)].name));
             toReadAt.append(i);
+            needsTakeIn[size_t(i)] = true;
+        } else {
+            needsTakeIn[size_t(i)] = files[size_t(i)].symlink;
         }
     }
     qsizetype readUpTo = 0; // files before this index have been read ahead where needed
@@ -938,13 +950,15 @@ void NoteStore::rescanWith(FolderListing listing, bool allowDeletions)
         }
         const QString &name = file.name;
         seen.insert(name);
-        const auto known = idByFilename.constFind(name);
-        if (known == idByFilename.cend()) {
+        const QString *known = knownIds[size_t(i)];
+        if (!known) {
             unknown.append(&file);
             continue;
         }
         const QString id = *known;
         seenIds.insert(id);
+        if (!needsTakeIn[size_t(i)])
+            continue;
         std::optional<FileContent> ahead;
         if (auto it = readAhead.find(name); it != readAhead.end()) {
             ahead = std::move(*it);
