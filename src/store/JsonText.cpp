@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 #if defined(__SSE2__)
@@ -15,22 +16,15 @@ char hexDigit(unsigned value)
     return char(value < 10 ? '0' + value : 'a' + value - 10);
 }
 
-} // namespace
-
-void JsonText::string(QStringView text)
+/// Escapes the units from `p` to `sliceEnd` into `out`, which has room for six bytes a unit,
+/// and returns where it stopped. A surrogate pair that straddles `sliceEnd` takes its second
+/// unit from beyond it (up to `end`): its four bytes fit in the first unit's six. Runs of
+/// plain ASCII, which is nearly all of a note, go eight units at a time.
+char *escapeSlice(const char16_t *&p, const char16_t *sliceEnd, const char16_t *end, char *out)
 {
-    // Written straight into the output, which is grown once for the worst case (every unit a
-    // six-byte escape) and cut back after. Runs of plain ASCII, which is nearly all of a
-    // note, go eight units at a time.
-    const qsizetype start = m_out.size();
-    m_out.resize(start + 2 + 6 * text.size());
-    char *out = m_out.data() + start;
-    *out++ = '"';
-    const char16_t *p = text.utf16();
-    const char16_t *const end = p + text.size();
-    while (p < end) {
+    while (p < sliceEnd) {
 #if defined(__SSE2__)
-        if (end - p >= 8) {
+        if (sliceEnd - p >= 8) {
             const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
             // Plain: below 0x80, not a control character, not '"' or '\'.
             const __m128i ascii = _mm_cmpeq_epi16(
@@ -97,8 +91,28 @@ void JsonText::string(QStringView text)
             *out++ = char(0x80 | (unit & 0x3f));
         }
     }
-    *out++ = '"';
-    m_out.resize(out - m_out.constData());
+    return out;
+}
+
+} // namespace
+
+void JsonText::string(QStringView text)
+{
+    // Written straight into the output, which is grown for the worst case (every unit a
+    // six-byte escape) and cut back after, a slice at a time, so that a huge note does not
+    // grow the buffer to six times its size.
+    constexpr qsizetype sliceUnits = 64 * 1024;
+    m_out += '"';
+    const char16_t *p = text.utf16();
+    const char16_t *const end = p + text.size();
+    while (p < end) {
+        const char16_t *const sliceEnd = p + std::min<qsizetype>(end - p, sliceUnits);
+        const qsizetype start = m_out.size();
+        m_out.resize(start + 6 * (sliceEnd - p));
+        char *const out = escapeSlice(p, sliceEnd, end, m_out.data() + start);
+        m_out.resize(out - m_out.constData());
+    }
+    m_out += '"';
 }
 
 void JsonText::number(double value)

@@ -181,6 +181,17 @@ private Q_SLOTS:
                      1, 2));
         QTest::newRow("escapes and unicode") << escapes;
 
+        // Longer than the writer's slice of 65,536 units, with a surrogate pair across each
+        // slice's end and escapes right at it.
+        QString huge;
+        for (int slice = 1; slice <= 3; ++slice) {
+            huge += QString(65536 * slice - huge.size() - 2, u'a') + QStringLiteral("\\")
+                + QString::fromUcs4(U"\U0001F600", 1) + QStringLiteral("\n\"");
+        }
+        IndexFile longNote;
+        add(longNote, makeNote(QStringLiteral("l1"), huge, 1, 2));
+        QTest::newRow("longer than a slice") << longNote;
+
         IndexFile numbers;
         const double values[] = { 0.0, -0.0, 1e21, 1e-7, 123456789012345678.0, 9223372036854775808.0,
                                   -9223372036854775808.0, 0.1, 1.0 / 3, 5e-324,
