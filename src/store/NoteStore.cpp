@@ -362,7 +362,7 @@ NoteStore::NoteStore(const Options &options, QObject *parent)
     m_rescanTimer = new QTimer(this);
     m_rescanTimer->setSingleShot(true);
     m_rescanTimer->setInterval(m_options.rescanDelay);
-    connect(m_rescanTimer, &QTimer::timeout, this, [this] { startBackgroundRescan(); });
+    connect(m_rescanTimer, &QTimer::timeout, this, &NoteStore::startBackgroundRescan);
     m_retryTimer = new QTimer(this);
     m_retryTimer->setSingleShot(true);
     m_retryTimer->setInterval(m_options.retryDelay);
@@ -550,7 +550,10 @@ void NoteStore::load()
             m_afterRescan = [this, duplicates = std::move(index->duplicateNotes), cleanIndex] {
                 finishLoad(duplicates, cleanIndex);
             };
-            startBackgroundRescan(listFolder);
+            // Writes may run by the time the listing is done: what killed writers left is
+            // removed then, between writes, on this thread.
+            m_removeTemporariesFirst = true;
+            startBackgroundRescan();
             return;
         }
         // Listed before the folder may have been made: listed again then.
@@ -602,8 +605,9 @@ void NoteStore::finishLoad(const QList<Note> &duplicates, bool cleanIndex)
         if (isBlank(trashed.body))
             purge(trashed.id);
     }
-    // Read as written and nothing changed since: the file needs no rewrite.
-    if (cleanIndex && !hasPendingIndexWrite())
+    // Read as written and nothing changed since (no edit either, which may be waiting for
+    // its file to be written before it asks for an index write): the file needs no rewrite.
+    if (cleanIndex && !hasPendingIndexWrite() && m_writeTasks.isEmpty())
         m_indexWritten = snapshot();
     Q_EMIT folderChecked();
 }
@@ -734,9 +738,14 @@ bool NoteStore::takeInReads(const QString &id, const FileEntry &file) const
     if (item == m_items.cend() || (entry != m_meta.cend() && entry->isPurged()))
         return false;
     const auto state = m_disk.constFind(id);
-    return state == m_disk.cend() || state->filename != file.name || state->size < 0
-        || item->deleted || !state->stamp || state->size != file.times.size
-        || *state->stamp != file.times;
+    return !stampProvesUnchanged(state == m_disk.cend() ? nullptr : &*state, *item, file);
+}
+
+bool NoteStore::stampProvesUnchanged(const DiskState *state, const Note &note,
+                                     const FileEntry &file)
+{
+    return state && state->filename == file.name && state->size >= 0 && !note.deleted
+        && state->stamp && state->size == file.times.size && *state->stamp == file.times;
 }
 
 NoteStore::TakeIn NoteStore::takeIn(const QString &id, const FileEntry &file,
@@ -754,11 +763,10 @@ NoteStore::TakeIn NoteStore::takeIn(const QString &id, const FileEntry &file,
         return TakeIn::Unchanged;
     }
     const auto found = m_disk.constFind(id);
+    if (stampProvesUnchanged(found == m_disk.cend() ? nullptr : &*found, *item, file))
+        return TakeIn::Unchanged; // the bytes we recorded, without reading them again
     const DiskState state = found == m_disk.cend() ? DiskState {} : *found;
     const bool recorded = state.filename == name && state.size >= 0;
-    if (recorded && !item->deleted && state.stamp && state.size == file.times.size
-        && *state.stamp == file.times)
-        return TakeIn::Unchanged; // the bytes we recorded, without reading them again
     ++m_filesRead;
     const QString path = QDir(m_notesFolder).filePath(name);
     const FileContent read = content ? std::move(*content) : readContent(path);
@@ -836,7 +844,7 @@ void NoteStore::rescan(bool allowDeletions)
     rescanWith(listNoteFiles(m_notesFolder), allowDeletions);
 }
 
-void NoteStore::startBackgroundRescan(const std::function<FolderListing()> &list)
+void NoteStore::startBackgroundRescan()
 {
     // Listing tens of thousands of files takes a while; the store goes on meanwhile and
     // takes the listing in when it is ready.
@@ -849,14 +857,15 @@ void NoteStore::startBackgroundRescan(const std::function<FolderListing()> &list
         auto *watcher = std::exchange(m_rescanListing, nullptr);
         watcher->deleteLater();
         waitForAllWrites();
+        if (std::exchange(m_removeTemporariesFirst, false))
+            DurableFile::removeStaleTemporaries(m_notesFolder);
         rescanWith(watcher->result(), true);
         if (const auto then = std::exchange(m_afterRescan, {}))
             then();
         if (std::exchange(m_rescanAgain, false))
             startBackgroundRescan();
     });
-    m_rescanListing->setFuture(list ? QtConcurrent::run(list)
-                                    : QtConcurrent::run(&NoteStore::listNoteFiles, m_notesFolder));
+    m_rescanListing->setFuture(QtConcurrent::run(&NoteStore::listNoteFiles, m_notesFolder));
 }
 
 // The listing may be a moment old: what it names may have gone since (a file removed, or
@@ -1753,6 +1762,10 @@ void NoteStore::waitForAllWrites()
 
 void NoteStore::storeNote(const Note &note)
 {
+    // The record of the last index write shares the store's tables: let go of it before they
+    // change, or the first change after every write would copy all of them. Without it, the
+    // next index write simply goes ahead.
+    m_indexWritten.reset();
     m_items.insert(note.id, note);
 }
 

@@ -304,14 +304,18 @@ private:
     void load();
     void startWatching();
     void scheduleRescan();
-    /// Lists the folder on another thread (with `list` when given) and rescans with it.
-    void startBackgroundRescan(const std::function<FolderListing()> &list = {});
+    /// Lists the folder on another thread and rescans with it.
+    void startBackgroundRescan();
     /// The part of loading that follows the first rescan.
     void finishLoad(const QList<Note> &duplicates, bool cleanIndex);
     bool adopt(const QString &path);
     bool adopt(const QString &path, FileContent content);
     /// Whether taking the file in reads it (its stamp does not prove it unchanged).
     bool takeInReads(const QString &id, const FileEntry &file) const;
+    /// Whether the file's size and times prove it still holds the bytes recorded for the
+    /// note, so that taking it in needs no read. The one rule for takeIn and takeInReads.
+    static bool stampProvesUnchanged(const DiskState *state, const Note &note,
+                                     const FileEntry &file);
     TakeIn takeIn(const QString &id, const FileEntry &file, QStringList &unreadable,
                   std::optional<FileContent> content = std::nullopt);
     void linkFile(const QString &id, const QString &filename);
@@ -392,6 +396,8 @@ private:
     bool m_rescanAgain = false;
     /// Run once after the next rescan from a listing made in the background.
     std::function<void()> m_afterRescan;
+    /// Remove what killed writers left in the notes folder before that rescan.
+    bool m_removeTemporariesFirst = false;
 
     friend class EditCommand;
 };

@@ -512,6 +512,9 @@ private Q_SLOTS:
             QVERIFY(QFile::remove(*store.filePath(removed)));
         }
         QVERIFY(writeFile(QDir(folders.notes()).filePath(QStringLiteral("new.md")), "Arrived outside"));
+        // Left by a writer that was killed: removed by the check, not while notes are written.
+        const QString stale = QDir(folders.notes()).filePath(QStringLiteral(".kept-as-it-was.md.tmp-a1b2c3"));
+        QVERIFY(writeFile(stale, "half a note"));
 
         NoteStore::Options later = options(folders);
         later.checkFolderLater = true;
@@ -522,11 +525,16 @@ private Q_SLOTS:
         QVERIFY(store.folderCheckPending());
         QCOMPARE(store.notes().size(), 3);
         QCOMPARE(store.note(edited)->body, QStringLiteral("Written before"));
-        if (editFirst)
+        if (editFirst) {
             store.setBody(QStringLiteral("Typed at once"), edited, true);
+            store.flush();
+            QVERIFY(QFileInfo::exists(stale));
+        }
 
         QVERIFY(checked.wait(5000));
         QVERIFY(!store.folderCheckPending());
+        QVERIFY(!QFileInfo::exists(stale));
+        QCOMPARE(store.lastError(), QString());
         QCOMPARE(store.note(kept)->body, QStringLiteral("Kept as it was"));
         QVERIFY(store.note(removed)->deleted);
         QCOMPARE(store.search(QStringLiteral("arrived")).size(), 1);
