@@ -112,7 +112,7 @@ void writeNote(JsonText &json, int level, const Note &note)
             writeAttachment(json, level + 2, attachment);
         }
     }
-    object.member("body").string(note.body);
+    object.member("body").string(note.body.view());
     object.member("createdAt").number(note.createdAt.seconds);
     object.member("deleted").boolean(note.deleted);
     object.member("id").string(note.id);
@@ -214,7 +214,7 @@ QByteArray IndexFile::encode() const
     QByteArray out;
     qsizetype estimate = 4096;
     for (const Note &note : notes)
-        estimate += note.body.size() + note.body.size() / 16 + 256;
+        estimate += note.body.byteSize() + note.body.byteSize() / 16 + 256;
     out.reserve(estimate + meta.size() * 256);
     encodeIndex(*this, out, 0, {}, {});
     return out;

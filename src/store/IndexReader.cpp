@@ -262,6 +262,9 @@ private:
     bool m_mapped = false;
 };
 
+/// How much fresh memory a thread making note texts readies at a time.
+constexpr size_t kReserveStep = 8u << 20;
+
 /// A note whose body was located but not yet turned into text.
 struct PendingNote
 {
@@ -298,34 +301,52 @@ bool hex4(const char *&p, const char *end, char16_t &unit)
     return true;
 }
 
-/// Turns a JSON string's text as written (escapes and all) into `into`; `room` is its length
-/// once unescaped, in UTF-8 bytes. False for whatever is not plainly valid (broken UTF-8, a
-/// lone surrogate): the whole-document decoder then decides what such a file means.
-bool decodeJsonString(const char *raw, size_t length, size_t room, QString &into,
-                      QStringDecoder &decoder)
+char *appendUtf8(char *out, char32_t code)
 {
-    // Never more UTF-16 units than UTF-8 bytes, and for the plain text of most notes exactly
-    // as many. Allocated at that size: growing a string rounds its capacity up, by as much as
-    // half again.
-    into = QString(qsizetype(room), Qt::Uninitialized);
-    QChar *out = into.data();
+    if (code < 0x80) {
+        *out++ = char(code);
+    } else if (code < 0x800) {
+        *out++ = char(0xc0 | (code >> 6));
+        *out++ = char(0x80 | (code & 0x3f));
+    } else if (code < 0x10000) {
+        *out++ = char(0xe0 | (code >> 12));
+        *out++ = char(0x80 | ((code >> 6) & 0x3f));
+        *out++ = char(0x80 | (code & 0x3f));
+    } else {
+        *out++ = char(0xf0 | (code >> 18));
+        *out++ = char(0x80 | ((code >> 12) & 0x3f));
+        *out++ = char(0x80 | ((code >> 6) & 0x3f));
+        *out++ = char(0x80 | (code & 0x3f));
+    }
+    return out;
+}
+
+/// Turns a JSON string's text as written (escapes and all) into the note text it holds;
+/// `room` is its length once unescaped, in UTF-8 bytes. False for whatever is not plainly
+/// valid (broken UTF-8, a lone surrogate): the whole-document decoder then decides what such a
+/// file means.
+bool decodeJsonString(const char *raw, size_t length, size_t room, NoteText &into)
+{
+    // Allocated at its final size: growing an array rounds its capacity up, by as much as half
+    // again.
+    QByteArray text(qsizetype(room), Qt::Uninitialized);
+    char *out = text.data();
     // The room was measured by the parser; the bytes are read again now. Should another
     // program have changed them meanwhile, they may need more: never written past it.
-    const QChar *const limit = out + room;
+    const char *const limit = out + room;
     const char *p = raw;
     const char *const end = raw + length;
     while (p < end) {
         const auto *escape = static_cast<const char *>(std::memchr(p, '\\', size_t(end - p)));
         const char *runEnd = escape ? escape : end;
         if (runEnd > p) {
-            // A backslash never falls inside a multi-byte sequence: runs decode on their own,
-            // each byte into one unit at most.
-            if (runEnd - p > limit - out)
+            // A backslash never falls inside a multi-byte sequence: runs are checked on their
+            // own.
+            const QByteArrayView run(p, runEnd - p);
+            if (run.size() > limit - out || !run.isValidUtf8())
                 return false;
-            decoder.resetState();
-            out = decoder.appendToBuffer(out, QByteArrayView(p, runEnd - p));
-            if (decoder.hasError())
-                return false;
+            std::memcpy(out, run.data(), size_t(run.size()));
+            out += run.size();
         }
         if (!escape)
             break;
@@ -334,28 +355,28 @@ bool decodeJsonString(const char *raw, size_t length, size_t room, QString &into
             return false;
         switch (*p++) {
         case '"':
-            *out++ = u'"';
+            *out++ = '"';
             break;
         case '\\':
-            *out++ = u'\\';
+            *out++ = '\\';
             break;
         case '/':
-            *out++ = u'/';
+            *out++ = '/';
             break;
         case 'b':
-            *out++ = u'\b';
+            *out++ = '\b';
             break;
         case 'f':
-            *out++ = u'\f';
+            *out++ = '\f';
             break;
         case 'n':
-            *out++ = u'\n';
+            *out++ = '\n';
             break;
         case 'r':
-            *out++ = u'\r';
+            *out++ = '\r';
             break;
         case 't':
-            *out++ = u'\t';
+            *out++ = '\t';
             break;
         case 'u': {
             char16_t unit = 0;
@@ -363,23 +384,28 @@ bool decodeJsonString(const char *raw, size_t length, size_t room, QString &into
                 return false;
             if (QChar::isLowSurrogate(unit))
                 return false;
-            *out++ = QChar(unit);
+            char32_t code = unit;
             if (QChar::isHighSurrogate(unit)) {
                 char16_t low = 0;
-                if (end - p < 2 || p[0] != '\\' || p[1] != 'u' || out == limit)
+                if (end - p < 2 || p[0] != '\\' || p[1] != 'u')
                     return false;
                 p += 2;
                 if (!hex4(p, end, low) || !QChar::isLowSurrogate(low))
                     return false;
-                *out++ = QChar(low);
+                code = QChar::surrogateToUcs4(unit, low);
             }
+            const qsizetype needed = code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+            if (limit - out < needed)
+                return false;
+            out = appendUtf8(out, code);
             break;
         }
         default:
             return false;
         }
     }
-    into.resize(out - into.constData());
+    text.resize(out - text.constData());
+    into = NoteText::fromValidUtf8(std::move(text));
     return true;
 }
 
@@ -434,7 +460,11 @@ public:
     /// and gives back pages as it goes; the helper passes nothing.
     bool work(std::optional<size_t> parsed = std::nullopt)
     {
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        // The texts are made in fresh memory, readied a step at a time as this thread takes
+        // work (which of the two makes how much depends on how the system schedules them).
+        // Readied memory stays resident even when unused: the steps are small.
+        std::vector<std::unique_ptr<HeapReserve>> reserves;
+        size_t room = 0;
         for (;;) {
             const size_t i = m_next.fetch_add(1, std::memory_order_relaxed);
             for (;;) {
@@ -448,8 +478,15 @@ public:
             if (m_failed.load(std::memory_order_relaxed))
                 return false;
             PendingNote &pending = m_notes[i];
+            // A byte array's header and the allocator's own take a little beyond the text.
+            const size_t needed = pending.bodyBytes + 48;
+            if (needed > room) {
+                reserves.push_back(std::make_unique<HeapReserve>(std::max(needed, kReserveStep)));
+                room = std::max(reserves.back()->reserved(), kReserveStep);
+            }
+            room -= std::min(room, needed);
             if (!decodeJsonString(m_buffer.data() + pending.bodyOffset, pending.bodyLength,
-                                  pending.bodyBytes, pending.note.body, decoder)) {
+                                  pending.bodyBytes, pending.note.body)) {
                 m_failed.store(true);
                 return false;
             }
@@ -857,12 +894,9 @@ std::optional<IndexFile> IndexReader::readFast(const QString &path)
     std::optional<MappingGuard> guard;
     if (buffer.mapped())
         guard.emplace(buffer.data(), buffer.size());
-    // The text of every note is about to be made in fresh memory, on this thread and the
-    // helper's: each readies its share in one go. The text takes nearly twice the file's
-    // bytes (it is UTF-16); the helper makes a little over half of it, this thread the rest
-    // and the records. What is readied and not used stays resident, so the shares are
-    // measured, not generous.
-    const HeapReserve reserve(buffer.size() / 10 * 9);
+    // The records are about to be made in fresh memory on this thread: it is readied in one
+    // go. They take about a sixth of the file's bytes; the texts are readied as they are made.
+    const HeapReserve reserve(buffer.size() / 6);
     BodyQueue bodies(buffer, buffer.size() / 60 + 16);
     rapidjson::StringStream stream(buffer.data());
     Handler handler(buffer, stream, bodies);
@@ -871,7 +905,8 @@ std::optional<IndexFile> IndexReader::readFast(const QString &path)
     std::thread helper;
     if (buffer.size() >= (1u << 20))
         helper = std::thread([&] {
-            const HeapReserve helperReserve(buffer.size());
+            if (helperTestHook())
+                helperTestHook()();
             helped = bodies.work();
         });
     rapidjson::Reader reader;
@@ -897,6 +932,12 @@ std::optional<IndexFile> IndexReader::readFast(const QString &path)
 }
 
 std::function<void()> &IndexReader::testHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+
+std::function<void()> &IndexReader::helperTestHook()
 {
     static std::function<void()> hook;
     return hook;

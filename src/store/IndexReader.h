@@ -42,4 +42,7 @@ std::optional<IndexFile> readFast(const QString &path);
 /// Test seam: run once the file is walked, before the bodies are all made (a test cuts the
 /// file short there).
 std::function<void()> &testHook();
+/// For tests: run by the helper thread (on files large enough for one) before it makes its
+/// first body.
+std::function<void()> &helperTestHook();
 } // namespace IndexReader

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -14,6 +15,28 @@ namespace {
 char hexDigit(unsigned value)
 {
     return char(value < 10 ? '0' + value : 'a' + value - 10);
+}
+
+/// Escapes an ASCII character that needs it: a quote, a backslash or a control character.
+char *escapeByte(unsigned char byte, char *out)
+{
+    *out++ = '\\';
+    switch (byte) {
+    case '"': *out++ = '"'; break;
+    case '\\': *out++ = '\\'; break;
+    case 0x08: *out++ = 'b'; break;
+    case 0x0c: *out++ = 'f'; break;
+    case 0x0a: *out++ = 'n'; break;
+    case 0x0d: *out++ = 'r'; break;
+    case 0x09: *out++ = 't'; break;
+    default:
+        *out++ = 'u';
+        *out++ = '0';
+        *out++ = '0';
+        *out++ = hexDigit(byte >> 4);
+        *out++ = hexDigit(byte & 0xf);
+    }
+    return out;
 }
 
 /// Escapes the units from `p` to `sliceEnd` into `out`, which has room for six bytes a unit,
@@ -53,22 +76,7 @@ char *escapeSlice(const char16_t *&p, const char16_t *sliceEnd, const char16_t *
                 *out++ = char(unit);
                 continue;
             }
-            *out++ = '\\';
-            switch (unit) {
-            case u'"': *out++ = '"'; break;
-            case u'\\': *out++ = '\\'; break;
-            case 0x08: *out++ = 'b'; break;
-            case 0x0c: *out++ = 'f'; break;
-            case 0x0a: *out++ = 'n'; break;
-            case 0x0d: *out++ = 'r'; break;
-            case 0x09: *out++ = 't'; break;
-            default:
-                *out++ = 'u';
-                *out++ = '0';
-                *out++ = '0';
-                *out++ = hexDigit(unit >> 4);
-                *out++ = hexDigit(unit & 0xf);
-            }
+            out = escapeByte(static_cast<unsigned char>(unit), out);
         } else if (unit < 0x800) {
             *out++ = char(0xc0 | (unit >> 6));
             *out++ = char(0x80 | (unit & 0x3f));
@@ -94,7 +102,71 @@ char *escapeSlice(const char16_t *&p, const char16_t *sliceEnd, const char16_t *
     return out;
 }
 
+inline bool needsEscape(unsigned char byte)
+{
+    return byte < 0x20 || byte == '"' || byte == '\\';
+}
+
+/// The first byte from `p` on that needs an escape, or `end`; sixteen at a time.
+const unsigned char *nextToEscape(const unsigned char *p, const unsigned char *end)
+{
+#if defined(__SSE2__)
+    const __m128i control = _mm_set1_epi8(0x1f);
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i special = _mm_or_si128(
+            _mm_cmpeq_epi8(_mm_min_epu8(bytes, control), bytes),
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)));
+        const int mask = _mm_movemask_epi8(special);
+        if (mask != 0)
+            return p + __builtin_ctz(unsigned(mask));
+    }
+#endif
+    while (p < end && !needsEscape(*p))
+        ++p;
+    return p;
+}
+
+/// The bytes an escaped byte takes beyond itself.
+inline qsizetype escapeGrowth(unsigned char byte)
+{
+    switch (byte) {
+    case '"': case '\\': case 0x08: case 0x0c: case 0x0a: case 0x0d: case 0x09:
+        return 1;
+    default:
+        return 5;
+    }
+}
+
 } // namespace
+
+void JsonText::string(QUtf8StringView text)
+{
+    // Counted first: escapes are rare (a line end, a quote), so the output is grown once, to
+    // its exact size.
+    const auto *const begin = reinterpret_cast<const unsigned char *>(text.data());
+    const auto *const end = begin + text.size();
+    qsizetype extra = 0;
+    for (const unsigned char *p = nextToEscape(begin, end); p < end; p = nextToEscape(p + 1, end))
+        extra += escapeGrowth(*p);
+    const qsizetype start = m_out.size();
+    m_out.resize(start + text.size() + extra + 2);
+    char *out = m_out.data() + start;
+    *out++ = '"';
+    const unsigned char *run = begin;
+    for (const unsigned char *p = nextToEscape(begin, end); p < end;
+         p = nextToEscape(p + 1, end)) {
+        std::memcpy(out, run, size_t(p - run));
+        out = escapeByte(*p, out + (p - run));
+        run = p + 1;
+    }
+    std::memcpy(out, run, size_t(end - run));
+    out += end - run;
+    *out++ = '"';
+    Q_ASSERT(out == m_out.constData() + m_out.size());
+}
 
 void JsonText::string(QStringView text)
 {

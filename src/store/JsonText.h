@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QStringView>
+#include <QUtf8StringView>
 
 /// Writes JSON text straight into a byte array, character for character as Qt's own encoder
 /// writes it (`QJsonDocument::toJson`): the same escapes, the same numbers, four spaces a
@@ -15,6 +16,9 @@ public:
     /// A quoted string: `"`, `\` and control characters escaped, everything else UTF-8, a lone
     /// surrogate as `\uXXXX`.
     void string(QStringView text);
+    /// The same for text already in UTF-8, which must be valid (it then holds no surrogate):
+    /// the bytes are copied but for the few that are escaped.
+    void string(QUtf8StringView text);
     /// A number the way a JSON value holding `value` prints: integral values that fit in 64
     /// bits as integers, others in the shortest form that reads back exactly, and `null` for
     /// what is not finite.

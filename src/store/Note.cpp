@@ -10,6 +10,7 @@
 #include <QTextBoundaryFinder>
 
 #include <cmath>
+#include <cstring>
 
 namespace TextUtil {
 
@@ -158,35 +159,96 @@ bool Note::Tags::contains(Tag tag) const
     return false;
 }
 
+namespace {
+
+/// Calls `use` with each line of `text` (split at "\n", empty lines kept) until it returns
+/// false.
+template<typename Use>
+void forEachLine(const QByteArray &text, Use use)
+{
+    const char *p = text.constData();
+    const char *const end = p + text.size();
+    for (;;) {
+        const auto *newline = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
+        const char *const lineEnd = newline ? newline : end;
+        if (!use(QByteArrayView(p, lineEnd - p)) || !newline)
+            return;
+        p = newline + 1;
+    }
+}
+
+/// Whether the line may be a media reference, which starts with "![" or "[" after spaces and
+/// tabs: a test on bytes, so that the other lines (nearly all) are never decoded.
+bool mayBeMediaReference(QByteArrayView line)
+{
+    qsizetype i = 0;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+        ++i;
+    return i < line.size() && (line[i] == '!' || line[i] == '[');
+}
+
+QString decoded(QByteArrayView utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+} // namespace
+
+std::optional<NoteText> NoteText::fromFileBytes(const QByteArray &bytes)
+{
+    if (!bytes.isValidUtf8())
+        return std::nullopt;
+    if (bytes.startsWith("\xef\xbb\xbf"))
+        return fromValidUtf8(bytes.mid(3));
+    return fromValidUtf8(bytes);
+}
+
+bool NoteText::isBlank() const
+{
+    // Most texts show a printable ASCII character at once; only a text of spaces and other
+    // characters needs the full test.
+    for (const char byte : m_utf8) {
+        if (byte & 0x80)
+            return toString().trimmed().isEmpty();
+        if (byte != ' ' && (byte < '\t' || byte > '\r'))
+            return false;
+    }
+    return true;
+}
+
 QStringList Note::textLines() const
 {
     QStringList lines;
-    for (const QStringView line : QStringView(body).split(u'\n')) {
-        if (!mediaReference(line))
-            lines.append(line.toString());
-    }
+    forEachLine(body.toUtf8(), [&](QByteArrayView line) {
+        if (!mayBeMediaReference(line) || !mediaReference(decoded(line)))
+            lines.append(decoded(line));
+        return true;
+    });
     return lines;
 }
 
 std::optional<QString> Note::textTitle() const
 {
-    for (const QStringView line : QStringView(body).split(u'\n')) {
-        // Cheap test first: most lines are not media references.
-        QString text = trimSpacesAndTabs(line);
+    std::optional<QString> title;
+    // Line by line, so that only the lines up to the title are ever decoded.
+    forEachLine(body.toUtf8(), [&](QByteArrayView line) {
+        QString text = trimSpacesAndTabs(decoded(line));
         if (text.isEmpty())
-            continue;
-        if (mediaReference(text))
-            continue;
+            return true;
+        if (mayBeMediaReference(line) && mediaReference(text))
+            return true;
         while (!text.isEmpty()) {
             const QChar first = text.front();
             if (first != u'#' && first != u'>' && first != u'-' && first != u'*' && first != u'+')
                 break;
             text = trimSpacesAndTabs(QStringView(text).mid(1));
         }
-        if (!text.isEmpty())
-            return TextUtil::prefixCharacters(text, 120);
-    }
-    return std::nullopt;
+        if (text.isEmpty())
+            return true;
+        title = TextUtil::prefixCharacters(text, 120);
+        return false;
+    });
+    return title;
 }
 
 QString Note::title() const
@@ -239,10 +301,12 @@ QList<Attachment> Note::referencedAttachments() const
     if (attachments.isEmpty())
         return result;
     QList<bool> taken(attachments.size(), false);
-    for (const QStringView line : QStringView(body).split(u'\n')) {
-        const auto reference = mediaReference(line);
+    forEachLine(body.toUtf8(), [&](QByteArrayView line) {
+        if (!mayBeMediaReference(line))
+            return true;
+        const auto reference = mediaReference(decoded(line));
         if (!reference)
-            continue;
+            return true;
         for (qsizetype i = 0; i < attachments.size(); ++i) {
             if (!taken[i] && mediaPath(attachments[i]) == reference->path) {
                 taken[i] = true;
@@ -250,7 +314,8 @@ QList<Attachment> Note::referencedAttachments() const
                 break;
             }
         }
-    }
+        return true;
+    });
     return result;
 }
 
@@ -274,15 +339,21 @@ QList<Attachment> Note::recordings() const
 
 std::optional<QString> Note::firstImageLabel() const
 {
-    for (const QStringView line : QStringView(body).split(u'\n', Qt::SkipEmptyParts)) {
-        const auto reference = mediaReference(line);
-        if (!reference || !trimSpacesAndTabs(line).startsWith(u'!'))
-            continue;
+    std::optional<QString> found;
+    forEachLine(body.toUtf8(), [&](QByteArrayView line) {
+        if (!mayBeMediaReference(line))
+            return true;
+        const QString text = decoded(line);
+        const auto reference = mediaReference(text);
+        if (!reference || !trimSpacesAndTabs(text).startsWith(u'!'))
+            return true;
         const QString label = trimSpacesAndTabs(reference->label);
-        if (!label.isEmpty())
-            return label;
-    }
-    return std::nullopt;
+        if (label.isEmpty())
+            return true;
+        found = label;
+        return false;
+    });
+    return found;
 }
 
 QString Note::mediaPath(const Attachment &attachment) const
@@ -312,13 +383,13 @@ void Note::appendText(const QString &text)
     const QString t = trimWhitespace(text);
     if (t.isEmpty())
         return;
-    const QString b = trimWhitespace(body);
+    const QString b = trimWhitespace(body.toString());
     body = (b.isEmpty() ? t : b + QStringLiteral("\n\n") + t) + u'\n';
 }
 
 void Note::appendReference(const Attachment &attachment, const std::optional<QString> &label)
 {
-    const QString b = trimWhitespace(body);
+    const QString b = trimWhitespace(body.toString());
     const QString reference = markdownReference(attachment, label);
     body = (b.isEmpty() ? reference : b + QStringLiteral("\n\n") + reference) + u'\n';
 }
@@ -327,12 +398,13 @@ void Note::removeReference(const Attachment &attachment)
 {
     const QString path = mediaPath(attachment);
     QStringList kept;
-    for (const QStringView line : QStringView(body).split(u'\n')) {
-        const auto reference = mediaReference(line);
-        if (reference && reference->path == path)
-            continue;
-        kept.append(line.toString());
-    }
+    forEachLine(body.toUtf8(), [&](QByteArrayView line) {
+        const QString text = decoded(line);
+        const auto reference = mayBeMediaReference(line) ? mediaReference(text) : std::nullopt;
+        if (!reference || reference->path != path)
+            kept.append(text);
+        return true;
+    });
     QString text = kept.join(u'\n');
     while (text.endsWith(QStringLiteral("\n\n")))
         text.chop(1);
@@ -344,7 +416,7 @@ void Note::insertText(const QString &text, const QString &afterMediaPath)
     const QString t = trimWhitespace(text);
     if (t.isEmpty())
         return;
-    QStringList lines = body.split(u'\n');
+    QStringList lines = body.toString().split(u'\n');
     qsizetype found = -1;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const auto reference = mediaReference(lines[i]);
@@ -375,7 +447,7 @@ QJsonObject Note::toJson() const
         list.append(attachment.toJson());
     return QJsonObject {
         { QStringLiteral("id"), id },
-        { QStringLiteral("body"), body },
+        { QStringLiteral("body"), body.toString() },
         { QStringLiteral("createdAt"), createdAt.seconds },
         { QStringLiteral("updatedAt"), updatedAt.seconds },
         { QStringLiteral("deleted"), deleted },

@@ -2,10 +2,13 @@
 
 #include "base/Date.h"
 
+#include <QAnyStringView>
+#include <QByteArray>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUtf8StringView>
 
 #include <optional>
 
@@ -50,6 +53,57 @@ std::optional<MediaReference> mediaReference(QStringView line);
 /// convention), formatted for the interface locale in local time.
 QString stamp(Date date);
 
+/// The text of a note, held as UTF-8.
+///
+/// The store keeps every note's text in memory for the whole session; as UTF-8 it takes half
+/// the room UTF-16 would for the mostly-ASCII text of notes, it is what the files on disk and
+/// the index hold already, and it is what they are written from. A `QString` is made only
+/// where one is needed (the editor, a list row being drawn). What UTF-8 cannot hold (a lone
+/// surrogate) is stored as "?", which is what the note's file would hold anyway.
+class NoteText
+{
+public:
+    NoteText() = default;
+    NoteText(const QString &text) : m_utf8(text.toUtf8()) { }
+    NoteText &operator=(const QString &text)
+    {
+        m_utf8 = text.toUtf8();
+        return *this;
+    }
+
+    /// `bytes` must be valid UTF-8; the caller has checked it.
+    static NoteText fromValidUtf8(QByteArray bytes)
+    {
+        NoteText text;
+        text.m_utf8 = std::move(bytes);
+        return text;
+    }
+    /// The text of a file's bytes: nothing when they are not UTF-8. A byte order mark at the
+    /// start is not part of the text.
+    static std::optional<NoteText> fromFileBytes(const QByteArray &bytes);
+
+    QString toString() const { return QString::fromUtf8(m_utf8); }
+    operator QString() const { return toString(); }
+    const QByteArray &toUtf8() const { return m_utf8; }
+    QUtf8StringView view() const { return QUtf8StringView(m_utf8.constData(), m_utf8.size()); }
+    bool isEmpty() const { return m_utf8.isEmpty(); }
+    /// Whether it holds nothing but white space and line ends.
+    bool isBlank() const;
+    /// Its length in UTF-8 bytes.
+    qsizetype byteSize() const { return m_utf8.size(); }
+    void clear() { m_utf8.clear(); }
+
+    friend bool operator==(const NoteText &a, const NoteText &b) { return a.m_utf8 == b.m_utf8; }
+    friend bool operator==(const NoteText &a, QStringView b)
+    {
+        return QAnyStringView::equal(a.view(), b);
+    }
+    friend bool operator==(const NoteText &a, const QString &b) { return a == QStringView(b); }
+
+private:
+    QByteArray m_utf8;
+};
+
 /// A note: a Markdown body with a little bookkeeping and its media files.
 struct Note
 {
@@ -66,7 +120,7 @@ struct Note
     };
 
     QString id;
-    QString body;
+    NoteText body;
     Date createdAt;
     Date updatedAt;
     bool deleted = false;

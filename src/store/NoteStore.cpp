@@ -49,16 +49,6 @@ const QString kAttachmentsName = QStringLiteral("attachments");
 // 13 characters (19 bytes); "-" + a 12-digit id + ".md" take 16 more.
 constexpr qsizetype kMaxSlugBytes = 255 - 19 - 16;
 
-std::optional<QString> decodeUtf8(const QByteArray &bytes)
-{
-    // Stateless, so that a cut-off sequence at the end counts as an error too.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
-
 std::optional<QByteArray> readBytes(const QString &path)
 {
     QFile file(path);
@@ -222,6 +212,11 @@ bool hasNoteSuffix(const char *name, size_t length)
 bool isBlank(const QString &text)
 {
     return text.trimmed().isEmpty();
+}
+
+bool isBlank(const NoteText &text)
+{
+    return text.isBlank();
 }
 
 // Removes a path only if it is inside `root`, so that no damaged name can reach elsewhere.
@@ -618,7 +613,7 @@ NoteStore::FileContent NoteStore::readContent(const QString &path)
     content.bytes = readBytes(path);
     if (content.bytes) {
         content.digest = digestOf(*content.bytes);
-        content.text = decodeUtf8(*content.bytes);
+        content.text = NoteText::fromFileBytes(*content.bytes);
     }
     return content;
 }
@@ -781,7 +776,7 @@ NoteStore::TakeIn NoteStore::takeIn(const QString &id, const FileEntry &file,
         rememberStamp(id, name);
         return TakeIn::Unchanged;
     }
-    const std::optional<QString> &text = read.text;
+    const std::optional<NoteText> &text = read.text;
     if (!text) {
         unreadable.append(name);
         if (!item->deleted)
@@ -1581,7 +1576,7 @@ NoteStore::Target NoteStore::prepareTarget(const Note &note, const QString &file
     if (!info.exists() && !info.isSymLink())
         return Target::Proceed;
     const auto onDisk = info.isSymLink() ? std::nullopt : readBytes(path);
-    const auto text = onDisk ? decodeUtf8(*onDisk) : std::nullopt;
+    const auto text = onDisk ? NoteText::fromFileBytes(*onDisk) : std::nullopt;
     if (!text) {
         const QString kept = setAside(path);
         if (kept.isEmpty()) {
@@ -1968,7 +1963,7 @@ void NoteStore::deleteNote(QString id)
         if (!m_writeTasks.contains(id) && state.filename == filename && !QFileInfo(path).isSymLink()) {
             if (const auto bytes = readBytes(path);
                 bytes && (bytes->size() != state.size || digestOf(*bytes) != state.digest)) {
-                if (const auto text = decodeUtf8(*bytes)) {
+                if (const auto text = NoteText::fromFileBytes(*bytes)) {
                     note.body = *text;
                     rememberDisk(id, filename, *bytes);
                 }
@@ -2139,7 +2134,7 @@ void NoteStore::toggleCheckbox(int index, QString id)
     const QList<qsizetype> boxes = Markdown::checkboxLines(it->body);
     if (index >= boxes.size())
         return;
-    QStringList lines = it->body.split(u'\n');
+    QStringList lines = it->body.toString().split(u'\n');
     QString &line = lines[boxes[index]];
     // Flip the mark in place; the rest of the line, indentation included, stays.
     qsizetype start = 0;
@@ -2173,7 +2168,7 @@ QList<Note> NoteStore::search(const QString &query, std::optional<Note::Tag> tag
         for (qsizetype c = next.fetch_add(1); c < chunks; c = next.fetch_add(1)) {
             for (qsizetype i = c * chunk; i < std::min(count, (c + 1) * chunk); ++i) {
                 const Note &note = source.at(i);
-                kept[size_t(i)] = (!tag || note.tags().contains(*tag)) && matcher.matches(note.body);
+                kept[size_t(i)] = (!tag || note.tags().contains(*tag)) && matcher.matches(note.body.view());
             }
         }
     };

@@ -289,7 +289,7 @@ private:
     {
         std::optional<QByteArray> bytes;
         QByteArray digest;
-        std::optional<QString> text;
+        std::optional<NoteText> text;
     };
     static FileContent readContent(const QString &path);
     /// The contents of `paths`, read on every core, handed to `use` in order a batch at a

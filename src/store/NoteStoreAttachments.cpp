@@ -210,7 +210,7 @@ void NoteStore::embedUnreferencedMedia()
             const QString path = liveMediaPath(current.id, attachment.filename);
             if (path.isEmpty() || !QFileInfo::exists(path))
                 continue;
-            const QString body = note.body.trimmed();
+            const QString body = note.body.toString().trimmed();
             const QString reference = note.markdownReference(attachment);
             note.body
                 = (body.isEmpty() ? reference : body + QStringLiteral("\n\n") + reference) + u'\n';

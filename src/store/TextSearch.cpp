@@ -46,69 +46,114 @@ const QHash<char16_t, QList<char16_t>> &foldSources()
     return sources;
 }
 
+// The code point starting at `p`, which moves past it. Never reads at or past `end`; a
+// sequence cut off there reads as a character no word holds.
+inline char32_t decodeAt(const char *&p, const char *end)
+{
+    const auto lead = static_cast<unsigned char>(*p++);
+    if (lead < 0x80)
+        return lead;
+    const int more = lead >= 0xf0 ? 3 : lead >= 0xe0 ? 2 : 1;
+    if (end - p < more) {
+        p = end;
+        return 0xfffe;
+    }
+    char32_t code = lead & (0x3f >> more);
+    for (int i = 0; i < more; ++i)
+        code = code << 6 | (static_cast<unsigned char>(*p++) & 0x3f);
+    return code;
+}
+
+// One character folded: those of the Basic Multilingual Plane as their UTF-16 unit folds,
+// the others as themselves (as their surrogates would).
+inline char32_t fold(char32_t c)
+{
+    return c < 0x10000 ? lower(char16_t(c)) : c;
+}
+
+char leadByteOf(char32_t c)
+{
+    if (c < 0x80)
+        return char(c);
+    if (c < 0x800)
+        return char(0xc0 | (c >> 6));
+    if (c < 0x10000)
+        return char(0xe0 | (c >> 12));
+    return char(0xf0 | (c >> 18));
+}
+
 } // namespace
 
 TextMatcher::TextMatcher(QStringView word)
 {
-    m_word.resize(word.size());
-    for (qsizetype i = 0; i < word.size(); ++i)
-        m_word[i] = QChar(lower(word[i].unicode()));
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const char16_t unit = word[i].unicode();
+        if (QChar::isHighSurrogate(unit) && i + 1 < word.size()
+            && QChar::isLowSurrogate(word[i + 1].unicode())) {
+            m_word.append(QChar::surrogateToUcs4(unit, word[++i].unicode()));
+            continue;
+        }
+        m_word.append(lower(unit));
+    }
     if (m_word.isEmpty())
         return;
-    const char16_t first = m_word.at(0).unicode();
-    std::fill(std::begin(m_starts), std::end(m_starts), first);
-    const QList<char16_t> others = foldSources().value(first);
-    for (qsizetype i = 0; i < others.size() && i < 3; ++i)
-        m_starts[i + 1] = others[i];
+    const char32_t first = m_word.at(0);
+    std::fill(std::begin(m_starts), std::end(m_starts), leadByteOf(first));
+    if (first >= 0x10000)
+        return;
+    // The lead bytes of the characters folding onto the first one: distinct ones only.
+    int used = 1;
+    for (const char16_t other : foldSources().value(char16_t(first))) {
+        const char lead = leadByteOf(other);
+        if (std::find(m_starts, m_starts + used, lead) == m_starts + used && used < 4)
+            m_starts[used++] = lead;
+    }
 }
 
-// The offset from `from` of the next unit that may start a match.
-qsizetype TextMatcher::candidate(const char16_t *from, const char16_t *end) const
+// The offset from `from` of the next byte that may start a match.
+qsizetype TextMatcher::candidate(const char *from, const char *end) const
 {
-    const char16_t *p = from;
+    const char *p = from;
 #if defined(__SSE2__)
-    const __m128i a = _mm_set1_epi16(short(m_starts[0]));
-    const __m128i b = _mm_set1_epi16(short(m_starts[1]));
-    const __m128i c = _mm_set1_epi16(short(m_starts[2]));
-    const __m128i d = _mm_set1_epi16(short(m_starts[3]));
-    for (; end - p >= 8; p += 8) {
-        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const __m128i a = _mm_set1_epi8(m_starts[0]);
+    const __m128i b = _mm_set1_epi8(m_starts[1]);
+    const __m128i c = _mm_set1_epi8(m_starts[2]);
+    const __m128i d = _mm_set1_epi8(m_starts[3]);
+    for (; end - p >= 16; p += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
         const __m128i hit = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi16(units, a), _mm_cmpeq_epi16(units, b)),
-            _mm_or_si128(_mm_cmpeq_epi16(units, c), _mm_cmpeq_epi16(units, d)));
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, a), _mm_cmpeq_epi8(bytes, b)),
+            _mm_or_si128(_mm_cmpeq_epi8(bytes, c), _mm_cmpeq_epi8(bytes, d)));
         const int mask = _mm_movemask_epi8(hit);
         if (mask != 0)
-            return (p - from) + __builtin_ctz(unsigned(mask)) / 2;
+            return (p - from) + __builtin_ctz(unsigned(mask));
     }
 #endif
     for (; p < end; ++p) {
-        const char16_t unit = *p;
-        if (unit == m_starts[0] || unit == m_starts[1] || unit == m_starts[2]
-            || unit == m_starts[3])
+        const char byte = *p;
+        if (byte == m_starts[0] || byte == m_starts[1] || byte == m_starts[2]
+            || byte == m_starts[3])
             return p - from;
     }
     return end - from;
 }
 
-bool TextMatcher::matchesAt(const char16_t *at, const char16_t *end) const
+bool TextMatcher::matchesAt(const char *at, const char *end) const
 {
-    const qsizetype length = m_word.size();
-    if (end - at < length)
-        return false;
-    const char16_t *word = reinterpret_cast<const char16_t *>(m_word.constData());
-    for (qsizetype i = 0; i < length; ++i) {
-        if (lower(at[i]) != word[i])
+    for (const char32_t wanted : m_word) {
+        if (at == end || fold(decodeAt(at, end)) != wanted)
             return false;
     }
     return true;
 }
 
-bool TextMatcher::foundIn(QStringView text) const
+bool TextMatcher::foundIn(QUtf8StringView text) const
 {
     if (m_word.isEmpty())
         return true;
-    const char16_t *p = text.utf16();
-    const char16_t *const end = p + text.size();
+    const char *p = text.data();
+    const char *const end = p + text.size();
+    // Every character takes at least one byte.
     const qsizetype length = m_word.size();
     while (end - p >= length) {
         p += candidate(p, end - length + 1);
@@ -127,7 +172,7 @@ QueryMatcher::QueryMatcher(const QString &query)
         m_words.append(TextMatcher(word));
 }
 
-bool QueryMatcher::matches(QStringView text) const
+bool QueryMatcher::matches(QUtf8StringView text) const
 {
     return std::all_of(m_words.cbegin(), m_words.cend(),
                        [&](const TextMatcher &word) { return word.foundIn(text); });

@@ -738,7 +738,7 @@ private Q_SLOTS:
             expected.insertText(QStringLiteral("Edited answer"), path);
         QCOMPARE(m_store->note(note.id)->body, expected.body);
         if (Kind(kind) == Kind::Transcribe) {
-            const QStringList lines = expected.body.split(u'\n');
+            const QStringList lines = expected.body.toString().split(u'\n');
             QCOMPARE(lines.at(lines.indexOf(QStringLiteral("Edited answer")) - 2).contains(path),
                      true);
         }

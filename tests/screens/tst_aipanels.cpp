@@ -251,8 +251,8 @@ private Q_SLOTS:
             QCOMPARE(opened.size(), 1);
             const auto created = m_fx->store->note(opened.first().first().toString());
             QVERIFY(created);
-            QVERIFY(created->body.startsWith(QStringLiteral("# ")));
-            QVERIFY(created->body.endsWith(QStringLiteral("Buy milk.\n")));
+            QVERIFY(created->body.toString().startsWith(QStringLiteral("# ")));
+            QVERIFY(created->body.toString().endsWith(QStringLiteral("Buy milk.\n")));
             QCOMPARE(m_fx->store->note(note.id)->body, note.body);
         } else {
             panel.insertButton()->click();

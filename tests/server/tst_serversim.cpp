@@ -88,7 +88,7 @@ private:
         // A deletion received from elsewhere arrives without its text (the store keeps
         // tombstones empty); restoring one gives an empty note, which is not this test's
         // subject.
-        trashed.removeIf([](const Note &n) { return n.body.trimmed().isEmpty(); });
+        trashed.removeIf([](const Note &n) { return n.body.toString().trimmed().isEmpty(); });
         const int op = int(m_random.bounded(100));
         const QString who = QStringLiteral("d%1").arg(which);
         if (op < 20 || live.isEmpty()) {

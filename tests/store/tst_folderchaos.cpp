@@ -109,7 +109,7 @@ public:
     {
         QList<Note> notes = m_store->notes();
         std::sort(notes.begin(), notes.end(),
-                  [](const Note &a, const Note &b) { return a.body < b.body; });
+                  [](const Note &a, const Note &b) { return a.body.toUtf8() < b.body.toUtf8(); });
         if (notes.isEmpty())
             return std::nullopt;
         return notes.at(int(m_random.bounded(quint32(notes.size()))));
@@ -153,7 +153,7 @@ public:
             return;
         QList<Note> sorted = trash;
         std::sort(sorted.begin(), sorted.end(),
-                  [](const Note &a, const Note &b) { return a.body < b.body; });
+                  [](const Note &a, const Note &b) { return a.body.toUtf8() < b.body.toUtf8(); });
         const Note note = sorted.at(int(m_random.bounded(quint32(sorted.size()))));
         m_latest.insert(note.body);
         m_store->restore(note.id);

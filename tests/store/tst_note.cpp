@@ -70,6 +70,15 @@ private Q_SLOTS:
         QTest::newRow("tabs trimmed") << "\t  Hello\t"
                                       << "Hello"
                                       << "";
+        // Lines are found in the UTF-8 text: multi-byte characters on either side of them.
+        QTest::newRow("non-ASCII around line ends")
+            << QString::fromUtf8("![Gr\xc3\xb6\xc3\x9fe](attachments/abc/f.png)\n## \xc3\x9c"
+                                 "berschrift \xe6\x97\xa5\nmehr \xf0\x9f\x98\x80\r\nende")
+            << QString::fromUtf8("\xc3\x9c" "berschrift \xe6\x97\xa5")
+            << QString::fromUtf8("mehr \xf0\x9f\x98\x80\r ende");
+        QTest::newRow("media reference after spaces") << "  ![x](attachments/abc/f.png)\nT"
+                                                      << "T"
+                                                      << "";
     }
     void titleAndPreview()
     {
@@ -79,6 +88,86 @@ private Q_SLOTS:
         const Note note = noteWith(body);
         QCOMPARE(note.title(), title);
         QCOMPARE(note.preview(), preview);
+    }
+
+    // A note's text is held as UTF-8: a file's bytes are taken as they are when they are
+    // UTF-8 (a byte order mark at the start is not text) and refused when not.
+    void textFromFileBytes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("readable");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("ASCII") << QByteArray("Milk\n") << true << QStringLiteral("Milk\n");
+        QTest::newRow("empty") << QByteArray() << true << QString();
+        QTest::newRow("byte order mark at the start") << QByteArray("\xef\xbb\xbfhi") << true << QStringLiteral("hi");
+        QTest::newRow("byte order mark inside") << QByteArray("hi\xef\xbb\xbf") << true << QString::fromUtf16(u"hi\ufeff");
+        QTest::newRow("NUL") << QByteArray("a\0b", 3) << true << QString::fromUtf16(u"a\0b", 3);
+        QTest::newRow("emoji") << QByteArray("\xf0\x9f\x98\x80") << true << QString::fromUcs4(U"\U0001F600", 1);
+        QTest::newRow("Latin-1 byte") << QByteArray("caf\xe9") << false << QString();
+        QTest::newRow("cut-off sequence") << QByteArray("ok\xc3") << false << QString();
+        QTest::newRow("overlong NUL") << QByteArray("\xc0\x80") << false << QString();
+        QTest::newRow("encoded surrogate") << QByteArray("\xed\xa0\x80") << false << QString();
+        QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << false << QString();
+    }
+
+    void textFromFileBytes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, readable);
+        QFETCH(QString, text);
+        const std::optional<NoteText> read = NoteText::fromFileBytes(bytes);
+        QCOMPARE(bool(read), readable);
+        if (!read)
+            return;
+        QCOMPARE(read->toString(), text);
+        QVERIFY(*read == text);
+        // Written back as the same text, less the byte order mark.
+        QCOMPARE(read->toUtf8(), text.toUtf8());
+    }
+
+    void textComparesWithStrings_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("other");
+        QTest::addColumn<bool>("equal");
+        QTest::newRow("same ASCII") << "milk" << "milk" << true;
+        QTest::newRow("case differs") << "milk" << "Milk" << false;
+        QTest::newRow("prefix") << "milk" << "mil" << false;
+        QTest::newRow("same non-ASCII") << QString::fromUtf8("\xc3\xa9\xe6\x97\xa5\xf0\x9f\x98\x80") << QString::fromUtf8("\xc3\xa9\xe6\x97\xa5\xf0\x9f\x98\x80") << true;
+        QTest::newRow("composed and decomposed") << QString::fromUtf8("\xc3\xa9") << QString::fromUtf8("e\xcc\x81") << false;
+        // UTF-8 cannot hold a lone surrogate: it is kept as "?", as the file holds it.
+        QTest::newRow("lone surrogate") << QString(QChar(0xd800)) << "?" << true;
+    }
+
+    void textComparesWithStrings()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, other);
+        QFETCH(bool, equal);
+        const NoteText text(stored);
+        QCOMPARE(text == other, equal);
+        QCOMPARE(other == text, equal);
+        QCOMPARE(text == NoteText(other), equal);
+    }
+
+    void blankText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("blank");
+        QTest::newRow("empty") << "" << true;
+        QTest::newRow("ASCII white space") << " \t\n\r\v\f" << true;
+        QTest::newRow("no-break spaces") << QString::fromUtf16(u" \u00a0\u3000\n") << true;
+        QTest::newRow("control character") << "\x1f" << false;
+        QTest::newRow("word after spaces") << "   \n x" << false;
+        QTest::newRow("letter after no-break space") << QString::fromUtf16(u"\u00a0\u00e9") << false;
+    }
+
+    void blankText()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, blank);
+        QCOMPARE(NoteText(text).isBlank(), blank);
+        QCOMPARE(NoteText(text).isBlank(), text.trimmed().isEmpty());
     }
 
     void titleIsCutAt120Characters()

@@ -587,8 +587,8 @@ private Q_SLOTS:
             = store->applyRemote(remoteNote(local.id, QStringLiteral("Remote text"), 600));
         QVERIFY(copy);
         QCOMPARE(store->notes().size(), before + 1);
-        QVERIFY(copy->body.startsWith(QStringLiteral("Local text\n\n---\n")));
-        QVERIFY(copy->body.size() > QStringLiteral("Local text\n\n---\n").size());
+        QVERIFY(copy->body.toString().startsWith(QStringLiteral("Local text\n\n---\n")));
+        QVERIFY(copy->body.toString().size() > QStringLiteral("Local text\n\n---\n").size());
         QCOMPARE(store->note(local.id)->body, QStringLiteral("Remote text"));
         QVERIFY(!store->meta(local.id)->dirty);
         store->flush();
@@ -626,7 +626,7 @@ private Q_SLOTS:
         QVERIFY(QFileInfo::exists(source));
         const QString live = store->liveMediaPath(note.id, attachment->filename);
         QCOMPARE(readFile(live), QByteArray("png-bytes"));
-        QVERIFY(store->note(note.id)->body.endsWith(QStringLiteral("![Scan 01](attachments/")
+        QVERIFY(store->note(note.id)->body.toString().endsWith(QStringLiteral("![Scan 01](attachments/")
                                                     + note.id + u'/' + attachment->filename
                                                     + QStringLiteral(")\n")));
 
@@ -658,7 +658,7 @@ private Q_SLOTS:
         QVERIFY(attachment);
         QVERIFY(attachment->filename.endsWith(QStringLiteral(".m4a")));
         QVERIFY(!QFileInfo::exists(source));
-        QVERIFY(store->note(note.id)->body.contains(QStringLiteral("[audio 1:02](attachments/")));
+        QVERIFY(store->note(note.id)->body.toString().contains(QStringLiteral("[audio 1:02](attachments/")));
         QVERIFY(store->missingMedia(note.id).isEmpty());
         QFile::remove(store->liveMediaPath(note.id, attachment->filename));
         QCOMPARE(store->missingMedia(note.id).size(), 1);
@@ -706,7 +706,7 @@ private Q_SLOTS:
             writeFile(path, "Trip");
         }
         auto store = openStore(folders);
-        QVERIFY(store->note(id)->body.contains(filename));
+        QVERIFY(store->note(id)->body.toString().contains(filename));
         QVERIFY(store->meta(id)->dirty);
     }
 

@@ -58,7 +58,7 @@ void setModified(const QString &path, const QDateTime &when)
 bool anyNoteContains(const NoteStore &store, const QString &text)
 {
     for (const Note &note : store.notes()) {
-        if (note.body.contains(text))
+        if (note.body.toString().contains(text))
             return true;
     }
     return false;

@@ -506,7 +506,7 @@ private Q_SLOTS:
         QVERIFY(runSync());
         QCOMPARE(m_store->note(note.id)->body, QStringLiteral("their version"));
         QCOMPARE(m_engine->lastConflicts().size(), 1);
-        QVERIFY(m_engine->lastConflicts().first().body.startsWith(QStringLiteral("my version")));
+        QVERIFY(m_engine->lastConflicts().first().body.toString().startsWith(QStringLiteral("my version")));
         const QString copy = m_engine->lastConflicts().first().id;
         QVERIFY(m_store->note(copy).has_value());
 
@@ -558,8 +558,8 @@ private Q_SLOTS:
         QCOMPARE(changed.count(), 1);
         const QList<Note> copies = m_engine->lastConflicts();
         QCOMPARE(copies.size(), 2);
-        QVERIFY(copies.at(0).body.startsWith(QStringLiteral("older mine")));
-        QVERIFY(copies.at(1).body.startsWith(QStringLiteral("my version")));
+        QVERIFY(copies.at(0).body.toString().startsWith(QStringLiteral("older mine")));
+        QVERIFY(copies.at(1).body.toString().startsWith(QStringLiteral("my version")));
         QVERIFY(m_store->note(copies.at(1).id).has_value());
     }
 

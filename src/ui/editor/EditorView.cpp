@@ -853,7 +853,7 @@ void EditorView::closeNote()
         return;
     m_closed = true;
     const auto note = liveNote();
-    if (note && TextUtil::trimWhitespace(note->body).isEmpty())
+    if (note && note->body.isBlank())
         m_store->deleteNote(m_noteId);
 }
 

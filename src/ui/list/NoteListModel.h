@@ -54,7 +54,7 @@ public:
 private:
     struct Derived
     {
-        QString body; ///< the body these values were made from
+        NoteText body; ///< the body these values were made from
         QList<Attachment> attachments;
         QString title;
         QString detail;

@@ -904,7 +904,7 @@ QMenu *NoteListView::contextMenu(const QString &id, QWidget *parent)
         = menu->addAction(L("editor.shareLink"), this, [this, id] { copyPublicLink(id); });
     const auto note = m_store ? m_store->note(id) : std::nullopt;
     share->setEnabled(m_sync && m_sync->account() && note && !m_sharing.contains(id)
-                      && !TextUtil::trimWhitespace(note->body).isEmpty());
+                      && !note->body.isBlank());
     menu->addSeparator();
     Menu::markDestructive(menu->addAction(L("common.delete"), this, [this, id] {
         if (m_store)
