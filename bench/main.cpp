@@ -453,9 +453,9 @@ void measureApp(const QString &appPath, const QString &root, const QString &note
     result.insert(QStringLiteral("startup_empty_ms"), bare.startup);
     result.insert(QStringLiteral("first_search_empty_ms"), bare.firstKey);
     result.insert(QStringLiteral("rss_settled_empty_mb"), bare.rssSettled);
-    // Every body must be held as text (two bytes a character here): the least any program
-    // holding them could settle at.
-    result.insert(QStringLiteral("rss_floor_mb"), bare.rssSettled + 2 * textBytes / (1 << 20));
+    // Every body must be held once (the files' own bytes): the least any program holding them
+    // could settle at.
+    result.insert(QStringLiteral("rss_floor_mb"), bare.rssSettled + textBytes / (1 << 20));
 
     // The program finds its folders where a user's would be.
     const QString home = makeHome(root + QStringLiteral("/home"));

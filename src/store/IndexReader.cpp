@@ -479,10 +479,13 @@ public:
                 return false;
             PendingNote &pending = m_notes[i];
             // A byte array's header and the allocator's own take a little beyond the text.
+            // No more than the rest of the file can hold: a small store readies nothing.
             const size_t needed = pending.bodyBytes + 48;
             if (needed > room) {
-                reserves.push_back(std::make_unique<HeapReserve>(std::max(needed, kReserveStep)));
-                room = std::max(reserves.back()->reserved(), kReserveStep);
+                const size_t step = std::max(
+                    needed, std::min(kReserveStep, m_buffer.size() - pending.bodyOffset));
+                reserves.push_back(std::make_unique<HeapReserve>(step));
+                room = std::max(reserves.back()->reserved(), step);
             }
             room -= std::min(room, needed);
             if (!decodeJsonString(m_buffer.data() + pending.bodyOffset, pending.bodyLength,
