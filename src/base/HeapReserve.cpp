@@ -24,7 +24,7 @@ constexpr int MADV_POPULATE_WRITE = 23; // Linux 5.14; older kernels refuse it, 
 /// highest, and only the first page of each is touched (for its header) before the large pages
 /// are asked for: a page already in place keeps its whole large page from being used.
 constexpr std::size_t blockSize = 16 * 1024 * 1024;
-constexpr int highestMmapThreshold = 32 * 1024 * 1024;
+constexpr int highestMmapThreshold = int(HeapReserve::mappedFrom);
 constexpr std::size_t anchorSize = 4096;
 constexpr std::size_t largePage = 2 * 1024 * 1024;
 /// Below this the faults cost little, and a heap range this short is not worth a system call.

@@ -28,6 +28,10 @@ public:
     HeapReserve(const HeapReserve &) = delete;
     HeapReserve &operator=(const HeapReserve &) = delete;
 
+    /// While any reservation lives, a block this large or larger is mapped on its own and
+    /// never comes from the memory readied: not worth readying memory for.
+    static constexpr std::size_t mappedFrom = 32 * 1024 * 1024;
+
     /// Bytes made ready; nothing when no reservation could be made.
     std::size_t reserved() const { return m_reserved; }
 

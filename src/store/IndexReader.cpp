@@ -478,16 +478,19 @@ public:
             if (m_failed.load(std::memory_order_relaxed))
                 return false;
             PendingNote &pending = m_notes[i];
-            // A byte array's header and the allocator's own take a little beyond the text.
-            // No more than the rest of the file can hold: a small store readies nothing.
+            // A byte array's header and the allocator's own take a little beyond the text. No
+            // more is readied than the rest of the file can hold (a small store readies
+            // nothing), and nothing for a text so large that it gets a mapping of its own.
             const size_t needed = pending.bodyBytes + 48;
-            if (needed > room) {
-                const size_t step = std::max(
-                    needed, std::min(kReserveStep, m_buffer.size() - pending.bodyOffset));
-                reserves.push_back(std::make_unique<HeapReserve>(step));
-                room = std::max(reserves.back()->reserved(), step);
+            if (needed < HeapReserve::mappedFrom) {
+                if (needed > room) {
+                    const size_t step = std::max(
+                        needed, std::min(kReserveStep, m_buffer.size() - pending.bodyOffset));
+                    reserves.push_back(std::make_unique<HeapReserve>(step));
+                    room = std::max(reserves.back()->reserved(), step);
+                }
+                room -= std::min(room, needed);
             }
-            room -= std::min(room, needed);
             if (!decodeJsonString(m_buffer.data() + pending.bodyOffset, pending.bodyLength,
                                   pending.bodyBytes, pending.note.body)) {
                 m_failed.store(true);

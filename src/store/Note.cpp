@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QLocale>
+#include <QStringDecoder>
 #include <QTextBoundaryFinder>
 
 #include <cmath>
@@ -189,10 +190,23 @@ bool mayBeMediaReference(QByteArrayView line)
 
 QString decoded(QByteArrayView utf8)
 {
-    return QString::fromUtf8(utf8);
+    // QString::fromUtf8 drops a byte order mark at the start of what it decodes. In a note's
+    // text (a file's own mark is gone by now) it is a character like any other, at the start
+    // of the text or of a line alike.
+    if (!utf8.startsWith("\xef\xbb\xbf"))
+        return QString::fromUtf8(utf8);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless
+                               | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(utf8);
 }
 
 } // namespace
+
+QString NoteText::toString() const
+{
+    return decoded(m_utf8);
+}
 
 std::optional<NoteText> NoteText::fromFileBytes(const QByteArray &bytes)
 {

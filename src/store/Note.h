@@ -82,7 +82,7 @@ public:
     /// start is not part of the text.
     static std::optional<NoteText> fromFileBytes(const QByteArray &bytes);
 
-    QString toString() const { return QString::fromUtf8(m_utf8); }
+    QString toString() const;
     operator QString() const { return toString(); }
     const QByteArray &toUtf8() const { return m_utf8; }
     QUtf8StringView view() const { return QUtf8StringView(m_utf8.constData(), m_utf8.size()); }

@@ -101,6 +101,7 @@ private Q_SLOTS:
         QTest::newRow("empty") << QByteArray() << true << QString();
         QTest::newRow("byte order mark at the start") << QByteArray("\xef\xbb\xbfhi") << true << QStringLiteral("hi");
         QTest::newRow("byte order mark inside") << QByteArray("hi\xef\xbb\xbf") << true << QString::fromUtf16(u"hi\ufeff");
+        QTest::newRow("two byte order marks") << QByteArray("\xef\xbb\xbf\xef\xbb\xbfhi") << true << QChar(0xfeff) + QStringLiteral("hi");
         QTest::newRow("NUL") << QByteArray("a\0b", 3) << true << QString::fromUtf16(u"a\0b", 3);
         QTest::newRow("emoji") << QByteArray("\xf0\x9f\x98\x80") << true << QString::fromUcs4(U"\U0001F600", 1);
         QTest::newRow("Latin-1 byte") << QByteArray("caf\xe9") << false << QString();
@@ -150,6 +151,29 @@ private Q_SLOTS:
         QCOMPARE(text == NoteText(other), equal);
     }
 
+    // Whatever a QString held comes back from the UTF-8 text as it was (but for lone
+    // surrogates), a zero-width no-break space at the start of it or of a line included.
+    void textRoundTrips_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("ASCII") << "Milk\nBread";
+        // (Built from a QChar: QString::fromUtf16 would take it for a byte order mark.)
+        QTest::newRow("U+FEFF at the start") << QChar(0xfeff) + QStringLiteral("Title\nrest");
+        QTest::newRow("U+FEFF starting a line") << QStringLiteral("Title\n") + QChar(0xfeff) + QStringLiteral("second\n") + QChar(0xfeff);
+        QTest::newRow("NUL and emoji") << QString::fromUtf16(u"a\0b \U0001F600", 6);
+    }
+
+    void textRoundTrips()
+    {
+        QFETCH(QString, text);
+        QCOMPARE(NoteText(text).toString(), text);
+        Note note = noteWith(text + QStringLiteral("\n![x](attachments/abc/X.jpg)\n"),
+                             { image(QStringLiteral("X.jpg")) });
+        QCOMPARE(note.textLines().join(u'\n'), text + u'\n');
+        note.removeReference(image(QStringLiteral("X.jpg")));
+        QCOMPARE(note.body.toString(), text + u'\n');
+    }
+
     void blankText_data()
     {
         QTest::addColumn<QString>("text");
@@ -159,6 +183,7 @@ private Q_SLOTS:
         QTest::newRow("no-break spaces") << QString::fromUtf16(u" \u00a0\u3000\n") << true;
         QTest::newRow("control character") << "\x1f" << false;
         QTest::newRow("word after spaces") << "   \n x" << false;
+        QTest::newRow("zero-width no-break space") << QChar(0xfeff) + QStringLiteral("\n") << false;
         QTest::newRow("letter after no-break space") << QString::fromUtf16(u"\u00a0\u00e9") << false;
     }
 
