@@ -2,6 +2,7 @@
 
 #include "base/HeapReserve.h"
 
+#include "store/JsonText.h"
 #include "store/JsonView.h"
 
 #include <QFile>
@@ -299,26 +300,6 @@ bool hex4(const char *&p, const char *end, char16_t &unit)
     p += 4;
     unit = char16_t(value);
     return true;
-}
-
-char *appendUtf8(char *out, char32_t code)
-{
-    if (code < 0x80) {
-        *out++ = char(code);
-    } else if (code < 0x800) {
-        *out++ = char(0xc0 | (code >> 6));
-        *out++ = char(0x80 | (code & 0x3f));
-    } else if (code < 0x10000) {
-        *out++ = char(0xe0 | (code >> 12));
-        *out++ = char(0x80 | ((code >> 6) & 0x3f));
-        *out++ = char(0x80 | (code & 0x3f));
-    } else {
-        *out++ = char(0xf0 | (code >> 18));
-        *out++ = char(0x80 | ((code >> 12) & 0x3f));
-        *out++ = char(0x80 | ((code >> 6) & 0x3f));
-        *out++ = char(0x80 | (code & 0x3f));
-    }
-    return out;
 }
 
 /// Turns a JSON string's text as written (escapes and all) into the note text it holds;

@@ -77,15 +77,8 @@ char *escapeSlice(const char16_t *&p, const char16_t *sliceEnd, const char16_t *
                 continue;
             }
             out = escapeByte(static_cast<unsigned char>(unit), out);
-        } else if (unit < 0x800) {
-            *out++ = char(0xc0 | (unit >> 6));
-            *out++ = char(0x80 | (unit & 0x3f));
         } else if (QChar::isHighSurrogate(unit) && p < end && QChar::isLowSurrogate(*p)) {
-            const char32_t code = QChar::surrogateToUcs4(unit, *p++);
-            *out++ = char(0xf0 | (code >> 18));
-            *out++ = char(0x80 | ((code >> 12) & 0x3f));
-            *out++ = char(0x80 | ((code >> 6) & 0x3f));
-            *out++ = char(0x80 | (code & 0x3f));
+            out = appendUtf8(out, QChar::surrogateToUcs4(unit, *p++));
         } else if (QChar::isSurrogate(unit)) {
             *out++ = '\\';
             *out++ = 'u';
@@ -94,9 +87,7 @@ char *escapeSlice(const char16_t *&p, const char16_t *sliceEnd, const char16_t *
             *out++ = hexDigit((unit >> 4) & 0xf);
             *out++ = hexDigit(unit & 0xf);
         } else {
-            *out++ = char(0xe0 | (unit >> 12));
-            *out++ = char(0x80 | ((unit >> 6) & 0x3f));
-            *out++ = char(0x80 | (unit & 0x3f));
+            out = appendUtf8(out, unit);
         }
     }
     return out;

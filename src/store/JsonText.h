@@ -4,6 +4,27 @@
 #include <QStringView>
 #include <QUtf8StringView>
 
+/// Writes `code` as UTF-8 at `out` (up to four bytes) and returns the end.
+inline char *appendUtf8(char *out, char32_t code)
+{
+    if (code < 0x80) {
+        *out++ = char(code);
+    } else if (code < 0x800) {
+        *out++ = char(0xc0 | (code >> 6));
+        *out++ = char(0x80 | (code & 0x3f));
+    } else if (code < 0x10000) {
+        *out++ = char(0xe0 | (code >> 12));
+        *out++ = char(0x80 | ((code >> 6) & 0x3f));
+        *out++ = char(0x80 | (code & 0x3f));
+    } else {
+        *out++ = char(0xf0 | (code >> 18));
+        *out++ = char(0x80 | ((code >> 12) & 0x3f));
+        *out++ = char(0x80 | ((code >> 6) & 0x3f));
+        *out++ = char(0x80 | (code & 0x3f));
+    }
+    return out;
+}
+
 /// Writes JSON text straight into a byte array, character for character as Qt's own encoder
 /// writes it (`QJsonDocument::toJson`): the same escapes, the same numbers, four spaces a
 /// level. The index file is written this way so that no document tree is built for it, while

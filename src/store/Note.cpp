@@ -234,8 +234,9 @@ QStringList Note::textLines() const
 {
     QStringList lines;
     forEachLine(body.toUtf8(), [&](QByteArrayView line) {
-        if (!mayBeMediaReference(line) || !mediaReference(decoded(line)))
-            lines.append(decoded(line));
+        QString text = decoded(line);
+        if (!mayBeMediaReference(line) || !mediaReference(text))
+            lines.append(std::move(text));
         return true;
     });
     return lines;

@@ -18,7 +18,6 @@
 #include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QStandardPaths>
-#include <QStringDecoder>
 #include <QTextBoundaryFinder>
 #include <QThreadPool>
 #include <QTimer>
@@ -207,16 +206,6 @@ bool hasNoteSuffix(const char *name, size_t length)
         return true;
     };
     return endsWith(".md", 3) || endsWith(".txt", 4);
-}
-
-bool isBlank(const QString &text)
-{
-    return text.trimmed().isEmpty();
-}
-
-bool isBlank(const NoteText &text)
-{
-    return text.isBlank();
 }
 
 // Removes a path only if it is inside `root`, so that no damaged name can reach elsewhere.
@@ -592,12 +581,12 @@ void NoteStore::finishLoad(const QList<Note> &duplicates, bool cleanIndex)
     // A duplicate record's text that the kept record does not have survives as a copy.
     for (const Note &duplicate : duplicates) {
         const auto kept = m_items.constFind(duplicate.id);
-        if (!isBlank(duplicate.body) && (kept == m_items.cend() || kept->body != duplicate.body))
+        if (!duplicate.body.isBlank() && (kept == m_items.cend() || kept->body != duplicate.body))
             makeConflictCopy(duplicate.body, duplicate.updatedAt, true);
     }
     embedUnreferencedMedia();
     for (const Note &trashed : trashedNotes()) {
-        if (isBlank(trashed.body))
+        if (trashed.body.isBlank())
             purge(trashed.id);
     }
     // Read as written and nothing changed since (no edit either, which may be waiting for
@@ -794,7 +783,7 @@ NoteStore::TakeIn NoteStore::takeIn(const QString &id, const FileEntry &file,
     if (item->deleted) {
         // The file of a trashed note is back (moved back, a backup, a checkout): the note
         // is live again. A different text is a different note; the trashed one stays.
-        if (!isBlank(item->body) && *text != item->body)
+        if (!item->body.isBlank() && *text != item->body)
             return TakeIn::AdoptInstead;
         Note revived = *item;
         revived.deleted = false;
@@ -823,7 +812,7 @@ NoteStore::TakeIn NoteStore::takeIn(const QString &id, const FileEntry &file,
         m_meta[id].dirty = true;
         return TakeIn::Changed;
     }
-    if (!isBlank(*text)) {
+    if (!text->isBlank()) {
         const Note copy = makeConflictCopy(*text, modified, true);
         qCInfo(lcStore) << "kept an older outside text of" << name << "as note" << copy.id;
         Q_EMIT externalConflict(id, copy.id);
@@ -1597,7 +1586,7 @@ NoteStore::Target NoteStore::prepareTarget(const Note &note, const QString &file
         return Target::Skip; // only the other program changed it: the rescan takes its text in
     // Settled: the outside text is kept, so the file may be replaced (after a rename too).
     rememberDisk(note.id, filename, *onDisk);
-    if (!isBlank(*text)) {
+    if (!text->isBlank()) {
         const Note copy = makeConflictCopy(*text, modificationDate(info), true);
         qCInfo(lcStore) << "kept an outside edit of" << filename << "as note" << copy.id;
         Q_EMIT externalConflict(note.id, copy.id);
@@ -1990,7 +1979,7 @@ void NoteStore::deleteNote(QString id)
         held.removeAll(id);
         setHeld(held);
     }
-    if (isBlank(note.body))
+    if (note.body.isBlank())
         purge(id);
     refreshNote(id);
     scheduleIndexWrite();
@@ -2245,7 +2234,7 @@ std::optional<Note> NoteStore::applyRemote(const Note &incoming)
     if (local != m_items.cend()) {
         if (local->updatedAt >= remote.updatedAt)
             return std::nullopt;
-        if (m_meta.value(remote.id).dirty && !isBlank(local->body) && local->body != remote.body) {
+        if (m_meta.value(remote.id).dirty && !local->body.isBlank() && local->body != remote.body) {
             const QString localBody = local->body;
             const Date localUpdated = local->updatedAt;
             copy = makeConflictCopy(localBody, localUpdated);
